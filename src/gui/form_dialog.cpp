@@ -1,0 +1,211 @@
+#include "gui/form_dialog.h"
+
+#include "gui/text.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace korvane::gui {
+
+namespace {
+
+void KeepUpperCase(QLineEdit* edit) {
+    QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+        const QString upper = text.toUpper();
+        if (upper == text)
+            return;
+        const int cursor = edit->cursorPosition();
+        edit->setText(upper);
+        edit->setCursorPosition(cursor);
+    });
+}
+
+void KeepWithinLimit(QPlainTextEdit* edit, std::size_t maxChars) {
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit, maxChars] {
+        const QString text = edit->toPlainText();
+        if (static_cast<std::size_t>(text.size()) <= maxChars)
+            return;
+        edit->setPlainText(text.left(static_cast<qsizetype>(maxChars)));
+        edit->moveCursor(QTextCursor::End);
+    });
+}
+
+} // namespace
+
+FormDialog::FormDialog(Form& form, QWidget* parent) : QDialog(parent), m_form(form) {
+    setObjectName(ToQString(form.name));
+    setWindowTitle(ToQString(form.title));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(10);
+    int row = -1;
+    QWidget* focus = nullptr;
+    for (FormField& field : m_form.fields) {
+        const bool beside = field.besidePrevious && row >= 0;
+        if (!beside)
+            ++row;
+        const int column = beside ? 2 : 0;
+        QWidget* widget = BuildField(field);
+        if (field.kind == FormField::Kind::Note || field.kind == FormField::Kind::Check ||
+            field.kind == FormField::Kind::Radio) {
+            grid->addWidget(widget, row, column, 1, beside ? 2 : 4);
+        } else {
+            auto* label = new QLabel(ToQString(field.label));
+            label->setBuddy(widget);
+            grid->addWidget(label, row, column);
+            grid->addWidget(widget, row, column + 1, 1, beside ? 1 : 3);
+        }
+        if (field.id == form.focusField)
+            focus = widget->focusProxy() ? widget->focusProxy() : widget;
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    if (!form.frameLabel.empty()) {
+        auto* frame = new QGroupBox(ToQString(form.frameLabel));
+        frame->setLayout(grid);
+        layout->addWidget(frame);
+    } else {
+        layout->addLayout(grid);
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    for (const FormButton& button : m_form.buttons) {
+        auto* push = new QPushButton(ToQString(button.label));
+        push->setObjectName(ToQString(button.label));
+        push->setDefault(button.isDefault);
+        push->setAutoDefault(button.isDefault);
+        connect(push, &QPushButton::clicked, this, [this, &button] {
+            if (button.action) {
+                RunAction(button);
+            } else if (button.result == kFormCancelled) {
+                reject();
+            } else {
+                CopyToForm();
+                done(button.result);
+            }
+        });
+        buttons->addWidget(push);
+    }
+    layout->addLayout(buttons);
+    if (focus != nullptr)
+        focus->setFocus();
+}
+
+QWidget* FormDialog::BuildField(FormField& field) {
+    const QString id = ToQString(field.id);
+    switch (field.kind) {
+    case FormField::Kind::Text: {
+        auto* edit = new QLineEdit;
+        edit->setObjectName(id);
+        if (field.maxChars > 0)
+            edit->setMaxLength(static_cast<int>(field.maxChars));
+        if (field.upperCase)
+            KeepUpperCase(edit);
+        edit->setMinimumWidth(220);
+        m_bindings.push_back({[edit, &field] { field.text = ToStdString(edit->text()); },
+                              [edit, &field] { edit->setText(ToQString(field.text)); }});
+        if (!field.browse)
+            return edit;
+        auto* row = new QWidget;
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        rowLayout->addWidget(edit);
+        auto* browse = new QPushButton(QStringLiteral("..."));
+        browse->setObjectName(id + QStringLiteral("Browse"));
+        browse->setAutoDefault(false);
+        connect(browse, &QPushButton::clicked, this, [edit, &field] {
+            if (const auto path = field.browse())
+                edit->setText(ToQString(*path));
+        });
+        rowLayout->addWidget(browse);
+        row->setFocusProxy(edit);
+        return row;
+    }
+    case FormField::Kind::MultiLine: {
+        auto* edit = new QPlainTextEdit;
+        edit->setObjectName(id);
+        if (field.maxChars > 0)
+            KeepWithinLimit(edit, field.maxChars);
+        m_bindings.push_back({[edit, &field] { field.text = ToStdString(edit->toPlainText()); },
+                              [edit, &field] { edit->setPlainText(ToQString(field.text)); }});
+        return edit;
+    }
+    case FormField::Kind::Check: {
+        auto* box = new QCheckBox(ToQString(field.label));
+        box->setObjectName(id);
+        m_bindings.push_back({[box, &field] { field.checked = box->isChecked(); },
+                              [box, &field] { box->setChecked(field.checked); }});
+        return box;
+    }
+    case FormField::Kind::Choice: {
+        auto* list = new QComboBox;
+        list->setObjectName(id);
+        for (const std::string& choice : field.choices)
+            list->addItem(ToQString(choice));
+        m_bindings.push_back({[list, &field] { field.selected = list->currentIndex(); },
+                              [list, &field] { list->setCurrentIndex(field.selected); }});
+        return list;
+    }
+    case FormField::Kind::Radio: {
+        auto* group = new QGroupBox(ToQString(field.label));
+        group->setObjectName(id);
+        auto* groupLayout = new QVBoxLayout(group);
+        auto* buttons = new QButtonGroup(group);
+        for (std::size_t i = 0; i < field.choices.size(); ++i) {
+            auto* radio = new QRadioButton(ToQString(field.choices[i]));
+            radio->setObjectName(id + QString::number(i));
+            buttons->addButton(radio, static_cast<int>(i));
+            groupLayout->addWidget(radio);
+        }
+        m_bindings.push_back({[buttons, &field] { field.selected = buttons->checkedId(); },
+                              [buttons, &field] {
+                                  if (QAbstractButton* chosen = buttons->button(field.selected))
+                                      chosen->setChecked(true);
+                              }});
+        return group;
+    }
+    case FormField::Kind::Note: {
+        auto* note = new QLabel(ToQString(field.text));
+        note->setObjectName(id);
+        note->setWordWrap(true);
+        m_bindings.push_back({[] {}, [note, &field] { note->setText(ToQString(field.text)); }});
+        return note;
+    }
+    }
+    return new QWidget;
+}
+
+void FormDialog::CopyToForm() {
+    for (Binding& binding : m_bindings)
+        binding.toForm();
+}
+
+void FormDialog::CopyFromForm() {
+    for (Binding& binding : m_bindings)
+        binding.fromForm();
+}
+
+void FormDialog::RunAction(const FormButton& button) {
+    CopyToForm();
+    button.action(m_form);
+    CopyFromForm();
+}
+
+int FormDialog::Run() {
+    CopyFromForm();
+    return exec();
+}
+
+} // namespace korvane::gui

@@ -1,0 +1,48 @@
+#include "shell/application.h"
+
+#include "shell/shell.h"
+
+#include <cstdio>
+
+namespace korvane {
+
+bool DesktopTooNarrow(int desktopWidth) {
+    return desktopWidth < kMinimumDesktopWidth;
+}
+
+ScreenPoint SplashPosition(int desktopRight, int desktopBottom) {
+    return {desktopRight / 2 - kSplashWidth / 2, desktopBottom / 2 - 99};
+}
+
+ScreenPoint MainWindowPosition(int desktopRight, int desktopBottom) {
+    if (desktopRight < 810)
+        return {0, 0};
+    return {desktopRight / 2 - kMainWindowWidth / 2, desktopBottom / 2 - kMainWindowHeight / 2};
+}
+
+bool RunStartupSequence(Shell& shell, const std::string& settingsPath) {
+    // A missing or unreadable kv.cfg is no error: every setting starts from zero.
+    shell.settings.Load(settingsPath);
+    // The record files join here once the databases are built; their fatal errors end the run.
+    shell.log.AppendLine("Session start:");
+    shell.log.AppendLine(TimeStampLine(shell.clock.Now()));
+    shell.log.AppendLine("  ");
+    return true;
+}
+
+bool RunEndSequence(Shell& shell, const std::string& settingsPath) {
+    const LocalTime now = shell.clock.Now();
+    shell.settings.Set(field::EndMinute, now.minute);
+    shell.settings.Set(field::EndHour, now.hour);
+    shell.settings.Set(field::EndDay, now.day);
+    shell.settings.Set(field::EndMonth, now.month);
+    shell.settings.Set(field::EndYear, now.year);
+    const SettingsBlock::SaveResult saved = shell.settings.Save(settingsPath);
+    if (saved.ok)
+        return true;
+    std::fprintf(stderr, "korvane: %s\n", saved.error.c_str());
+    shell.desktop.ShowMessage("Unable to create KV.CFG at end of WinMain", "Problem");
+    return false;
+}
+
+} // namespace korvane

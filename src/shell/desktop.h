@@ -1,0 +1,63 @@
+#pragma once
+
+#include "shell/form.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace korvane {
+
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+struct FileType {
+    std::string description; // "Korvane text files (*.txt)"
+    std::string pattern;     // "*.txt"
+};
+
+struct FilePickerRequest {
+    enum class Mode { Open, Save };
+    Mode mode = Mode::Open;
+    std::vector<FileType> types; // empty: every file, no type list
+    std::string defaultExtension;
+    std::string initialPath;
+};
+
+// A text box that report lines are appended to, such as the report window's.
+class ReportTextBox {
+  public:
+    virtual ~ReportTextBox() = default;
+    // Returns once the text box holds the text.
+    virtual void Append(std::string_view text) = 0;
+};
+
+// The only way the core reaches the user. The Qt layer implements it; tests use a scripted
+// double. Every call may come from a worker thread: an implementation runs the work on the
+// user-interface thread and, for the calls that return an answer, waits for it.
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+
+    // Shows a modal form; returns the result of the button that closed it (kFormCancelled when
+    // it was cancelled or closed) and leaves the user's entries in `form`.
+    virtual int RunForm(Form& form) = 0;
+    virtual MessageAnswer ShowMessage(std::string_view text, std::string_view title,
+                                      MessageButtons buttons = MessageButtons::Ok) = 0;
+    // The modal "Page header" viewer; 1 on "OK", 0 when closed otherwise.
+    virtual int ShowResult(std::string_view text) = 0;
+    virtual std::optional<std::string> PickFile(const FilePickerRequest& request) = 0;
+    virtual std::optional<std::string> PickFolder(std::string_view instruction) = 0;
+    // Hands a URL or a local file to the desktop's opener (the web browser for pages).
+    virtual bool OpenInBrowser(std::string_view target) = 0;
+    // Starts the alert sound and returns at once.
+    virtual void PlayAlertSound() = 0;
+    virtual void SetCaption(std::string_view caption) = 0;
+    // Asks for a repaint of the log view; posts it and returns at once.
+    virtual void RequestLogRepaint() = 0;
+    virtual void ShowHelp() = 0;
+};
+
+} // namespace korvane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace korvane {
+
+// Owns one POSIX file descriptor and closes it when it goes out of scope.
+class FileDescriptor {
+  public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    ~FileDescriptor() { Close(); }
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Get() const { return m_fd; }
+    // Closes now and reports whether the close succeeded (a deferred write error shows here).
+    bool Close();
+
+  private:
+    int m_fd = -1;
+};
+
+// Reads until `size` bytes, end of file or an error; returns how many bytes arrived.
+std::size_t ReadUpTo(int fd, void* buffer, std::size_t size);
+// Writes all bytes, retrying short writes; false on any error.
+bool WriteAll(int fd, const void* data, std::size_t size);
+
+struct AtomicWriteResult {
+    bool ok = false;
+    std::string error;
+};
+
+// Replaces `path` with exactly these bytes: written to a temporary file in the same folder,
+// flushed to disk, then renamed over `path`. On failure the temporary file is removed and `path`
+// is left as it was.
+AtomicWriteResult WriteFileAtomically(const std::string& path, const void* data, std::size_t size);
+
+} // namespace korvane

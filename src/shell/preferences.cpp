@@ -1,0 +1,109 @@
+#include "shell/preferences.h"
+
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+
+namespace korvane {
+
+namespace {
+
+std::vector<std::string> ToStrings(const auto& list) {
+    return {list.begin(), list.end()};
+}
+
+// A stored choice outside the list shows with nothing selected.
+int ChoiceIndex(std::int32_t stored, std::size_t size) {
+    return stored >= 0 && static_cast<std::size_t>(stored) < size ? stored : -1;
+}
+
+std::string OrDefault(std::string text, std::string_view fallback) {
+    return text.empty() ? std::string(fallback) : text;
+}
+
+} // namespace
+
+std::string OtherAgentText(const SettingsBlock& settings) {
+    return OrDefault(settings.Get(field::OtherAgent), kDefaultOtherAgent);
+}
+
+std::string OtherReferrerText(const SettingsBlock& settings) {
+    return OrDefault(settings.Get(field::OtherReferrer), kMsnHomePage);
+}
+
+Form PreferencesForm(const SettingsBlock& settings) {
+    Form form;
+    form.name = "Preferences";
+    form.title = "Preferences";
+    form.fields.push_back(FormField::ChoiceList(
+        "IdentifyAs", "Identify as", ToStrings(kIdentifyAsChoices),
+        ChoiceIndex(settings.Get(field::IdentifyAsChoice), kIdentifyAsChoices.size())));
+    FormField agent = FormField::TextBox("OtherAgent", "Other", OtherAgentText(settings),
+                                         kPreferenceTextMaxChars);
+    agent.besidePrevious = true;
+    form.fields.push_back(std::move(agent));
+    form.fields.push_back(FormField::ChoiceList(
+        "Referrer", "Referrer", ToStrings(kReferrerChoices),
+        ChoiceIndex(settings.Get(field::ReferrerChoice), kReferrerChoices.size())));
+    FormField referrer = FormField::TextBox("OtherReferrer", "Other", OtherReferrerText(settings),
+                                            kPreferenceTextMaxChars);
+    referrer.besidePrevious = true;
+    form.fields.push_back(std::move(referrer));
+    form.fields.push_back(FormField::CheckBox("Verbose", "Verbose operation detail display",
+                                              settings.IsOn(field::DetailFlag)));
+    form.fields.push_back(
+        FormField::CheckBox("Beep", "Beep on alert", settings.IsOn(field::BeepFlag)));
+    form.fields.push_back(FormField::TextBox(
+        "SmtpServer", "SMTP server", OrDefault(settings.Get(field::SmtpServer), kSmtpPlaceholder),
+        kPreferenceTextMaxChars));
+    form.fields.push_back(FormField::NoteText(
+        "This server sends the alert e-mails. Your e-mail program's account settings name it "
+        "as the outgoing (SMTP) server."));
+    form.buttons = Form::OkCancel();
+    form.focusField = "SmtpServer";
+    return form;
+}
+
+void StorePreferences(SettingsBlock& settings, const Form& form) {
+    settings.Set(field::SmtpServer, form.Field("SmtpServer").text);
+    settings.SetOn(field::DetailFlag, form.Field("Verbose").checked);
+    settings.SetOn(field::BeepFlag, form.Field("Beep").checked);
+    if (const int agent = form.Field("IdentifyAs").selected; agent >= 0)
+        settings.Set(field::IdentifyAsChoice, agent);
+    settings.Set(field::OtherAgent, OrDefault(form.Field("OtherAgent").text, kDefaultOtherAgent));
+    if (const int referrer = form.Field("Referrer").selected; referrer >= 0)
+        settings.Set(field::ReferrerChoice, referrer);
+    settings.Set(field::OtherReferrer, OrDefault(form.Field("OtherReferrer").text, kMsnHomePage));
+}
+
+void PreferencesCommand(Shell& shell) {
+    Form form = PreferencesForm(shell.settings);
+    if (ShowForm(shell.desktop, form) == kFormAccepted)
+        StorePreferences(shell.settings, form);
+}
+
+Form EmailIdentityForm(const SettingsBlock& settings) {
+    Form form;
+    form.name = "Email identity";
+    form.title = "Email identity";
+    form.fields.push_back(FormField::TextBox("FromName", "From name", settings.Get(field::FromName),
+                                             kPreferenceTextMaxChars));
+    form.fields.push_back(FormField::TextBox("FromAddress", "From email address",
+                                             settings.Get(field::FromAddress),
+                                             kPreferenceTextMaxChars));
+    form.fields.push_back(FormField::NoteText(
+        "The outgoing SMTP mail server (Preferences) may require these match the ISP account."));
+    form.buttons = Form::OkCancel();
+    form.focusField = "FromName";
+    return form;
+}
+
+bool EmailIdentityCommand(Shell& shell) {
+    Form form = EmailIdentityForm(shell.settings);
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return false;
+    shell.settings.Set(field::FromName, form.Field("FromName").text);
+    shell.settings.Set(field::FromAddress, form.Field("FromAddress").text);
+    return true;
+}
+
+} // namespace korvane

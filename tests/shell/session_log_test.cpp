@@ -1,0 +1,157 @@
+#include "shell/session_log.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+struct CountingLog {
+    SessionLog log;
+    std::atomic<int> repaints{0};
+    CountingLog() {
+        log.SetRepaintRequest([this] { ++repaints; });
+    }
+};
+
+TEST(SessionLog, KeepsLinesUpTo199CharactersAndDropsLongerOnesSilently) {
+    CountingLog t;
+    t.log.AppendLine(std::string(199, 'a'));
+    EXPECT_EQ(t.log.Count(), 1u);
+    EXPECT_EQ(t.repaints.load(), 1);
+
+    t.log.AppendLine(std::string(200, 'b'));
+    t.log.AppendHighlighted(std::string(1000, 'c'));
+    t.log.AppendQuiet(std::string(200, 'd'));
+    EXPECT_EQ(t.log.Count(), 1u);
+    EXPECT_EQ(t.repaints.load(), 1);
+    EXPECT_EQ(t.log.Snapshot().front().text, std::string(199, 'a'));
+}
+
+TEST(SessionLog, TurnsLineBreaksIntoBlanks) {
+    CountingLog t;
+    t.log.AppendLine("Reply received.\r\n");
+    t.log.AppendLine("a\rb\nc");
+    const auto lines = t.log.Snapshot();
+    EXPECT_EQ(lines[0].text, "Reply received.  ");
+    EXPECT_EQ(lines[1].text, "a b c");
+}
+
+TEST(SessionLog, EachAppendStoresItsColourAndOnlyQuietOnesSkipTheRepaint) {
+    CountingLog t;
+    t.log.AppendQuiet("quiet");
+    EXPECT_EQ(t.repaints.load(), 0);
+    t.log.AppendHighlighted("title");
+    t.log.AppendLine("plain");
+    EXPECT_EQ(t.repaints.load(), 2);
+    const std::vector<LogLine> expected = {{"quiet", LineColour::Normal},
+                                           {"title", LineColour::Highlighted},
+                                           {"plain", LineColour::Normal}};
+    EXPECT_EQ(t.log.Snapshot(), expected);
+}
+
+TEST(SessionLog, RollsOverKeepingTheNewest199LinesWithTheirColours) {
+    CountingLog t;
+    for (int i = 0; i < 199; ++i) {
+        const std::string text = "line " + std::to_string(i);
+        if (i % 3 == 1)
+            t.log.AppendHighlighted(text);
+        else
+            t.log.AppendLine(text);
+    }
+    ASSERT_EQ(t.log.Count(), 199u);
+    t.log.AppendHighlighted("newest");
+
+    const auto lines = t.log.Snapshot();
+    ASSERT_EQ(lines.size(), 199u);
+    EXPECT_EQ(lines[0], (LogLine{"line 1", LineColour::Highlighted}));
+    EXPECT_EQ(lines[1], (LogLine{"line 2", LineColour::Normal}));
+    EXPECT_EQ(lines[197], (LogLine{"line 198", LineColour::Normal}));
+    EXPECT_EQ(lines[198], (LogLine{"newest", LineColour::Highlighted}));
+
+    // Many more appends keep the window sliding one line per append.
+    for (int i = 0; i < 500; ++i)
+        t.log.AppendLine("more " + std::to_string(i));
+    const auto later = t.log.Snapshot();
+    EXPECT_EQ(later.front().text, "more 301");
+    EXPECT_EQ(later.back().text, "more 499");
+}
+
+TEST(SessionLog, VisitsSlotsBeyondTheCountAsEmptyLines) {
+    CountingLog t;
+    t.log.AppendLine("only");
+    std::vector<std::string> seen;
+    t.log.VisitLines(
+        0, 3, [&](std::size_t, std::string_view text, LineColour) { seen.emplace_back(text); });
+    EXPECT_EQ(seen, (std::vector<std::string>{"only", "", ""}));
+}
+
+// Workers append while the painter reads: no line may be torn, lost from the window out of
+// order, or duplicated.
+TEST(SessionLog, ConcurrentAppendsAndPaintingNeverTearOrReorderLines) {
+    CountingLog t;
+    constexpr int kThreads = 6;
+    constexpr int kPerThread = 2000;
+    std::atomic<bool> done{false};
+    std::atomic<int> tornLines{0};
+
+    // Cheap enough to run under the log's lock: a torn line has the wrong length or ends.
+    auto wellFormed = [](std::string_view text) {
+        return text.size() == 150 && text.front() == 'w' && text.back() == 'x' &&
+               text.find(" s") != std::string_view::npos;
+    };
+
+    std::thread painter([&] {
+        while (!done.load()) {
+            t.log.VisitLines(0, kLogSlots, [&](std::size_t, std::string_view text, LineColour) {
+                if (!text.empty() && !wellFormed(text))
+                    ++tornLines;
+            });
+            std::this_thread::yield();
+        }
+    });
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kThreads; ++w) {
+        workers.emplace_back([&, w] {
+            for (int s = 0; s < kPerThread; ++s) {
+                std::string line = "w" + std::to_string(w) + " s" + std::to_string(s) + " ";
+                line.resize(150, 'x');
+                if (s % 2)
+                    t.log.AppendHighlighted(line);
+                else
+                    t.log.AppendLine(line);
+            }
+        });
+    }
+    for (auto& worker : workers)
+        worker.join();
+    done = true;
+    painter.join();
+
+    EXPECT_EQ(tornLines.load(), 0);
+    EXPECT_EQ(t.repaints.load(), kThreads * kPerThread);
+    const auto lines = t.log.Snapshot();
+    ASSERT_EQ(lines.size(), kLogSlots);
+    std::vector<int> lastSequence(kThreads, -1);
+    for (const LogLine& line : lines) {
+        int worker = 0;
+        int sequence = 0;
+        ASSERT_EQ(std::sscanf(line.text.c_str(), "w%d s%d", &worker, &sequence), 2);
+        EXPECT_GT(sequence, lastSequence[static_cast<std::size_t>(worker)]);
+        lastSequence[static_cast<std::size_t>(worker)] = sequence;
+        EXPECT_EQ(line.colour, sequence % 2 ? LineColour::Highlighted : LineColour::Normal);
+    }
+    // The newest line is the last append of the worker that finished last.
+    int newestSequence = -1;
+    std::sscanf(lines.back().text.c_str(), "w%*d s%d", &newestSequence);
+    EXPECT_EQ(newestSequence, kPerThread - 1);
+}
+
+} // namespace
+} // namespace korvane

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "shell/desktop.h"
+#include "shell/shell.h"
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace korvane::test {
+
+struct ShownMessage {
+    std::string text;
+    std::string title;
+    friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
+};
+
+// A desktop for tests: answers forms and message boxes from a script, in order, and records
+// everything the core showed. Safe to call from worker threads.
+class ScriptedDesktop final : public Desktop {
+  public:
+    // Fills in the form as a user would and returns the result of the button pressed.
+    using FormAnswer = std::function<int(Form&)>;
+
+    void AnswerForm(FormAnswer answer);
+    void AnswerForm(int result) {
+        AnswerForm([result](Form&) { return result; });
+    }
+    void AnswerMessage(MessageAnswer answer);
+    void AnswerPicker(std::optional<std::string> path);
+
+    std::vector<Form> Forms() const;
+    std::vector<ShownMessage> Messages() const;
+    std::vector<std::string> Results() const;
+    std::vector<FilePickerRequest> PickerRequests() const;
+    std::vector<std::string> BrowserTargets() const;
+    std::vector<std::string> Captions() const;
+    int Sounds() const;
+    int Repaints() const;
+    int HelpRequests() const;
+    // Forms and message boxes that came when the script had no answer left.
+    int Unanswered() const;
+
+  public: // Desktop
+    int RunForm(Form& form) override;
+    MessageAnswer ShowMessage(std::string_view text, std::string_view title,
+                              MessageButtons buttons) override;
+    int ShowResult(std::string_view text) override;
+    std::optional<std::string> PickFile(const FilePickerRequest& request) override;
+    std::optional<std::string> PickFolder(std::string_view instruction) override;
+    bool OpenInBrowser(std::string_view target) override;
+    void PlayAlertSound() override;
+    void SetCaption(std::string_view caption) override;
+    void RequestLogRepaint() override;
+    void ShowHelp() override;
+
+  private:
+    mutable std::mutex m_mutex;
+    std::deque<FormAnswer> m_formAnswers;
+    std::deque<MessageAnswer> m_messageAnswers;
+    std::deque<std::optional<std::string>> m_pickerAnswers;
+    std::vector<Form> m_forms;
+    std::vector<ShownMessage> m_messages;
+    std::vector<std::string> m_results;
+    std::vector<FilePickerRequest> m_pickerRequests;
+    std::vector<std::string> m_browserTargets;
+    std::vector<std::string> m_captions;
+    int m_sounds = 0;
+    int m_repaints = 0;
+    int m_help = 0;
+    int m_unanswered = 0;
+};
+
+class FixedClock final : public Clock {
+  public:
+    explicit FixedClock(LocalTime time) : m_time(time) {}
+    LocalTime Now() const override { return m_time; }
+    void Set(LocalTime time) { m_time = time; }
+
+  private:
+    LocalTime m_time;
+};
+
+// Sunday 6 December 2026, 9:05.
+inline LocalTime SampleTime() {
+    return LocalTime{2026, 12, 6, 9, 5, 0, 0};
+}
+
+// Everything a tool needs, around a scripted desktop and a fixed clock.
+struct TestShell {
+    SessionLog log;
+    SettingsBlock settings;
+    BusyFlags busy;
+    FilePickerState pickers;
+    ScriptedDesktop desktop;
+    FixedClock clock{SampleTime()};
+    ToolThreads threads;
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads};
+
+    TestShell() {
+        log.SetRepaintRequest([this] { desktop.RequestLogRepaint(); });
+    }
+    ~TestShell() { threads.WaitIdle(); }
+    std::vector<std::string> LogTexts() const;
+};
+
+} // namespace korvane::test
