@@ -51,20 +51,25 @@ FormDialog::FormDialog(Form& form, QWidget* parent) : QDialog(parent), m_form(fo
     grid->setHorizontalSpacing(10);
     int row = -1;
     QWidget* focus = nullptr;
-    for (FormField& field : m_form.fields) {
+    const std::size_t count = m_form.fields.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        FormField& field = m_form.fields[i];
         const bool beside = field.besidePrevious && row >= 0;
+        const bool sharesRow = i + 1 < count && m_form.fields[i + 1].besidePrevious;
         if (!beside)
             ++row;
+        // A row holds one field across all four columns, or two fields of two columns each.
         const int column = beside ? 2 : 0;
+        const int span = beside || sharesRow ? 2 : 4;
         QWidget* widget = BuildField(field);
         if (field.kind == FormField::Kind::Note || field.kind == FormField::Kind::Check ||
             field.kind == FormField::Kind::Radio) {
-            grid->addWidget(widget, row, column, 1, beside ? 2 : 4);
+            grid->addWidget(widget, row, column, 1, span);
         } else {
             auto* label = new QLabel(ToQString(field.label));
             label->setBuddy(widget);
             grid->addWidget(label, row, column);
-            grid->addWidget(widget, row, column + 1, 1, beside ? 1 : 3);
+            grid->addWidget(widget, row, column + 1, 1, span - 1);
         }
         if (field.id == form.focusField)
             focus = widget->focusProxy() ? widget->focusProxy() : widget;
@@ -152,6 +157,7 @@ QWidget* FormDialog::BuildField(FormField& field) {
     case FormField::Kind::Choice: {
         auto* list = new QComboBox;
         list->setObjectName(id);
+        list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         for (const std::string& choice : field.choices)
             list->addItem(ToQString(choice));
         m_bindings.push_back({[list, &field] { field.selected = list->currentIndex(); },

@@ -84,6 +84,9 @@ MainWindow::MainWindow(Shell& shell, const CommandDispatcher& dispatcher)
 }
 
 void MainWindow::BuildMenus() {
+    // Eleven menus must fit the 800-pixel frame without an overflow arrow.
+    menuBar()->setStyleSheet(QStringLiteral(
+        "QMenuBar { spacing: 0px; } QMenuBar::item { padding: 3px 3px; margin: 0px; }"));
     for (const Menu& menu : MenuTable()) {
         QMenu* qmenu = menuBar()->addMenu(ToQString(menu.title));
         for (const MenuItem& item : menu.items) {

@@ -1,5 +1,6 @@
 #include "gui/qt_desktop.h"
 
+#include "gui/help_window.h"
 #include "gui/report_text_box.h"
 #include "gui_test_support.h"
 #include "shell/shared_dialogs.h"
@@ -7,6 +8,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBrowser>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,16 @@ TEST(QtDesktop, LogRepaintRequestsFromManyAppendsCollapseIntoFewRepaints) {
     QApplication::processEvents();
     EXPECT_GE(repaints, 1);
     EXPECT_LE(repaints, 2);
+}
+
+TEST(HelpWindow, OpensTheBuiltInOverviewPage) {
+    HelpWindow help;
+    ASSERT_FALSE(help.Unavailable());
+    help.ShowDefaultTopic();
+    auto* browser = help.findChild<QTextBrowser*>();
+    EXPECT_EQ(browser->source(), QUrl(QStringLiteral("qrc:/help/index.html")));
+    EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Korvane")));
+    EXPECT_TRUE(help.isVisible());
 }
 
 } // namespace

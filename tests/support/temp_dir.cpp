@@ -1,9 +1,12 @@
 #include "support/temp_dir.h"
 
+#include "shell/posix_file.h"
+
+#include <fcntl.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -24,8 +27,14 @@ TempDir::~TempDir() {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return bytes;
+    char chunk[4096];
+    for (std::size_t n; (n = ReadUpTo(file.Get(), chunk, sizeof chunk)) > 0;)
+        bytes.append(chunk, n);
+    return bytes;
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {

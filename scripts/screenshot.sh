@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Takes screenshots of Korvane as a user sees it, in a virtual display: the start-up picture,
+# the main window and the Preferences dialog. Usage: scripts/screenshot.sh [OUTPUT_DIR]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "${1:-$root/docs}")
+mkdir -p "$out"
+if [ -z "${KORVANE_IN_XVFB:-}" ]; then
+  KORVANE_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$out"
+fi
+work=$(mktemp -d)
+export XDG_RUNTIME_DIR=$(mktemp -d)
+cd "$work"
+"$root/build/src/korvane" >/dev/null 2>&1 &
+pid=$!
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
+sleep 1
+import -window root "$out/splash.png"
+sleep 3
+# The help window opens over the frame at start; put it aside for the picture of the frame.
+xdotool search --name "Korvane Help" windowunmap 2>/dev/null || true
+sleep 0.5
+import -window root "$out/screenshot.png"
+window=$(xdotool search --onlyvisible --name '^KORVANE$' | head -n 1)
+xdotool windowfocus --sync "$window"
+xdotool key ctrl+p
+sleep 1
+import -window root "$out/preferences.png"
+xdotool key Escape
+kill -TERM "$pid"
+wait "$pid" || true
+echo "Screenshots written to $out"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in a normal build with warnings as
+# errors, once built with AddressSanitizer and UndefinedBehaviorSanitizer, and the format check.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+status=0
+
+echo "== Format check"
+if ! (cd "$root" && git ls-files -co --exclude-standard -- '*.cpp' '*.h' | xargs -r clang-format --dry-run -Werror); then
+  echo "Some sources are not clang-format clean."
+  status=1
+fi
+
+echo "== Normal build"
+"$root/scripts/build.sh" "$root/build" -DKORVANE_WERROR=ON
+(cd "$root/build" && ctest --output-on-failure -j 2) || status=1
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+BUILD_TYPE=Debug "$root/scripts/build.sh" "$root/build-asan" -DKORVANE_WERROR=ON -DKORVANE_SANITIZE=ON
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+(cd "$root/build-asan" && ctest --output-on-failure -j 2) || status=1
+
+if [ "$status" -eq 0 ]; then
+  echo "All tests passed."
+else
+  echo "Some tests failed."
+fi
+exit "$status"
