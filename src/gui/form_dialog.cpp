@@ -118,6 +118,7 @@ QWidget* FormDialog::BuildField(FormField& field) {
             edit->setMaxLength(static_cast<int>(field.maxChars));
         if (field.upperCase)
             KeepUpperCase(edit);
+        edit->setReadOnly(field.readOnly);
         edit->setMinimumWidth(220);
         m_bindings.push_back({[edit, &field] { field.text = ToStdString(edit->text()); },
                               [edit, &field] { edit->setText(ToQString(field.text)); }});
@@ -141,6 +142,7 @@ QWidget* FormDialog::BuildField(FormField& field) {
     case FormField::Kind::MultiLine: {
         auto* edit = new QPlainTextEdit;
         edit->setObjectName(id);
+        edit->setReadOnly(field.readOnly);
         if (field.maxChars > 0)
             KeepWithinLimit(edit, field.maxChars);
         m_bindings.push_back({[edit, &field] { field.text = ToStdString(edit->toPlainText()); },

@@ -1,6 +1,7 @@
 #include "gui/qt_desktop.h"
 
 #include "gui/alert_sound.h"
+#include "gui/byte_viewer_dialog.h"
 #include "gui/form_dialog.h"
 #include "gui/help_window.h"
 #include "gui/result_viewer.h"
@@ -132,6 +133,13 @@ void QtDesktop::ShowHelp() {
         if (!m_help)
             m_help = std::make_unique<HelpWindow>();
         m_help->ShowDefaultTopic();
+    });
+}
+
+void QtDesktop::ShowByteViewer(ByteViewerModel& model) {
+    OnGuiThread([&] {
+        ByteViewerDialog viewer(model, m_owner);
+        viewer.exec();
     });
 }
 

@@ -26,6 +26,8 @@ struct FilePickerRequest {
     std::string initialPath;
 };
 
+class ByteViewerModel;
+
 // A text box that report lines are appended to, such as the report window's.
 class ReportTextBox {
   public:
@@ -58,6 +60,8 @@ class Desktop {
     // Asks for a repaint of the log view; posts it and returns at once.
     virtual void RequestLogRepaint() = 0;
     virtual void ShowHelp() = 0;
+    // The modal byte viewer over its model; returns when it is closed.
+    virtual void ShowByteViewer(ByteViewerModel& model) = 0;
 };
 
 } // namespace korvane

@@ -1,5 +1,6 @@
 #include "shell/tool_registry.h"
 
+#include "file_utils/byte_viewer.h"
 #include "shell/commands.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
@@ -9,6 +10,8 @@ namespace korvane {
 void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::Preferences, [&shell] { PreferencesCommand(shell); });
     dispatcher.Register(Command::EmailIdentity, [&shell] { EmailIdentityCommand(shell); });
+    dispatcher.Register(Command::ByteViewer, [&shell] { ByteViewerCommand(shell); });
+    dispatcher.Register(Command::Md5Checksum, [&shell] { Md5ChecksumCommand(shell); });
 }
 
 } // namespace korvane

@@ -1,5 +1,7 @@
 #include "support/scripted_desktop.h"
 
+#include "file_utils/byte_viewer.h"
+
 namespace korvane::test {
 
 void ScriptedDesktop::AnswerForm(FormAnswer answer) {
@@ -10,6 +12,25 @@ void ScriptedDesktop::AnswerForm(FormAnswer answer) {
 void ScriptedDesktop::AnswerMessage(MessageAnswer answer) {
     std::lock_guard lock(m_mutex);
     m_messageAnswers.push_back(answer);
+}
+
+void ScriptedDesktop::AnswerByteViewer(std::function<void(ByteViewerModel&)> use) {
+    std::lock_guard lock(m_mutex);
+    m_viewerAnswers.push_back(std::move(use));
+}
+
+void ScriptedDesktop::ShowByteViewer(ByteViewerModel& model) {
+    std::function<void(ByteViewerModel&)> use;
+    {
+        std::lock_guard lock(m_mutex);
+        m_byteViewers.push_back(model.Title());
+        if (!m_viewerAnswers.empty()) {
+            use = std::move(m_viewerAnswers.front());
+            m_viewerAnswers.pop_front();
+        }
+    }
+    if (use)
+        use(model);
 }
 
 void ScriptedDesktop::AnswerPicker(std::optional<std::string> path) {
@@ -111,6 +132,7 @@ KORVANE_RECORDED(std::vector<std::string>, Captions, m_captions)
 KORVANE_RECORDED(int, Sounds, m_sounds)
 KORVANE_RECORDED(int, Repaints, m_repaints)
 KORVANE_RECORDED(int, HelpRequests, m_help)
+KORVANE_RECORDED(std::vector<std::string>, ByteViewers, m_byteViewers)
 KORVANE_RECORDED(int, Unanswered, m_unanswered)
 #undef KORVANE_RECORDED
 

@@ -30,6 +30,8 @@ class ScriptedDesktop final : public Desktop {
     }
     void AnswerMessage(MessageAnswer answer);
     void AnswerPicker(std::optional<std::string> path);
+    // Acts on the next byte viewer as a user would (scrolling it) before it is closed.
+    void AnswerByteViewer(std::function<void(ByteViewerModel&)> use);
 
     std::vector<Form> Forms() const;
     std::vector<ShownMessage> Messages() const;
@@ -40,6 +42,8 @@ class ScriptedDesktop final : public Desktop {
     int Sounds() const;
     int Repaints() const;
     int HelpRequests() const;
+    // The titles of the byte viewers shown.
+    std::vector<std::string> ByteViewers() const;
     // Forms and message boxes that came when the script had no answer left.
     int Unanswered() const;
 
@@ -55,6 +59,7 @@ class ScriptedDesktop final : public Desktop {
     void SetCaption(std::string_view caption) override;
     void RequestLogRepaint() override;
     void ShowHelp() override;
+    void ShowByteViewer(ByteViewerModel& model) override;
 
   private:
     mutable std::mutex m_mutex;
@@ -67,6 +72,8 @@ class ScriptedDesktop final : public Desktop {
     std::vector<FilePickerRequest> m_pickerRequests;
     std::vector<std::string> m_browserTargets;
     std::vector<std::string> m_captions;
+    std::deque<std::function<void(ByteViewerModel&)>> m_viewerAnswers;
+    std::vector<std::string> m_byteViewers;
     int m_sounds = 0;
     int m_repaints = 0;
     int m_help = 0;
