@@ -17,14 +17,15 @@ fi
 
 echo "== Normal build"
 "$root/scripts/build.sh" "$root/build" -DKORVANE_WERROR=ON
-(cd "$root/build" && ctest --output-on-failure -j 2) || status=1
+# Both runs happen inside the private network namespace where nginx serves the fixture sites.
+(cd "$root/build" && "$root/scripts/netns-run.sh" ctest --output-on-failure -j 2) || status=1
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 BUILD_TYPE=Debug "$root/scripts/build.sh" "$root/build-asan" -DKORVANE_WERROR=ON -DKORVANE_SANITIZE=ON
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-(cd "$root/build-asan" && ctest --output-on-failure -j 2) || status=1
+(cd "$root/build-asan" && "$root/scripts/netns-run.sh" ctest --output-on-failure -j 2) || status=1
 
 if [ "$status" -eq 0 ]; then
   echo "All tests passed."

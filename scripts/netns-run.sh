@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Runs a command inside a private network namespace made for the server tests: a loopback of its
+# own (so port 80 is free and nothing of the machine's network is touched), the fixture hosts
+# file with name resolution from files only, and nginx serving the fixture sites of tests/net.
+# Every process started inside ends when the command ends.
+#
+#   scripts/netns-run.sh CMD [ARGS...]
+#
+# Inside, KORVANE_TEST_NET=1 tells the server tests that they may bind and connect.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ $# -eq 0 ]; then
+  echo "usage: $0 CMD [ARGS...]" >&2
+  exit 2
+fi
+
+if [ "${KORVANE_NETNS_INSIDE:-}" != 1 ]; then
+  as_root=()
+  # Without root a user namespace maps us to root inside, which is enough for the mounts.
+  [ "$(id -u)" -eq 0 ] || as_root=(--map-root-user)
+  exec unshare "${as_root[@]}" --net --mount --pid --fork --mount-proc \
+    env KORVANE_NETNS_INSIDE=1 bash "$0" "$@"
+fi
+
+run=$(mktemp -d /tmp/korvane-netns.XXXXXX)
+nginx_pid=""
+cleanup() {
+  if [ -n "$nginx_pid" ]; then
+    kill "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+  fi
+  rm -rf "$run"
+}
+trap cleanup EXIT
+
+ip link set lo up
+# An IPv6 address besides ::1: the resolver answers an IPv4 question for a name listed as ::1
+# with 127.0.0.1, so an IPv6-only name needs an address of its own.
+ip -6 addr add fd00:6b76::1/128 dev lo nodad
+
+# The scripted test server takes the first free address of 127.0.0.10 to 127.0.0.249, so that
+# tests running side by side never share one; each address has a name of its own.
+cp "$root/tests/net/hosts" "$run/hosts"
+for i in $(seq 10 249); do
+  printf '127.0.0.%d\tscripted%d.test\n' "$i" "$i" >>"$run/hosts"
+done
+mount --bind "$run/hosts" /etc/hosts
+mount --bind "$root/tests/net/nsswitch.conf" /etc/nsswitch.conf
+
+sed -e "s|@RUN@|$run|g" -e "s|@SITE@|$root/tests/net/site|g" \
+  "$root/tests/net/nginx.conf.in" >"$run/nginx.conf"
+nginx -c "$run/nginx.conf" -p "$run" -e "$run/error.log" &
+nginx_pid=$!
+
+for _ in $(seq 1 100); do
+  if (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null; then
+    break
+  fi
+  if ! kill -0 "$nginx_pid" 2>/dev/null; then
+    echo "nginx did not start:" >&2
+    cat "$run/error.log" >&2 || true
+    exit 1
+  fi
+  sleep 0.05
+done
+
+export KORVANE_TEST_NET=1
+status=0
+"$@" || status=$?
+exit "$status"

@@ -1,0 +1,368 @@
+#include "web/http_exchange.h"
+
+#include "shell/preferences.h"
+#include "shell/shell.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <map>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::string_view kStatusMarker = "HTTP/1.";
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+
+struct StatusEntry {
+    int code;
+    std::string_view text;
+};
+
+constexpr std::array<StatusEntry, 10> kStatusTexts{{
+    {204, "The server has completed the request, but doesn't need to return any data."},
+    {301, "Moved."},
+    {302, "Moved temporarily."},
+    {400, "Bad request."},
+    {401, "Request requires authentication."},
+    {404, "Not found."},
+    {408, "Time out."},
+    {500, "Server error."},
+    {505, "HTTP version not supported."},
+    {601, "Server did not respond before connection timed out."},
+}};
+
+std::string WithArgument(std::string_view prefix, std::string_view argument) {
+    std::string line(prefix);
+    line += argument;
+    return line;
+}
+
+} // namespace
+
+void LogAs(Shell& shell, LineKind kind, std::string_view text) {
+    switch (kind) {
+    case LineKind::Plain:
+        shell.log.AppendLine(text);
+        break;
+    case LineKind::Quiet:
+        shell.log.AppendQuiet(text);
+        break;
+    case LineKind::Detail:
+        AppendDetail(shell, text);
+        break;
+    case LineKind::Omitted:
+        break;
+    }
+}
+
+// ---- The request ---------------------------------------------------------------------------
+
+std::string RequestLine(std::string_view method, std::string_view page) {
+    std::string line(method);
+    line += " /";
+    line += page;
+    line += " HTTP/1.0";
+    return line;
+}
+
+std::string UserAgentFor(const SettingsBlock& settings) {
+    switch (settings.Get(field::IdentifyAsChoice)) {
+    case 1:
+        return std::string(kIdentifyAsChoices[1]);
+    case 2:
+        return std::string(kIdentifyAsChoices[2]);
+    case 3:
+        return std::string(kIdentifyAsChoices[3]);
+    case 4:
+        return OtherAgentText(settings);
+    default:
+        return std::string(kIdentifyAsChoices[0]);
+    }
+}
+
+std::optional<std::string> ReferrerFor(const SettingsBlock& settings, std::string_view server) {
+    switch (settings.Get(field::ReferrerChoice)) {
+    case 1:
+        return std::string(kGoogleHomePage);
+    case 2:
+        return std::string(kYahooHomePage);
+    case 3:
+        return WithArgument("http://www.", server);
+    case 4:
+        return OtherReferrerText(settings);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::string ComposeAgentPart(const SettingsBlock& settings, std::string_view server) {
+    std::string part = "\r\nUser-Agent: ";
+    part += UserAgentFor(settings);
+    part += "\r\nAccept: text/html, */*\r\nHost: ";
+    part += server;
+    part += "\r\n\r\n";
+    return part;
+}
+
+std::string ComposeHeaderBlock(const SettingsBlock& settings, std::string_view server) {
+    std::string block;
+    if (const auto referrer = ReferrerFor(settings, server)) {
+        block += "\r\nReferer: ";
+        block += *referrer;
+    }
+    block += ComposeAgentPart(settings, server);
+    return block;
+}
+
+// ---- The reply -----------------------------------------------------------------------------
+
+ReplyHeader FindReplyHeader(std::string_view bytes, std::size_t bufferBytes) {
+    // The buffer keeps one byte for the terminating zero.
+    const std::size_t limit = bufferBytes == 0 ? 0 : bufferBytes - 1;
+    const std::string_view window = bytes.substr(0, limit);
+    const std::size_t end = window.find(kHeaderEnd);
+    if (end == std::string_view::npos)
+        return {HeaderStatus::NoHeader, {}};
+    const std::string_view header = window.substr(0, end + kHeaderEnd.size());
+    if (header.find(kStatusMarker) == std::string_view::npos)
+        return {HeaderStatus::NoHeader, {}};
+    return {HeaderStatus::Found, std::string(header)};
+}
+
+ReplyHeader ReadReplyHeader(const std::string& path, std::size_t bufferBytes) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return {HeaderStatus::NotOpened, {}};
+    // Only the buffer's worth can hold a header, so that is all that is read.
+    std::string bytes(bufferBytes == 0 ? 0 : bufferBytes - 1, '\0');
+    bytes.resize(ReadUpTo(file.Get(), bytes.data(), bytes.size()));
+    return FindReplyHeader(bytes, bufferBytes);
+}
+
+int ParseStatus(std::string_view header) {
+    std::size_t at = header.find(kStatusMarker);
+    if (at == std::string_view::npos)
+        return 0;
+    at += kStatusMarker.size() + 1; // the marker and the minor version digit
+    while (at < header.size() && (header[at] == ' ' || header[at] == '\t'))
+        ++at;
+    // As a string-to-integer conversion reads it: optional sign, digits up to the first
+    // non-digit; kept within int range.
+    bool negative = false;
+    if (at < header.size() && (header[at] == '+' || header[at] == '-'))
+        negative = header[at++] == '-';
+    long long value = 0;
+    for (; at < header.size() && header[at] >= '0' && header[at] <= '9'; ++at)
+        value = std::min<long long>(value * 10 + (header[at] - '0'), INT_MAX);
+    const int code = static_cast<int>(negative ? -value : value);
+    return code == 200 ? 0 : code;
+}
+
+std::optional<std::string_view> StatusText(int code) {
+    for (const StatusEntry& entry : kStatusTexts)
+        if (entry.code == code)
+            return entry.text;
+    return std::nullopt;
+}
+
+// ---- Reply files ---------------------------------------------------------------------------
+
+ReplyFileHold::ReplyFileHold(const std::string& path) {
+    static std::mutex registryMutex;
+    // Entries stay for the process's life: there are only a handful of reply-file names.
+    static std::map<std::string, std::shared_ptr<std::mutex>> registry;
+    {
+        std::lock_guard lock(registryMutex);
+        auto& entry = registry[path];
+        if (!entry)
+            entry = std::make_shared<std::mutex>();
+        m_mutex = entry;
+    }
+    m_lock = std::unique_lock(*m_mutex);
+}
+
+void ReplyFileHold::Release() {
+    if (m_lock.owns_lock())
+        m_lock.unlock();
+}
+
+std::string ReplyFilePath(std::string_view folder, std::string_view name) {
+    std::string path(folder.empty() ? "." : folder);
+    path += '/';
+    path += name;
+    return path;
+}
+
+// ---- The exchange and its steps ------------------------------------------------------------
+
+std::optional<std::vector<ResolvedAddress>> ResolveServer(std::string_view server,
+                                                          AddressFamily family) {
+    addrinfo hints{};
+    hints.ai_family = family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    const std::string name(server);
+    if (::getaddrinfo(name.c_str(), "http", &hints, &found) != 0 || found == nullptr)
+        return std::nullopt;
+    std::vector<ResolvedAddress> addresses;
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        if (entry->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        ResolvedAddress address;
+        std::memcpy(&address.address, entry->ai_addr, entry->ai_addrlen);
+        address.length = entry->ai_addrlen;
+        address.family = entry->ai_family;
+        address.type = entry->ai_socktype;
+        address.protocol = entry->ai_protocol;
+        addresses.push_back(address);
+    }
+    ::freeaddrinfo(found);
+    return addresses;
+}
+
+FileDescriptor ConnectToAny(Shell& shell, const std::vector<ResolvedAddress>& addresses,
+                            std::string_view server, const ExchangeWording& wording) {
+    for (const ResolvedAddress& address : addresses) {
+        FileDescriptor socket(
+            ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
+        if (!socket.IsOpen()) {
+            shell.log.AppendLine(WithArgument(wording.socketFailure, server));
+            continue;
+        }
+        int result = 0;
+        do {
+            result = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address.address),
+                               address.length);
+        } while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            socket.Close();
+            shell.log.AppendLine(WithArgument("Unable to connect: ", server));
+            continue;
+        }
+        return socket;
+    }
+    return {};
+}
+
+std::optional<int> SendRequest(int socket, std::string_view request) {
+    while (!request.empty()) {
+        const ssize_t sent = ::send(socket, request.data(), request.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent <= 0)
+            return sent < 0 ? errno : EPIPE;
+        request.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return std::nullopt;
+}
+
+bool SendRequestOrReport(Shell& shell, int socket, std::string_view request) {
+    if (const auto error = SendRequest(socket, request)) {
+        shell.log.AppendLine("Send error #" + std::to_string(*error) + ".");
+        Alert(shell);
+        return false;
+    }
+    return true;
+}
+
+ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout) {
+    ReceiveResult result;
+    std::array<char, kReceiveChunkBytes> chunk{};
+    bool writable = true;
+    for (;;) {
+        pollfd ready{socket, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, static_cast<int>(idleTimeout.count()));
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled == 0) {
+            result.timedOut = true;
+            return result;
+        }
+        if (polled < 0)
+            return result;
+        const ssize_t received = ::recv(socket, chunk.data(), chunk.size(), 0);
+        if (received < 0 && errno == EINTR)
+            continue;
+        // A close by the server and a failed receive both end the reply.
+        if (received <= 0)
+            return result;
+        result.bytes += static_cast<std::uint64_t>(received);
+        // A failed write is not reported; the rest of the reply is still drained.
+        if (writable)
+            writable = WriteAll(file, chunk.data(), static_cast<std::size_t>(received));
+    }
+}
+
+ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
+                            const ExchangeWording& wording) {
+    ExchangeResult result;
+    result.replyPath = ReplyFilePath(request.folder, request.replyFile);
+    const std::string& server = request.server;
+
+    AppendDetail(shell, WithArgument("Initialized: ", kSocketStatusText));
+    if (wording.resolvingLine)
+        AppendDetail(shell, "Resolving server");
+    const auto addresses = ResolveServer(server, request.family);
+    if (!addresses) {
+        shell.log.AppendLine(WithArgument("Unable to translate host ", server));
+        Alert(shell);
+        result.outcome = ExchangeOutcome::NotResolved;
+        return result;
+    }
+
+    FileDescriptor socket = ConnectToAny(shell, *addresses, server, wording);
+    if (!socket.IsOpen()) {
+        LogAs(shell, wording.communicateKind, WithArgument("Unable to communicate: ", server));
+        shell.log.AppendLine("  ");
+        result.outcome = ExchangeOutcome::NotConnected;
+        return result;
+    }
+
+    std::string bytes = request.requestLine;
+    bytes +=
+        request.headerBlock ? *request.headerBlock : ComposeHeaderBlock(shell.settings, server);
+    if (!SendRequestOrReport(shell, socket.Get(), bytes)) {
+        result.outcome = ExchangeOutcome::SendFailed;
+        return result;
+    }
+    if (request.page.empty())
+        LogAs(shell, wording.sentKind, wording.sentDefault);
+    else if (wording.sentNamesPage)
+        LogAs(shell, wording.sentKind, WithArgument(wording.sentPage, request.page));
+    else
+        LogAs(shell, wording.sentKind, wording.sentPage);
+
+    result.hold = ReplyFileHold(result.replyPath);
+    FileDescriptor file(
+        ::open(result.replyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file.IsOpen()) {
+        result.hold.Release();
+        socket.Close();
+        const std::string line = WithArgument("Data file: ", request.replyFile) + ".";
+        if (wording.replyFileFailure == ReplyFileFailure::LogLine)
+            shell.log.AppendLine(line);
+        else if (wording.replyFileFailure == ReplyFileFailure::FatalMessage)
+            shell.desktop.ShowMessage(line, "Fatal error");
+        result.outcome = ExchangeOutcome::ReplyFileNotCreated;
+        return result;
+    }
+    ReceiveToFile(socket.Get(), file.Get(), request.idleTimeout);
+    file.Close();
+    socket.Close();
+    LogAs(shell, wording.receivedKind, wording.received);
+    LogAs(shell, wording.closingKind, wording.closing);
+    result.outcome = ExchangeOutcome::Stored;
+    return result;
+}
+
+} // namespace korvane

@@ -1,0 +1,152 @@
+#include "support/scripted_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace korvane::test {
+
+namespace {
+
+constexpr int kFirstAddress = 10;
+constexpr int kLastAddress = 249;
+constexpr std::size_t kMaxRequestBytes = 64 * 1024;
+
+// Waits until `fd` is readable or the stop pipe fires; false when the server is ending.
+bool WaitReadable(int fd, int stop) {
+    std::array<pollfd, 2> fds{{{fd, POLLIN, 0}, {stop, POLLIN, 0}}};
+    for (;;) {
+        const int n = ::poll(fds.data(), fds.size(), -1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || (fds[1].revents & POLLIN) != 0)
+            return false;
+        return true;
+    }
+}
+
+bool SendAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool InsideTestNetwork() {
+    const char* flag = std::getenv("KORVANE_TEST_NET");
+    return flag != nullptr && std::strcmp(flag, "1") == 0;
+}
+
+ScriptedServer::ScriptedServer(std::vector<ServerScript> scripts) : m_scripts(std::move(scripts)) {
+    if (m_scripts.empty() || !InsideTestNetwork() || ::pipe(m_stop) != 0)
+        return;
+    for (int last = kFirstAddress; last <= kLastAddress; ++last) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0)
+            return;
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(80);
+        address.sin_addr.s_addr = htonl((127u << 24) | static_cast<unsigned>(last));
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(fd, 16) == 0) {
+            m_listen = fd;
+            m_host = "scripted" + std::to_string(last) + ".test";
+            break;
+        }
+        ::close(fd);
+    }
+    if (m_listen >= 0)
+        m_thread = std::thread([this] { Serve(); });
+}
+
+ScriptedServer::~ScriptedServer() {
+    if (m_stop[1] >= 0) {
+        const char stop = 1;
+        [[maybe_unused]] const ssize_t ignored = ::write(m_stop[1], &stop, 1);
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+    for (int fd : {m_listen, m_stop[0], m_stop[1]})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+std::vector<std::string> ScriptedServer::Requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+std::size_t ScriptedServer::Connections() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests.size();
+}
+
+void ScriptedServer::Serve() {
+    for (std::size_t served = 0;; ++served) {
+        if (!WaitReadable(m_listen, m_stop[0]))
+            return;
+        const int client = ::accept(m_listen, nullptr, nullptr);
+        if (client < 0)
+            continue;
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.emplace_back();
+        }
+        Handle(client, m_scripts[std::min(served, m_scripts.size() - 1)]);
+    }
+}
+
+void ScriptedServer::Handle(int client, const ServerScript& script) {
+    std::array<char, 4096> buffer{};
+    if (script.readRequest) {
+        std::string request;
+        while (request.find("\r\n\r\n") == std::string::npos && request.size() < kMaxRequestBytes) {
+            if (!WaitReadable(client, m_stop[0]))
+                break;
+            const ssize_t n = ::recv(client, buffer.data(), buffer.size(), 0);
+            if (n <= 0)
+                break;
+            request.append(buffer.data(), static_cast<std::size_t>(n));
+        }
+        std::lock_guard lock(m_mutex);
+        m_requests.back() = request;
+    }
+    bool sent = SendAll(client, script.reply.data(), script.reply.size());
+    std::fill(buffer.begin(), buffer.end(), 'x');
+    for (std::size_t left = script.fillerBytes; sent && left > 0;) {
+        const std::size_t piece = std::min(left, buffer.size());
+        sent = SendAll(client, buffer.data(), piece);
+        left -= piece;
+    }
+    if (script.then == ServerScript::Then::Reset) {
+        const linger abort{1, 0};
+        ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    } else if (script.then == ServerScript::Then::HoldOpen) {
+        // Drain until the client gives up or the server ends.
+        while (WaitReadable(client, m_stop[0]) &&
+               ::recv(client, buffer.data(), buffer.size(), 0) > 0) {
+        }
+    }
+    ::close(client);
+}
+
+} // namespace korvane::test
