@@ -1,5 +1,6 @@
 #include "gui/application.h"
 
+#include "databases/record_files.h"
 #include "gui/artwork.h"
 #include "gui/log_view.h"
 #include "gui/main_window.h"
@@ -80,7 +81,8 @@ int RunKorvane(int argc, char** argv) {
     SystemClock clock;
     ToolThreads threads;
     QtDesktop desktop;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads};
+    RecordDatabases records;
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
     log.SetRepaintRequest([&desktop] { desktop.RequestLogRepaint(); });
 
     CommandDispatcher dispatcher;

@@ -1,5 +1,6 @@
 #include "shell/application.h"
 
+#include "databases/record_files.h"
 #include "shell/shell.h"
 
 #include <cstdio>
@@ -23,7 +24,9 @@ ScreenPoint MainWindowPosition(int desktopRight, int desktopBottom) {
 bool RunStartupSequence(Shell& shell, const std::string& settingsPath) {
     // A missing or unreadable kv.cfg is no error: every setting starts from zero.
     shell.settings.Load(settingsPath);
-    // The record files join here once the databases are built; their fatal errors end the run.
+    // A fatal error with a record file ends the run before the window shows.
+    if (!LoadRecordFiles(shell, settingsPath))
+        return false;
     shell.log.AppendLine("Session start:");
     shell.log.AppendLine(TimeStampLine(shell.clock.Now()));
     shell.log.AppendLine("  ");

@@ -12,6 +12,8 @@
 
 namespace korvane {
 
+struct RecordDatabases;
+
 // What every tool's entry operation and worker is handed: the process-wide state and the way to
 // the user. The program has one; each test builds its own around a scripted desktop.
 struct Shell {
@@ -22,6 +24,7 @@ struct Shell {
     Desktop& desktop;
     const Clock& clock;
     ToolThreads& threads;
+    RecordDatabases& records; // the customer and search-engine files with their indexes
 };
 
 // A line appended only while "Verbose operation detail display" is on.

@@ -1,5 +1,6 @@
 #include "shell/application.h"
 
+#include "databases/record_files.h"
 #include "shell/instance_lock.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
@@ -23,6 +24,15 @@ std::int32_t Int32At(const std::string& bytes, std::size_t offset) {
         value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i]))
                  << (8 * i);
     return static_cast<std::int32_t>(value);
+}
+
+// A record of `size` bytes numbered 1 with the name "AB".
+std::string OneRecord(std::size_t size) {
+    std::string record(size, '\0');
+    record[0] = 1;
+    record[8] = 'A';
+    record[9] = 'B';
+    return record;
 }
 
 TEST(Startup, ReadsTheSettingsAndWritesTheThreeOpeningLines) {
@@ -57,6 +67,9 @@ TEST(EndSequence, WritesTheWholeBlockWithTheEndTime) {
     std::string image(kSettingsSize, '\x5a');
     WriteWholeFile(dir.File("kv.cfg"), image);
     TestShell t;
+    // Record files that exist already: the start-up then leaves kv.cfg alone.
+    WriteWholeFile(t.recordFolder.File("member.dat"), OneRecord(kCustomerRecordSize));
+    WriteWholeFile(t.recordFolder.File("urlsubmit.dat"), OneRecord(kSearchEngineRecordSize));
     RunStartupSequence(t.shell, dir.File("kv.cfg"));
     t.clock.Set({2026, 12, 7, 23, 59, 0, 1});
     EXPECT_TRUE(RunEndSequence(t.shell, dir.File("kv.cfg")));
@@ -94,6 +107,107 @@ TEST(InstanceLock, OnlyOneHolderAtATime) {
     { InstanceLock released = std::move(first); }
     InstanceLock third;
     EXPECT_TRUE(third.Acquire(dir.File("korvane.lock")));
+}
+
+std::int64_t Int64At(const std::string& bytes, std::size_t offset) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[offset + i]))
+                 << (8 * i);
+    return static_cast<std::int64_t>(value);
+}
+
+TEST(Startup, MissingRecordFilesAreCreatedWithTheirDefaultRecordAndTheSettingsSaved) {
+    TempDir dir;
+    WriteWholeFile(dir.File("kv.cfg"), std::string(50, '\x11'));
+    TestShell t;
+    ASSERT_TRUE(RunStartupSequence(t.shell, dir.File("kv.cfg")));
+
+    const std::string member = ReadWholeFile(t.recordFolder.File("member.dat"));
+    ASSERT_EQ(member.size(), kCustomerRecordSize);
+    EXPECT_EQ(Int64At(member, 0), 1);
+    EXPECT_EQ(member.substr(8, 10), std::string("A COMPANY\0", 10));
+    EXPECT_EQ(member.substr(118, 7), std::string("A ROAD\0", 7));
+    const std::string engines = ReadWholeFile(t.recordFolder.File("urlsubmit.dat"));
+    ASSERT_EQ(engines.size(), kSearchEngineRecordSize);
+    EXPECT_EQ(Int64At(engines, 0), 1);
+    EXPECT_EQ(engines.substr(8, 16), std::string("A SEARCH ENGINE\0", 16));
+    EXPECT_EQ(Int32At(engines, 2608), 0);
+
+    const std::string settings = ReadWholeFile(dir.File("kv.cfg"));
+    ASSERT_EQ(settings.size(), kSettingsSize);
+    EXPECT_EQ(settings.substr(0, 50), std::string(50, '\x11'));
+    EXPECT_EQ(Int32At(settings, 408), 5);
+    EXPECT_EQ(Int32At(settings, 412), 9);
+    EXPECT_EQ(Int32At(settings, 424), 2026);
+    EXPECT_EQ(Int64At(settings, 824), 1);
+    EXPECT_EQ(Int64At(settings, 832), 1);
+    EXPECT_TRUE(t.desktop.Messages().empty());
+    EXPECT_EQ(t.LogTexts().front(), "Session start:");
+}
+
+struct BrokenFiles {
+    const char* name;
+    std::string member; // "missing" leaves the file out
+    std::string engines;
+    std::vector<ShownMessage> messages;
+};
+
+TEST(Startup, ABrokenRecordFileEndsTheRunWithItsFatalMessage) {
+    const std::string customer = OneRecord(kCustomerRecordSize);
+    const std::string engine = OneRecord(kSearchEngineRecordSize);
+    const std::vector<BrokenFiles> cases = {
+        {"empty customers", "", engine, {{"Customer data file has no data.", "Fatal error"}}},
+        {"torn customer",
+         customer.substr(0, 8095),
+         engine,
+         {{"Customer data file corrupt.", "Fatal error"}}},
+        {"customers and a half",
+         customer + customer.substr(0, 100),
+         engine,
+         {{"Customer data file corrupt.", "Fatal error"}}},
+        {"empty engines", customer, "", {{"Submit data file has no data.", "Fatal error"}}},
+        {"torn engine",
+         customer,
+         engine + engine.substr(0, 2927),
+         {{"Submit data file corrupt.", "Fatal error"}}},
+    };
+    for (const BrokenFiles& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        TestShell t;
+        WriteWholeFile(t.recordFolder.File("member.dat"), c.member);
+        WriteWholeFile(t.recordFolder.File("urlsubmit.dat"), c.engines);
+        EXPECT_FALSE(RunStartupSequence(t.shell, dir.File("kv.cfg")));
+        EXPECT_EQ(t.desktop.Messages(), c.messages);
+        EXPECT_TRUE(t.LogTexts().empty());
+        // The process still writes its settings on the way out.
+        EXPECT_TRUE(RunEndSequence(t.shell, dir.File("kv.cfg")));
+        EXPECT_EQ(ReadWholeFile(dir.File("kv.cfg")).size(), kSettingsSize);
+    }
+}
+
+TEST(Startup, ARecordFileThatCannotBeCreatedIsAPermissionProblemThenFatal) {
+    TempDir dir;
+    TestShell t;
+    RecordDatabases unreachable(t.recordFolder.File("no-such-folder"));
+    Shell shell = t.shell;
+    Shell elsewhere{shell.log,     shell.settings, shell.busy,    shell.pickers,
+                    shell.desktop, shell.clock,    shell.threads, unreachable};
+    EXPECT_FALSE(RunStartupSequence(elsewhere, dir.File("kv.cfg")));
+    EXPECT_EQ(t.desktop.Messages(),
+              (std::vector<ShownMessage>{{"File: member.dat.", "Permission problem"},
+                                         {"Customer data file corrupt.", "Fatal error"}}));
+}
+
+TEST(Startup, SettingsThatCannotBeSavedAfterTheDefaultFileAreReportedAndLoadingGoesOn) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("kv.cfg"));
+    TestShell t;
+    EXPECT_TRUE(RunStartupSequence(t.shell, dir.File("kv.cfg")));
+    EXPECT_EQ(t.desktop.Messages(),
+              (std::vector<ShownMessage>{{"Data file: kv.cfg, not present.", "Fatal error"}}));
+    EXPECT_EQ(ReadWholeFile(t.recordFolder.File("urlsubmit.dat")).size(), kSearchEngineRecordSize);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "databases/record_files.h"
 #include "shell/desktop.h"
 #include "shell/shell.h"
+#include "support/temp_dir.h"
 
 #include <deque>
 #include <functional>
@@ -104,7 +106,10 @@ struct TestShell {
     ScriptedDesktop desktop;
     FixedClock clock{SampleTime()};
     ToolThreads threads;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads};
+    // The record files live in a folder of their own for each test.
+    TempDir recordFolder;
+    RecordDatabases records{recordFolder.Path()};
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
 
     TestShell() {
         log.SetRepaintRequest([this] { desktop.RequestLogRepaint(); });

@@ -1,0 +1,354 @@
+#include "databases/record_files.h"
+
+#include "shell/posix_file.h"
+#include "shell/shell.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::size_t kCustomerSpare = 100;
+constexpr std::size_t kSearchEngineSpare = 200;
+// Growth happens once this many of the spare entries have been used by appends.
+constexpr std::size_t kSpareHeadroom = 10;
+// Records read per chunk at load: large reads keep the load close to the speed of the disk.
+constexpr std::size_t kLoadChunkBytes = 4 * 1024 * 1024;
+
+NameKey CustomerKey(const CustomerRecord& record) {
+    return record.KeyAt(customer::Company.offset);
+}
+NameKey EngineKey(const SearchEngineRecord& record) {
+    return record.KeyAt(engine::Name.offset);
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+    return folder + "/" + std::string(name);
+}
+
+off_t SlotOffset(std::int64_t slot, std::size_t size) {
+    return static_cast<off_t>(slot) * static_cast<off_t>(size);
+}
+
+struct LoadTexts {
+    std::string_view noData;
+    std::string_view corrupt;
+    std::string_view notPresent;
+};
+
+constexpr LoadTexts kCustomerLoadTexts{"Customer data file has no data.",
+                                       "Customer data file corrupt.",
+                                       "Customer data file not present."};
+constexpr LoadTexts kEngineLoadTexts{"Submit data file has no data.", "Submit data file corrupt.",
+                                     "Submit data file not present."};
+
+// Reads the file in large chunks and keeps only each record's number and name key.
+template <typename Record>
+bool LoadOne(Shell& shell, RecordStore<Record>& store, Database which, const LoadTexts& texts,
+             const std::string& settingsPath) {
+    FileDescriptor file(::open(store.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen() && CreateDefaultRecordFile(shell, which, settingsPath))
+        file = FileDescriptor(::open(store.path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    const bool sized = file.IsOpen() && ::fstat(file.Get(), &info) == 0;
+    file.Close();
+    if (sized && info.st_size == 0) {
+        shell.desktop.ShowMessage(texts.noData, "Fatal error");
+        return false;
+    }
+    if (!sized || info.st_size % static_cast<off_t>(Record::kSize) != 0) {
+        shell.desktop.ShowMessage(texts.corrupt, "Fatal error");
+        return false;
+    }
+    const auto slots = static_cast<std::size_t>(info.st_size) / Record::kSize;
+
+    RecordIndex index;
+    try {
+        index.entries.reserve(slots + store.spare);
+        index.keys.reserve(slots + store.spare);
+    } catch (const std::bad_alloc&) {
+        shell.desktop.ShowMessage("Out of memory.", "Problem");
+        return false;
+    }
+
+    file = FileDescriptor(::open(store.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen()) {
+        shell.desktop.ShowMessage(texts.notPresent, "Fatal error");
+        return false;
+    }
+    const std::size_t perChunk = std::max<std::size_t>(1, kLoadChunkBytes / Record::kSize);
+    std::vector<std::uint8_t> chunk(perChunk * Record::kSize);
+    Record record;
+    for (;;) {
+        const std::size_t got = ReadUpTo(file.Get(), chunk.data(), chunk.size());
+        const std::size_t whole = got / Record::kSize;
+        for (std::size_t i = 0; i < whole; ++i) {
+            const std::uint8_t* bytes = chunk.data() + i * Record::kSize;
+            // Only the number and the key are needed; copying them alone keeps the load cheap.
+            std::memcpy(record.Raw().data(), bytes, 8);
+            std::memcpy(record.Raw().data() + store.nameField.offset,
+                        bytes + store.nameField.offset, 2);
+            std::int64_t number = record.Number();
+            if (number < kLowestRecordNumber)
+                number = kDeletedRecordNumber; // in the index only; the file keeps its value
+            index.entries.push_back({number, static_cast<std::int64_t>(index.entries.size())});
+            index.keys.push_back(store.keyOf(record));
+            if (number < 0)
+                ++index.deletedCount;
+            else
+                ++index.liveCount;
+        }
+        if (got < chunk.size())
+            break;
+    }
+    file.Close();
+    SortIndex(index.entries, index.entries.size());
+
+    std::scoped_lock lock(store.indexMutex);
+    store.index = std::move(index);
+    store.appendsSinceGrowth = 0;
+    return true;
+}
+
+} // namespace
+
+RecordDatabases::RecordDatabases(const std::string& folder) {
+    customers.path = Join(folder, kCustomerFileName);
+    customers.keyOf = CustomerKey;
+    customers.nameField = customer::Company;
+    customers.spare = kCustomerSpare;
+    engines.path = Join(folder, kSearchEngineFileName);
+    engines.keyOf = EngineKey;
+    engines.nameField = engine::Name;
+    engines.spare = kSearchEngineSpare;
+}
+
+void SortIndex(std::vector<IndexEntry>& entries, std::size_t count) {
+    count = std::min(count, entries.size());
+    // Insertion sort: stable, and nearly free on a file already in number order.
+    for (std::size_t i = 1; i < count; ++i) {
+        const IndexEntry moving = entries[i];
+        std::size_t j = i;
+        for (; j > 0 && entries[j - 1].number > moving.number; --j)
+            entries[j] = entries[j - 1];
+        entries[j] = moving;
+    }
+}
+
+std::size_t LocateNumber(const RecordIndex& index, std::int64_t number) {
+    const auto found = std::lower_bound(
+        index.entries.begin(), index.entries.end(), number,
+        [](const IndexEntry& entry, std::int64_t wanted) { return entry.number < wanted; });
+    return static_cast<std::size_t>(found - index.entries.begin());
+}
+
+std::size_t LocateEntry(const RecordIndex& index, std::int64_t number, std::int64_t slot) {
+    for (std::size_t p = LocateNumber(index, number);
+         p < index.Size() && index.entries[p].number == number; ++p) {
+        if (index.entries[p].slot == slot)
+            return p;
+    }
+    return index.Size();
+}
+
+std::int64_t NextFreeSlot(const RecordIndex& index) {
+    if (index.deletedCount > 0 && !index.entries.empty() && index.entries.front().number < 1)
+        return index.entries.front().slot;
+    return index.SlotCount();
+}
+
+std::int64_t InsertIndexEntry(RecordIndex& index, std::int64_t number, NameKey key) {
+    const std::int64_t slot = NextFreeSlot(index);
+    const std::size_t p = LocateNumber(index, number);
+    if (slot < index.SlotCount()) {
+        // Reuse: the new entry takes its place in number order and the deleted entry at the
+        // front leaves, so the oldest deleted slot is always reused first.
+        index.entries.insert(index.entries.begin() + static_cast<std::ptrdiff_t>(p),
+                             {number, slot});
+        index.entries.erase(index.entries.begin());
+        index.keys[static_cast<std::size_t>(slot)] = key;
+        --index.deletedCount;
+    } else {
+        index.entries.insert(index.entries.begin() + static_cast<std::ptrdiff_t>(p),
+                             {number, slot});
+        index.keys.push_back(key);
+    }
+    ++index.liveCount;
+    return slot;
+}
+
+void MarkSlotDeleted(RecordIndex& index, std::int64_t number, std::int64_t slot) {
+    const std::size_t q = LocateEntry(index, number, slot);
+    if (q == index.Size())
+        return;
+    index.keys[static_cast<std::size_t>(slot)] = {0, 0};
+    std::size_t d = 0;
+    while (d < index.Size() && index.entries[d].number == kDeletedRecordNumber)
+        ++d;
+    // Entries d .. q-1 move one place up; the deleted entry joins the back of the deleted group.
+    std::move_backward(index.entries.begin() + static_cast<std::ptrdiff_t>(d),
+                       index.entries.begin() + static_cast<std::ptrdiff_t>(q),
+                       index.entries.begin() + static_cast<std::ptrdiff_t>(q + 1));
+    index.entries[d] = {kDeletedRecordNumber, slot};
+    ++index.deletedCount;
+    --index.liveCount;
+}
+
+std::int64_t SuggestNumber(const RecordIndex& index, std::int64_t base) {
+    std::int64_t candidate = base;
+    std::size_t p = 0;
+    while (p < index.Size() && index.entries[p].number < candidate)
+        ++p;
+    if (p == index.Size() || index.entries[p].number != candidate)
+        return candidate;
+    ++candidate;
+    // Duplicate numbers (possible in a hand-made file) do not break the run.
+    while (p + 1 < index.Size() && (index.entries[p + 1].number == index.entries[p].number + 1 ||
+                                    index.entries[p + 1].number == index.entries[p].number)) {
+        if (index.entries[p + 1].number != index.entries[p].number)
+            ++candidate;
+        ++p;
+    }
+    return candidate;
+}
+
+std::string WidenPattern(std::string_view typed) {
+    std::string pattern(typed);
+    if (pattern.size() == 1)
+        pattern += '?';
+    return pattern;
+}
+
+bool KeyMatches(std::string_view pattern, NameKey key) {
+    if (pattern.size() < 2 || key[0] == 0)
+        return false;
+    return (pattern[0] == '?' || static_cast<std::uint8_t>(pattern[0]) == key[0]) &&
+           (pattern[1] == '?' || static_cast<std::uint8_t>(pattern[1]) == key[1]);
+}
+
+bool NamePatternMatch(std::string_view pattern, NameKey key, std::string_view name) {
+    if (!KeyMatches(pattern, key))
+        return false;
+    for (std::size_t k = 2; k < pattern.size(); ++k) {
+        if (pattern[k] == '?')
+            continue; // one position: a character, or the end of a shorter name
+        // Past the name's end only "?" matches; bytes after a terminator mean nothing.
+        if (k >= name.size() || pattern[k] != name[k])
+            return false;
+    }
+    return true;
+}
+
+RecordIo ReadRecordAt(const std::string& path, std::int64_t slot, std::uint8_t* data,
+                      std::size_t size) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return RecordIo::OpenFailed;
+    std::size_t total = 0;
+    while (total < size) {
+        const ssize_t n = ::pread(file.Get(), data + total, size - total,
+                                  SlotOffset(slot, size) + static_cast<off_t>(total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return RecordIo::IoFailed;
+        total += static_cast<std::size_t>(n);
+    }
+    return RecordIo::Ok;
+}
+
+RecordIo WriteRecordAt(const std::string& path, std::int64_t slot, const std::uint8_t* data,
+                       std::size_t size) {
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return RecordIo::OpenFailed;
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0)
+        return RecordIo::IoFailed;
+    const off_t offset = SlotOffset(slot, size);
+    ssize_t written = -1;
+    do {
+        written = ::pwrite(file.Get(), data, size, offset);
+    } while (written < 0 && errno == EINTR);
+    if (written != static_cast<ssize_t>(size)) {
+        // A short append (disk full, size limit) is cut back to the old end of the file.
+        if (written > 0 && offset >= info.st_size) [[maybe_unused]]
+            const int cut = ::ftruncate(file.Get(), info.st_size);
+        return RecordIo::IoFailed;
+    }
+    return file.Close() ? RecordIo::Ok : RecordIo::IoFailed;
+}
+
+bool CreateDefaultRecordFile(Shell& shell, Database which, const std::string& settingsPath) {
+    const bool customers = which == Database::Customers;
+    const std::string& path = customers ? shell.records.customers.path : shell.records.engines.path;
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!file.IsOpen()) {
+        shell.desktop.ShowMessage(customers ? "File: member.dat." : "File: urlsubmit.dat.",
+                                  "Permission problem");
+        return false;
+    }
+    bool written = false;
+    if (customers) {
+        CustomerRecord record;
+        record.SetNumber(1);
+        record.SetText(customer::Company, kDefaultCompany);
+        record.SetText(customer::Road, kDefaultRoad);
+        written = WriteAll(file.Get(), record.Raw().data(), record.Raw().size());
+    } else {
+        SearchEngineRecord record;
+        record.SetNumber(1);
+        record.SetText(engine::Name, kDefaultEngineName);
+        record.SetText(engine::BaseUrl, kDefaultEngineHost);
+        written = WriteAll(file.Get(), record.Raw().data(), record.Raw().size());
+    }
+    written = file.Close() && written;
+    if (!written) {
+        shell.desktop.ShowMessage(customers ? "File: member.dat." : "File: urlsubmit.dat.",
+                                  "Permission problem");
+        return false;
+    }
+    if (customers) {
+        // A new customer file marks a first start: the settings are saved at once.
+        const LocalTime now = shell.clock.Now();
+        shell.settings.Set(field::EndMinute, now.minute);
+        shell.settings.Set(field::EndHour, now.hour);
+        shell.settings.Set(field::EndDay, now.day);
+        shell.settings.Set(field::EndMonth, now.month);
+        shell.settings.Set(field::EndYear, now.year);
+        shell.settings.Set(field::DefaultCustomerFileMarkA, 1);
+        shell.settings.Set(field::DefaultCustomerFileMarkB, 1);
+        if (!shell.settings.Save(settingsPath).ok)
+            shell.desktop.ShowMessage("Data file: kv.cfg, not present.", "Fatal error");
+    }
+    return true;
+}
+
+bool LoadRecordFiles(Shell& shell, const std::string& settingsPath) {
+    return LoadOne(shell, shell.records.customers, Database::Customers, kCustomerLoadTexts,
+                   settingsPath) &&
+           LoadOne(shell, shell.records.engines, Database::SearchEngines, kEngineLoadTexts,
+                   settingsPath);
+}
+
+bool GrowIndexAfterAppend(RecordIndex& index, std::size_t& appendsSinceGrowth, std::size_t spare) {
+    ++appendsSinceGrowth;
+    if (appendsSinceGrowth + kSpareHeadroom <= spare)
+        return true;
+    appendsSinceGrowth = 0;
+    try {
+        index.entries.reserve(index.Size() + spare);
+        index.keys.reserve(index.Size() + spare);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace korvane
