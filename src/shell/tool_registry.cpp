@@ -1,6 +1,7 @@
 #include "shell/tool_registry.h"
 
 #include "file_utils/byte_viewer.h"
+#include "file_utils/comparison_report.h"
 #include "shell/commands.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
@@ -12,6 +13,7 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::EmailIdentity, [&shell] { EmailIdentityCommand(shell); });
     dispatcher.Register(Command::ByteViewer, [&shell] { ByteViewerCommand(shell); });
     dispatcher.Register(Command::Md5Checksum, [&shell] { Md5ChecksumCommand(shell); });
+    dispatcher.Register(Command::VisualComparison, [&shell] { VisualComparisonCommand(shell); });
 }
 
 } // namespace korvane

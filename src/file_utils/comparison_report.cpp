@@ -1,0 +1,347 @@
+#include "file_utils/comparison_report.h"
+
+#include "shell/posix_file.h"
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+
+#include <algorithm>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kTealTag = "<font style=\"background : #C0C0C0\" color=\"#008080\" >";
+constexpr const char* kRedTag = "<font style=\"background : #C0C0C0\" color=\"#FF0000\" >";
+constexpr const char* kBlueTag = "<font style=\"background : #C0C0C0\" color=\"#0000FF\" >";
+constexpr const char* kEndTag = "</font>";
+
+constexpr const char* kFrameset[] = {
+    "<HTML>  \r\n",
+    "<HEAD>  \r\n",
+    "<TITLE>File Comparison</TITLE> \r\n",
+    "</HEAD> \r\n",
+    "<FRAMESET COLS=50%,50% FRAMEBORDER=0 BORDER=no FRAMESPACING=0> \r\n",
+    "<FRAME name=left SRC=fa.html SCROLLING=yes /> \r\n",
+    "<FRAME name=right SRC=fb.html SCROLLING=yes /> \r\n",
+    "</FRAMESET> \r\n",
+    "</HTML> \r\n",
+};
+
+// Each page scrolls the other frame to its own position.
+std::string PageHead(bool left) {
+    std::string head;
+    head += "   <html>\t\t\t\t\t\t\t\t\t\r\n";
+    head += "   <script>\t\t\t\t\t\t\t\t\t\r\n";
+    head += "   function myScroll()\t\t\t\t\t\t\r\n";
+    head += "   {\t\t\t\t\t\t\t\t\t\t\t\r\n";
+    head += "    if (document.layers) {//for netscape\t\t\r\n";
+    head += "   \t x  = window.pageXOffset;\t\t\t\t\r\n";
+    head += "      y  = window.pageYOffset;\t\t\t\t\r\n";
+    head += "    }      \t\t\t\t\t\t\t\t\t\r\n";
+    head += "    else if (document.all) {//for IE\t\t\t\r\n";
+    head += "\t\t x = document.body.scrollLeft;\t\t\t\r\n";
+    head += "      y = document.body.scrollTop;\t\t\t\r\n";
+    head += "    }     \t\t\t\t\t\t\t\t\t\r\n";
+    head += left ? "    parent.right.scrollTo(x,y);\t\t\t\t\r\n"
+                 : "    parent.left.scrollTo(x,y);\t\t\t\t\r\n";
+    head += "   }     \t\t\t\t\t\t\t\t\t\r\n";
+    head += "   </script>\t\t\t\t\t\t\t\t\t\r\n";
+    head += "   <script language=JavaScript><!--\t\t\r\n";
+    head += "   if (document.layers) {\t\t\t\t\t\r\n";
+    head += "   document.captureEvents(Event.MOUSEMOVE);\t\r\n";
+    head += "   document.onmousemove = myScroll;\t\t\t\r\n";
+    head += "   }      \t\t\t\t\t\t\t\t\t\r\n";
+    head += "   //--></script>\t\t\t\t\t\t\t\r\n";
+    head += "   <body onscroll=myScroll()>\t\t\t\t\r\n";
+    head += left ? "   <form name=leftform>\t\t\t\t\t\t\r\n"
+                 : "   <form name=rightform> \t\t\t\t\t\r\n";
+    head += left ? "   <pre> \t\t\t\t\t\t\t\t\t\r\n" : "   <pre>\t\t\t\t\t\t\t\t\t\t\r\n";
+    return head;
+}
+
+const char* kPageTail = "   </pre>\t\t\t\t\t\t\t\t\t\r\n"
+                        "   </form>\t\t\t\t\t\t\t\t\t\r\n"
+                        "   </body>\t\t\t\t\t\t\t\t\t\r\n"
+                        "   </html>\t\t\t\t\t\t\t\t\t\r\n";
+
+// Only "<" is escaped: the pages show the files' text, not their markup.
+void AppendRow(std::string& page, const std::string& text) {
+    for (char c : text) {
+        if (c == '<')
+            page += "&lt;";
+        else
+            page += c;
+    }
+    page += "\r\n";
+}
+
+// One bit per cell of the decision table.
+class DecisionBits {
+  public:
+    DecisionBits(std::size_t rows, std::size_t columns)
+        : m_columns(columns), m_bits((rows * columns + 63) / 64, 0) {}
+    void Set(std::size_t i, std::size_t j) {
+        const std::size_t bit = i * m_columns + j;
+        m_bits[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    }
+    bool Get(std::size_t i, std::size_t j) const {
+        const std::size_t bit = i * m_columns + j;
+        return (m_bits[bit / 64] >> (bit % 64)) & 1;
+    }
+
+  private:
+    std::size_t m_columns;
+    std::vector<std::uint64_t> m_bits;
+};
+
+std::uint64_t FileSize(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        return UINT64_MAX; // an unreadable size never wins the left side
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+std::string ReadWhole(int fd) {
+    std::string bytes;
+    char chunk[65536];
+    for (std::size_t n; (n = ReadUpTo(fd, chunk, sizeof chunk)) > 0;)
+        bytes.append(chunk, n);
+    return bytes;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // A report file that cannot be written is lost without a message; the others still are.
+    if (file.IsOpen())
+        WriteAll(file.Get(), bytes.data(), bytes.size());
+}
+
+} // namespace
+
+std::vector<std::string> SplitComparisonLines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(
+                bytes.substr(start, std::min(bytes.size() - start, kComparisonLineMaxChars)));
+            return lines;
+        }
+        std::size_t length = end - start;
+        if (length > 0 && bytes[end - 1] == '\r')
+            --length;
+        lines.push_back(bytes.substr(start, std::min(length, kComparisonLineMaxChars)));
+        start = end + 1;
+    }
+}
+
+std::vector<std::string> ReadComparisonLines(const std::string& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return {};
+    return SplitComparisonLines(ReadWhole(file.Get()));
+}
+
+std::int32_t ComparisonLineKey(const std::string& line) {
+    std::uint32_t key = 0; // unsigned arithmetic wraps exactly as the signed sum is meant to
+    std::uint32_t position = 0;
+    for (char c : line) {
+        if (c == ' ')
+            continue;
+        ++position;
+        key += position *
+               static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
+    }
+    return static_cast<std::int32_t>(key);
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> MatchLines(const std::vector<std::int32_t>& a,
+                                                            const std::vector<std::int32_t>& b) {
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    // A common beginning is matched by the walk before any decision is read.
+    std::size_t prefix = 0;
+    while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) {
+        pairs.emplace_back(prefix, prefix);
+        ++prefix;
+    }
+    const std::size_t n = a.size() - prefix;
+    const std::size_t m = b.size() - prefix;
+    if (n == 0 || m == 0)
+        return pairs;
+    const std::int32_t* left = a.data() + prefix;
+    const std::int32_t* right = b.data() + prefix;
+
+    DecisionBits passLeft(n, m);
+    std::vector<std::uint32_t> current(m + 2, 0);
+    std::vector<std::uint32_t> next(m + 2, 0);
+    for (std::size_t i = n; i-- > 0;) {
+        std::swap(current, next);
+        std::fill(current.begin(), current.end(), 0);
+        for (std::size_t j = m; j-- > 0;) {
+            if (left[i] == right[j]) {
+                current[j] = next[j + 1] + 1;
+            } else if (next[j] > current[j + 1]) {
+                current[j] = next[j];
+                passLeft.Set(i, j);
+            } else {
+                current[j] = current[j + 1];
+            }
+        }
+    }
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < n && j < m) {
+        if (left[i] == right[j]) {
+            pairs.emplace_back(prefix + i, prefix + j);
+            ++i;
+            ++j;
+        } else if (passLeft.Get(i, j)) {
+            ++i;
+        } else {
+            ++j;
+        }
+    }
+    return pairs;
+}
+
+ComparisonPages BuildComparison(const std::string& leftName, const std::string& rightName) {
+    std::vector<std::string> leftLines;
+    std::vector<std::string> rightLines;
+    {
+        FileDescriptor leftFile(::open(leftName.c_str(), O_RDONLY | O_CLOEXEC));
+        FileDescriptor rightFile(::open(rightName.c_str(), O_RDONLY | O_CLOEXEC));
+        // Both are read only if both can be opened.
+        if (leftFile.IsOpen() && rightFile.IsOpen()) {
+            leftLines = SplitComparisonLines(ReadWhole(leftFile.Get()));
+            rightLines = SplitComparisonLines(ReadWhole(rightFile.Get()));
+        }
+    }
+    std::vector<std::int32_t> leftKeys(leftLines.size());
+    std::vector<std::int32_t> rightKeys(rightLines.size());
+    std::transform(leftLines.begin(), leftLines.end(), leftKeys.begin(), ComparisonLineKey);
+    std::transform(rightLines.begin(), rightLines.end(), rightKeys.begin(), ComparisonLineKey);
+    auto pairs = MatchLines(leftKeys, rightKeys);
+
+    ComparisonPages pages;
+    for (const char* line : kFrameset)
+        pages.frameset += line;
+    pages.left = PageHead(true) + leftName + "\r\n";
+    pages.right = PageHead(false) + rightName + "\r\n";
+
+    const auto n = static_cast<std::int64_t>(leftLines.size());
+    const auto m = static_cast<std::int64_t>(rightLines.size());
+    std::int64_t pL = -1;
+    std::int64_t pR = -1;
+    auto block = [&](const char* tag, auto&& rows) {
+        pages.left += tag;
+        pages.right += tag;
+        rows();
+        pages.left += kEndTag;
+        pages.right += kEndTag;
+    };
+    auto emit = [&](std::int64_t i, std::int64_t j, bool real) {
+        const std::int64_t dL = i - pL;
+        const std::int64_t dR = j - pR;
+        if (dL == 1 && dR > 1) {
+            block(kTealTag, [&] {
+                for (std::int64_t r = pR + 1; r < j; ++r) {
+                    AppendRow(pages.left, "(+)");
+                    AppendRow(pages.right, "(+)" + rightLines[static_cast<std::size_t>(r)]);
+                }
+            });
+        } else if (dR == 1 && dL > 1) {
+            block(kRedTag, [&] {
+                for (std::int64_t l = pL + 1; l < i; ++l) {
+                    AppendRow(pages.left, "(-)" + leftLines[static_cast<std::size_t>(l)]);
+                    AppendRow(pages.right, "(-)");
+                }
+            });
+        } else if (const std::int64_t k = std::max(dL, dR); k > 1) {
+            block(kBlueTag, [&] {
+                for (std::int64_t t = 1; t < k; ++t) {
+                    AppendRow(pages.left, pL + t < i
+                                              ? "(*)" + leftLines[static_cast<std::size_t>(pL + t)]
+                                              : std::string("(+)"));
+                    AppendRow(pages.right,
+                              pR + t < j ? "(*)" + rightLines[static_cast<std::size_t>(pR + t)]
+                                         : std::string("(-)"));
+                }
+            });
+        }
+        if (real) {
+            AppendRow(pages.left, leftLines[static_cast<std::size_t>(i)]);
+            AppendRow(pages.right, rightLines[static_cast<std::size_t>(j)]);
+        }
+        pL = i;
+        pR = j;
+    };
+    for (const auto& [i, j] : pairs)
+        emit(static_cast<std::int64_t>(i), static_cast<std::int64_t>(j), true);
+    emit(n, m, false);
+    pages.left += kPageTail;
+    pages.right += kPageTail;
+    return pages;
+}
+
+std::pair<std::string, std::string> OrderBySize(const std::string& first,
+                                                const std::string& second) {
+    if (FileSize(second) < FileSize(first))
+        return {second, first};
+    return {first, second};
+}
+
+void ShowComparison(Desktop& desktop, const std::string& leftName, const std::string& rightName,
+                    const std::string& folder) {
+    const ComparisonPages pages = BuildComparison(leftName, rightName);
+    WriteFile(folder + "/tc.html", pages.frameset);
+    WriteFile(folder + "/fa.html", pages.left);
+    WriteFile(folder + "/fb.html", pages.right);
+    desktop.OpenInBrowser(folder + "/tc.html");
+}
+
+void VisualComparisonCommand(Shell& shell) {
+    char cwd[4096];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) {
+        shell.desktop.ShowMessage("Unable to locate directory.", "Problem");
+        return;
+    }
+    const std::string saved = cwd;
+    shell.pickers.EmptyTypeList();
+    Form form;
+    form.name = "File comparison";
+    form.title = "File comparison";
+    auto picker = [&shell] { return shell.pickers.PickOpen(shell.desktop); };
+    FormField first = FormField::TextBox("File1", "File 1", "", kComparisonNameMaxChars);
+    first.browse = picker;
+    form.fields.push_back(std::move(first));
+    form.fields.push_back(FormField::NoteText("For example: /home/user/myweb/index.html"));
+    FormField second = FormField::TextBox("File2", "File 2", "", kComparisonNameMaxChars);
+    second.browse = picker;
+    form.fields.push_back(std::move(second));
+    form.fields.push_back(FormField::NoteText(
+        "The two texts will display in a browser with the differences highlighted (processing "
+        "may take several minutes)."));
+    form.fields.push_back(FormField::NoteText(
+        "Note that only text type files (HTML, txt, css) should be used. The non trivial "
+        "algorithms utilized are unsuitable for use with binary or rich text content."));
+    form.buttons = {FormButton{"Compare", kFormAccepted, true, {}},
+                    FormButton{"Cancel", kFormCancelled, false, {}}};
+    form.focusField = "File1";
+    const int result = ShowForm(shell.desktop, form);
+    if (::chdir(saved.c_str()) != 0) {
+        // The folder went away meanwhile; the comparison then writes where the process now is.
+    }
+    const std::string file1 = form.Field("File1").text;
+    const std::string file2 = form.Field("File2").text;
+    if (result != kFormAccepted || file1.empty() || file2.empty())
+        return;
+    const auto [left, right] = OrderBySize(file1, file2);
+    ShowComparison(shell.desktop, left, right);
+}
+
+} // namespace korvane

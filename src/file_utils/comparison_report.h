@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace korvane {
+
+struct Shell;
+class Desktop;
+
+inline constexpr std::size_t kComparisonLineMaxChars = 1023;
+inline constexpr std::size_t kComparisonNameMaxChars = 255;
+
+// A file read as lines for the comparison: LF ends a line, a CR right before it is dropped, at
+// most 1023 characters of a line are kept, and the text after the last LF is one more line.
+std::vector<std::string> ReadComparisonLines(const std::string& path);
+std::vector<std::string> SplitComparisonLines(const std::string& bytes);
+
+// Spaces removed, then the sum of position x signed character, wrapping in 32 bits. Lines with
+// equal keys count as equal.
+std::int32_t ComparisonLineKey(const std::string& line);
+
+// The common sequence of two key sequences as {left index, right index} pairs: the table of
+// suffix lengths from the end, then the walk from the start that passes over the right line on
+// a tie.
+std::vector<std::pair<std::size_t, std::size_t>> MatchLines(const std::vector<std::int32_t>& left,
+                                                            const std::vector<std::int32_t>& right);
+
+struct ComparisonPages {
+    std::string frameset; // tc.html
+    std::string left;     // fa.html
+    std::string right;    // fb.html
+};
+
+// Builds the three pages for two files, left and right as given (the side rule is the caller's).
+ComparisonPages BuildComparison(const std::string& leftName, const std::string& rightName);
+
+// Orders two files by the side rule: the smaller file first; on equal sizes the first-named.
+std::pair<std::string, std::string> OrderBySize(const std::string& first,
+                                                const std::string& second);
+
+// Writes tc.html, fa.html and fb.html into `folder` and opens tc.html in the browser.
+void ShowComparison(Desktop& desktop, const std::string& leftName, const std::string& rightName,
+                    const std::string& folder = ".");
+
+// Utilities > "Visual file comparison".
+void VisualComparisonCommand(Shell& shell);
+
+} // namespace korvane
