@@ -6,9 +6,9 @@ set -euo pipefail
 runs=$1 a=$2 b=$3
 now() { date +%s%N; }
 ratios=() as=() bs=()
-eval "$a" >/dev/null; eval "$b" >/dev/null # warm-up: the file is in the page cache for both
+{ eval "$a" || true; } >/dev/null; { eval "$b" || true; } >/dev/null # warm-up: the file is in the page cache for both
 for _ in $(seq 1 "$runs"); do
-  t0=$(now); eval "$a" >/dev/null; t1=$(now); eval "$b" >/dev/null; t2=$(now)
+  t0=$(now); { eval "$a" || true; } >/dev/null; t1=$(now); { eval "$b" || true; } >/dev/null; t2=$(now)
   as+=($((t1 - t0))) bs+=($((t2 - t1)))
   ratios+=("$(awk -v x=$((t1 - t0)) -v y=$((t2 - t1)) 'BEGIN { printf "%.4f", x / y }')")
 done

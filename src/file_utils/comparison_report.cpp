@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,12 +71,12 @@ const char* kPageTail = "   </pre>\t\t\t\t\t\t\t\t\t\r\n"
 
 // Only "<" is escaped: the pages show the files' text, not their markup.
 void AppendRow(std::string& page, const std::string& text) {
-    for (char c : text) {
-        if (c == '<')
-            page += "&lt;";
-        else
-            page += c;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find('<', from)) != std::string::npos; from = at + 1) {
+        page.append(text, from, at - from);
+        page += "&lt;";
     }
+    page.append(text, from, std::string::npos);
     page += "\r\n";
 }
 
@@ -160,22 +161,11 @@ std::int32_t ComparisonLineKey(const std::string& line) {
     return static_cast<std::int32_t>(key);
 }
 
-std::vector<std::pair<std::size_t, std::size_t>> MatchLines(const std::vector<std::int32_t>& a,
-                                                            const std::vector<std::int32_t>& b) {
-    std::vector<std::pair<std::size_t, std::size_t>> pairs;
-    // A common beginning is matched by the walk before any decision is read.
-    std::size_t prefix = 0;
-    while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) {
-        pairs.emplace_back(prefix, prefix);
-        ++prefix;
-    }
-    const std::size_t n = a.size() - prefix;
-    const std::size_t m = b.size() - prefix;
+LinePairs MatchLinesByTable(const std::int32_t* left, std::size_t n, const std::int32_t* right,
+                            std::size_t m) {
+    LinePairs pairs;
     if (n == 0 || m == 0)
         return pairs;
-    const std::int32_t* left = a.data() + prefix;
-    const std::int32_t* right = b.data() + prefix;
-
     DecisionBits passLeft(n, m);
     std::vector<std::uint32_t> current(m + 2, 0);
     std::vector<std::uint32_t> next(m + 2, 0);
@@ -193,19 +183,114 @@ std::vector<std::pair<std::size_t, std::size_t>> MatchLines(const std::vector<st
             }
         }
     }
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < n && j < m) {
-        if (left[i] == right[j]) {
-            pairs.emplace_back(prefix + i, prefix + j);
+    for (std::size_t i = 0, j = 0; i < n && j < m;) {
+        if (left[i] == right[j])
+            pairs.emplace_back(i++, j++);
+        else if (passLeft.Get(i, j))
             ++i;
+        else
             ++j;
-        } else if (passLeft.Get(i, j)) {
-            ++i;
-        } else {
-            ++j;
+    }
+    return pairs;
+}
+
+// The walk asks at each mismatch whether the rest of the left file after this line shares more
+// with the right file from here than the reverse. In edit distances (insertions and deletions
+// only) of the two suffixes, D = rest lengths - 2 x common length, so it passes over the left line
+// exactly when D(i + 1, j) < D(i, j + 1); on the walk D(i, j) = d and one neighbour is d - 1, so
+// it passes over the right line exactly when D(i, j + 1) = d - 1.
+//
+// Suffixes are prefixes of the reversed files, whose distances the furthest-reaching method
+// finds diagonal by diagonal: with x, y the suffix lengths and k = x - y, D(x, y) <= d exactly
+// when x <= V_d[k] (d of the parity of k), V_d[k] being the furthest x that d edits reach on
+// diagonal k. The walk needs V_(d-1) for d falling from the total, so every row is kept.
+std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::size_t n,
+                                              const std::int32_t* right, std::size_t m,
+                                              std::size_t budgetBytes) {
+    const auto N = static_cast<std::int64_t>(n);
+    const auto M = static_cast<std::int64_t>(m);
+    // Element t of the reversed files is element size - 1 - t of the files.
+    auto same = [&](std::int64_t x, std::int64_t y) { return left[N - 1 - x] == right[M - 1 - y]; };
+    constexpr std::int32_t kUnreached = -1;
+    // Row d holds V_d[k] for k = -d, -d + 2, ..., d. Rows are allocated one by one so that a
+    // new row never copies the old ones.
+    std::vector<std::unique_ptr<std::int32_t[]>> rows;
+    std::size_t usedBytes = 0;
+    auto reached = [&](std::int64_t d, std::int64_t k) -> std::int64_t {
+        if (k < -d || k > d)
+            return kUnreached;
+        return rows[static_cast<std::size_t>(d)][static_cast<std::size_t>((k + d) / 2)];
+    };
+    std::int64_t total = -1;
+    for (std::int64_t d = 0; total < 0; ++d) {
+        usedBytes += static_cast<std::size_t>(d + 1) * sizeof(std::int32_t);
+        if (usedBytes > budgetBytes)
+            return std::nullopt;
+        std::int32_t* row =
+            rows.emplace_back(new std::int32_t[static_cast<std::size_t>(d + 1)]).get();
+        for (std::int64_t k = -d; k <= d; k += 2) {
+            std::int32_t& cell = row[static_cast<std::size_t>((k + d) / 2)];
+            cell = kUnreached;
+            std::int64_t x = kUnreached;
+            if (d == 0) {
+                x = 0;
+            } else {
+                const std::int64_t down = reached(d - 1, k + 1); // one more right line used
+                if (down != kUnreached && down - k <= M)
+                    x = down;
+                const std::int64_t across = reached(d - 1, k - 1); // one more left line used
+                if (across != kUnreached && across + 1 <= N)
+                    x = std::max(x, across + 1);
+            }
+            if (x == kUnreached || x - k < 0 || x - k > M)
+                continue;
+            while (x < N && x - k < M && same(x, x - k))
+                ++x;
+            cell = static_cast<std::int32_t>(x);
+            if (x == N && x - k == M)
+                total = d;
         }
     }
+
+    LinePairs pairs;
+    std::int64_t x = N;
+    std::int64_t y = M;
+    std::int64_t d = total;
+    while (x > 0 && y > 0) {
+        if (same(x - 1, y - 1)) {
+            pairs.emplace_back(static_cast<std::size_t>(N - x), static_cast<std::size_t>(M - y));
+            --x;
+            --y;
+        } else if (const std::int64_t v = reached(d - 1, x - y + 1); v != kUnreached && x <= v) {
+            --y; // pass over the right line
+            --d;
+        } else {
+            --x; // pass over the left line
+            --d;
+        }
+    }
+    return pairs;
+}
+
+LinePairs MatchLines(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b) {
+    LinePairs pairs;
+    // A common beginning is matched by the walk before any decision is read.
+    std::size_t prefix = 0;
+    while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) {
+        pairs.emplace_back(prefix, prefix);
+        ++prefix;
+    }
+    const std::size_t n = a.size() - prefix;
+    const std::size_t m = b.size() - prefix;
+    // Similar files take the distance method; very different ones the table, which then costs
+    // no more memory than the distance rows would.
+    const std::size_t tableBytes = n * m / 8 + 65536;
+    std::optional<LinePairs> rest =
+        MatchLinesByDistance(a.data() + prefix, n, b.data() + prefix, m, tableBytes);
+    if (!rest)
+        rest = MatchLinesByTable(a.data() + prefix, n, b.data() + prefix, m);
+    for (const auto& [i, j] : *rest)
+        pairs.emplace_back(prefix + i, prefix + j);
     return pairs;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +26,17 @@ std::int32_t ComparisonLineKey(const std::string& line);
 // The common sequence of two key sequences as {left index, right index} pairs: the table of
 // suffix lengths from the end, then the walk from the start that passes over the right line on
 // a tie.
-std::vector<std::pair<std::size_t, std::size_t>> MatchLines(const std::vector<std::int32_t>& left,
-                                                            const std::vector<std::int32_t>& right);
+using LinePairs = std::vector<std::pair<std::size_t, std::size_t>>;
+LinePairs MatchLines(const std::vector<std::int32_t>& left, const std::vector<std::int32_t>& right);
+
+// The two ways MatchLines answers the walk's question, exposed so tests can hold each to the
+// plain table. The table costs one bit per pair of lines; the distance method costs time and
+// memory in the number of differing lines, and gives up (nothing) beyond `budgetBytes`.
+LinePairs MatchLinesByTable(const std::int32_t* left, std::size_t n, const std::int32_t* right,
+                            std::size_t m);
+std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::size_t n,
+                                              const std::int32_t* right, std::size_t m,
+                                              std::size_t budgetBytes);
 
 struct ComparisonPages {
     std::string frameset; // tc.html

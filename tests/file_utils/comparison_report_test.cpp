@@ -185,9 +185,59 @@ TEST(ComparisonMatching, AgreesWithThePlainTableOnVariedInputsAndTies) {
             b.insert(b.begin() + static_cast<long>(random() % (b.size() + 1)), 99);
         if (!b.empty() && random() % 3 == 0)
             b.erase(b.begin() + static_cast<long>(random() % b.size()));
-        ASSERT_EQ(MatchLines(a, b), ReferenceMatch(a, b)) << "round " << round;
-        ASSERT_EQ(MatchLines(b, a), ReferenceMatch(b, a)) << "round " << round;
+        for (const auto& [x, y] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
+            const auto expected = ReferenceMatch(*x, *y);
+            ASSERT_EQ(MatchLines(*x, *y), expected) << "round " << round;
+            ASSERT_EQ(MatchLinesByTable(x->data(), x->size(), y->data(), y->size()), expected)
+                << "round " << round;
+            const auto byDistance =
+                MatchLinesByDistance(x->data(), x->size(), y->data(), y->size(), 1 << 30);
+            ASSERT_TRUE(byDistance);
+            ASSERT_EQ(*byDistance, expected) << "round " << round;
+        }
     }
+}
+
+TEST(ComparisonMatching, AgreesWithThePlainTableOnLongerFilesWithScatteredEdits) {
+    std::mt19937 random(52);
+    for (int round = 0; round < 40; ++round) {
+        std::vector<std::int32_t> a(100 + random() % 300);
+        for (auto& key : a)
+            key = static_cast<std::int32_t>(random() % 50);
+        std::vector<std::int32_t> b;
+        const unsigned rate = 2 + random() % 20; // from half the lines to one in twenty changed
+        for (std::int32_t key : a) {
+            switch (random() % rate) {
+            case 0: // changed
+                b.push_back(static_cast<std::int32_t>(random() % 50));
+                break;
+            case 1: // deleted
+                break;
+            case 2: // a line inserted before it
+                b.push_back(static_cast<std::int32_t>(random() % 50));
+                b.push_back(key);
+                break;
+            default:
+                b.push_back(key);
+            }
+        }
+        const auto expected = ReferenceMatch(a, b);
+        ASSERT_EQ(MatchLines(a, b), expected) << "round " << round;
+        const auto byDistance =
+            MatchLinesByDistance(a.data(), a.size(), b.data(), b.size(), 1 << 30);
+        ASSERT_TRUE(byDistance);
+        ASSERT_EQ(*byDistance, expected) << "round " << round;
+    }
+}
+
+TEST(ComparisonMatching, TheDistanceMethodGivesUpBeyondItsBudgetAndTheTableTakesOver) {
+    std::vector<std::int32_t> a(300), b(300);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        a[i] = static_cast<std::int32_t>(i % 7);
+        b[i] = static_cast<std::int32_t>(i % 5 + 3);
+    }
+    EXPECT_EQ(MatchLinesByDistance(a.data(), a.size(), b.data(), b.size(), 4096), std::nullopt);
+    EXPECT_EQ(MatchLines(a, b), ReferenceMatch(a, b));
 }
 
 TEST(VisualComparison, ComparesTheTwoChosenFilesAndOpensTheReport) {
