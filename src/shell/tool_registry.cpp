@@ -2,6 +2,8 @@
 
 #include "file_utils/byte_viewer.h"
 #include "file_utils/comparison_report.h"
+#include "page_tools/page_check.h"
+#include "page_tools/server_header.h"
 #include "shell/commands.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
@@ -11,6 +13,11 @@ namespace korvane {
 void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::Preferences, [&shell] { PreferencesCommand(shell); });
     dispatcher.Register(Command::EmailIdentity, [&shell] { EmailIdentityCommand(shell); });
+    dispatcher.Register(Command::ServerPageHeader, [&shell] { ServerPageHeaderCommand(shell); });
+    dispatcher.Register(Command::ServerPageHeaderIPv6,
+                        [&shell] { ServerPageHeaderIPv6Command(shell); });
+    dispatcher.Register(Command::HeaderCookies, [&shell] { HeaderCookiesCommand(shell); });
+    dispatcher.Register(Command::CheckPage, [&shell] { CheckPageCommand(shell); });
     dispatcher.Register(Command::ByteViewer, [&shell] { ByteViewerCommand(shell); });
     dispatcher.Register(Command::Md5Checksum, [&shell] { Md5ChecksumCommand(shell); });
     dispatcher.Register(Command::VisualComparison, [&shell] { VisualComparisonCommand(shell); });

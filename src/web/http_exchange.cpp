@@ -1,6 +1,7 @@
 #include "web/http_exchange.h"
 
 #include "shell/preferences.h"
+#include "shell/session_log.h"
 #include "shell/shell.h"
 
 #include <fcntl.h>
@@ -40,13 +41,17 @@ constexpr std::array<StatusEntry, 10> kStatusTexts{{
     {601, "Server did not respond before connection timed out."},
 }};
 
-std::string WithArgument(std::string_view prefix, std::string_view argument) {
+} // namespace
+
+// A log slot holds 199 characters and refuses longer lines, so a line naming a long server or
+// page is cut to fit rather than lost.
+std::string LineWith(std::string_view prefix, std::string_view argument) {
     std::string line(prefix);
     line += argument;
+    if (line.size() > kLogLineMaxChars)
+        line.resize(kLogLineMaxChars);
     return line;
 }
-
-} // namespace
 
 void LogAs(Shell& shell, LineKind kind, std::string_view text) {
     switch (kind) {
@@ -96,7 +101,7 @@ std::optional<std::string> ReferrerFor(const SettingsBlock& settings, std::strin
     case 2:
         return std::string(kYahooHomePage);
     case 3:
-        return WithArgument("http://www.", server);
+        return "http://www." + std::string(server);
     case 4:
         return OtherReferrerText(settings);
     default:
@@ -174,6 +179,14 @@ std::optional<std::string_view> StatusText(int code) {
     return std::nullopt;
 }
 
+void ReportUnavailable(Shell& shell, int code, std::string_view suffix) {
+    if (const auto text = StatusText(code))
+        shell.log.AppendLine(*text);
+    shell.log.AppendLine("File is not available. Server code: " + std::to_string(code) +
+                         std::string(suffix));
+    Alert(shell);
+}
+
 // ---- Reply files ---------------------------------------------------------------------------
 
 ReplyFileHold::ReplyFileHold(const std::string& path) {
@@ -236,7 +249,7 @@ FileDescriptor ConnectToAny(Shell& shell, const std::vector<ResolvedAddress>& ad
         FileDescriptor socket(
             ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
         if (!socket.IsOpen()) {
-            shell.log.AppendLine(WithArgument(wording.socketFailure, server));
+            shell.log.AppendLine(LineWith(wording.socketFailure, server));
             continue;
         }
         int result = 0;
@@ -246,7 +259,7 @@ FileDescriptor ConnectToAny(Shell& shell, const std::vector<ResolvedAddress>& ad
         } while (result != 0 && errno == EINTR);
         if (result != 0) {
             socket.Close();
-            shell.log.AppendLine(WithArgument("Unable to connect: ", server));
+            shell.log.AppendLine(LineWith("Unable to connect: ", server));
             continue;
         }
         return socket;
@@ -309,12 +322,12 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
     result.replyPath = ReplyFilePath(request.folder, request.replyFile);
     const std::string& server = request.server;
 
-    AppendDetail(shell, WithArgument("Initialized: ", kSocketStatusText));
+    AppendDetail(shell, LineWith("Initialized: ", kSocketStatusText));
     if (wording.resolvingLine)
         AppendDetail(shell, "Resolving server");
     const auto addresses = ResolveServer(server, request.family);
     if (!addresses) {
-        shell.log.AppendLine(WithArgument("Unable to translate host ", server));
+        shell.log.AppendLine(LineWith("Unable to translate host ", server));
         Alert(shell);
         result.outcome = ExchangeOutcome::NotResolved;
         return result;
@@ -322,7 +335,7 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
 
     FileDescriptor socket = ConnectToAny(shell, *addresses, server, wording);
     if (!socket.IsOpen()) {
-        LogAs(shell, wording.communicateKind, WithArgument("Unable to communicate: ", server));
+        LogAs(shell, wording.communicateKind, LineWith("Unable to communicate: ", server));
         shell.log.AppendLine("  ");
         result.outcome = ExchangeOutcome::NotConnected;
         return result;
@@ -338,7 +351,7 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
     if (request.page.empty())
         LogAs(shell, wording.sentKind, wording.sentDefault);
     else if (wording.sentNamesPage)
-        LogAs(shell, wording.sentKind, WithArgument(wording.sentPage, request.page));
+        LogAs(shell, wording.sentKind, LineWith(wording.sentPage, request.page));
     else
         LogAs(shell, wording.sentKind, wording.sentPage);
 
@@ -348,7 +361,7 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
     if (!file.IsOpen()) {
         result.hold.Release();
         socket.Close();
-        const std::string line = WithArgument("Data file: ", request.replyFile) + ".";
+        const std::string line = LineWith("Data file: ", request.replyFile) + ".";
         if (wording.replyFileFailure == ReplyFileFailure::LogLine)
             shell.log.AppendLine(line);
         else if (wording.replyFileFailure == ReplyFileFailure::FatalMessage)

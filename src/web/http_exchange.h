@@ -165,6 +165,13 @@ struct ExchangeResult {
 ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
                             const ExchangeWording& wording = {});
 
+// The common report of a status other than 200: the status text where there is one, then
+// "File is not available. Server code: %d" followed by `suffix`, and the alert.
+void ReportUnavailable(Shell& shell, int code, std::string_view suffix = {});
+
+// The prefix followed by the argument, cut to what one log line holds.
+std::string LineWith(std::string_view prefix, std::string_view argument);
+
 // Appends a line of the given kind to the session log.
 void LogAs(Shell& shell, LineKind kind, std::string_view text);
 

@@ -1,0 +1,170 @@
+#include "page_tools/page_check.h"
+
+#include "shell/settings_block.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+using test::ScriptedServer;
+using test::ServerScript;
+using test::TempDir;
+using test::TestShell;
+using ::testing::ElementsAre;
+
+const TextField kServer = field::ServerField(DialogSlot::CheckPage);
+const TextField kPage = field::SecondField(DialogSlot::CheckPage);
+
+TEST(CheckPageForm, OffersIndexHtmlWhenNoPageIsRemembered) {
+    SettingsBlock settings;
+    settings.Set(kServer, "site.test");
+    Form form = CheckPageForm(settings);
+    EXPECT_EQ(form.title, "Check page");
+    EXPECT_EQ(form.Field("Server").text, "site.test");
+    EXPECT_EQ(form.Field("Page").text, "index.html");
+    settings.Set(kPage, "Docs/A.html");
+    EXPECT_EQ(CheckPageForm(settings).Field("Page").text, "Docs/A.html");
+}
+
+TEST(CheckPageCommand, CancelStoresNothingAndChecksNothing) {
+    TestShell t;
+    t.settings.Set(kServer, "old.test");
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Server").text = "new.test";
+        return kFormCancelled;
+    });
+    CheckPageCommand(t.shell);
+    EXPECT_EQ(t.settings.Get(kServer), "old.test");
+    EXPECT_THAT(t.LogTexts(), ElementsAre());
+}
+
+struct CheckCase {
+    std::string server;
+    std::string page;
+    bool verbose;
+    std::vector<std::string> lines;
+    int sounds;
+};
+
+TEST(PageCheck, ReportsTheStatusOfRealPages) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    const std::vector<CheckCase> cases = {
+        {"site.test",
+         "index.html",
+         true,
+         {"  ", "Page check", "Initialized: Running", "Resolving server", "Sent request.",
+          "Reply received.", "  ", "Success, server completed request, code 200"},
+         0},
+        {"site.test",
+         "index.html",
+         false,
+         {"  ", "Page check", "Sent request.", "Reply received.",
+          "Success, server completed request, code 200"},
+         0},
+        {"site.test",
+         "",
+         false,
+         {"  ", "Page check", "Sent request.", "Reply received.",
+          "Success, server completed request, code 200"},
+         0},
+        {"site.test",
+         "missing.html",
+         false,
+         {"  ", "Page check", "Sent request.", "Reply received.", "Not found.",
+          "File is not available. Server code: 404"},
+         1},
+        {"site.test",
+         "temp.html",
+         false,
+         {"  ", "Page check", "Sent request.", "Reply received.", "Moved temporarily.",
+          "File is not available. Server code: 302"},
+         1},
+        {"site.test",
+         "old.html",
+         false,
+         {"  ", "Page check", "Sent request.", "Reply received.", "Moved.",
+          "File is not available. Server code: 301"},
+         1},
+        {"site.test",
+         "teapot.html",
+         false,
+         {"  ", "Page check", "Sent request.", "Reply received.",
+          "File is not available. Server code: 418"},
+         1},
+        {"nosuch.test",
+         "index.html",
+         false,
+         {"  ", "Page check", "Unable to translate host nosuch.test"},
+         1},
+        {"refused.test",
+         "index.html",
+         false,
+         {"  ", "Page check", "Unable to connect: refused.test",
+          "Unable to communicate: refused.test", "  "},
+         0},
+    };
+    TempDir dir;
+    for (const CheckCase& c : cases) {
+        TestShell t;
+        t.settings.SetOn(field::DetailFlag, c.verbose);
+        t.desktop.AnswerForm([&c](Form& form) {
+            form.Field("Server").text = c.server;
+            form.Field("Page").text = c.page;
+            return kFormAccepted;
+        });
+        CheckPageCommand(t.shell, {dir.Path(), std::chrono::milliseconds(2000)});
+        // The check runs on the calling thread: everything is done when the command returns.
+        EXPECT_EQ(t.threads.Running(), 0u);
+        EXPECT_EQ(t.LogTexts(), c.lines) << c.server << "/" << c.page;
+        EXPECT_EQ(t.desktop.Sounds(), c.sounds) << c.server << "/" << c.page;
+        EXPECT_EQ(t.settings.Get(kServer), c.server);
+        EXPECT_EQ(t.settings.Get(kPage), c.page);
+    }
+}
+
+TEST(PageCheck, SendsHeadAndHandlesRepliesNoServerShouldSend) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    ScriptedServer noBlankLine(ServerScript{"HTTP/1.0 200 OK\r\n"});
+    ScriptedServer numberless(ServerScript{"HTTP/1.1 OK\r\n\r\n"});
+    ScriptedServer neverCloses(
+        ServerScript{"HTTP/1.0 404 Not Found\r\n\r\n", 0, ServerScript::Then::HoldOpen});
+    ASSERT_TRUE(noBlankLine.Started() && numberless.Started() && neverCloses.Started());
+    TempDir dir;
+    const WebToolOptions options{dir.Path(), std::chrono::milliseconds(200)};
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {noBlankLine.Host(), {"Unable to resolve header."}},
+        {numberless.Host(), {"Success, server completed request, code 200"}},
+        {neverCloses.Host(), {"Not found.", "File is not available. Server code: 404"}},
+    };
+    for (const auto& [server, tail] : cases) {
+        TestShell t;
+        t.settings.SetOn(field::DetailFlag, false);
+        RunPageCheck(t.shell, server, "", options);
+        std::vector<std::string> lines = t.LogTexts();
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_THAT(std::vector<std::string>(lines.begin(), lines.begin() + 4),
+                    ElementsAre("  ", "Page check", "Sent request.", "Reply received."));
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end()), tail);
+    }
+    EXPECT_EQ(noBlankLine.Requests().at(0),
+              "HEAD / HTTP/1.0\r\nUser-Agent: Mozilla/5.0\r\nAccept: text/html, */*\r\nHost: " +
+                  noBlankLine.Host() + "\r\n\r\n");
+}
+
+TEST(PageCheck, AReplyFileThatCannotBeCreatedEndsSilently) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    TempDir dir;
+    RunPageCheck(t.shell, "site.test", "index.html", {dir.File("absent"), kReceiveIdleTimeout});
+    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "Page check", "Sent request."));
+    EXPECT_EQ(t.desktop.Sounds(), 0);
+}
+
+} // namespace
+} // namespace korvane

@@ -1,0 +1,291 @@
+#include "page_tools/server_header.h"
+
+#include "shell/settings_block.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace korvane {
+namespace {
+
+using test::ReadWholeFile;
+using test::ScriptedServer;
+using test::ServerScript;
+using test::ShownMessage;
+using test::TempDir;
+using test::TestShell;
+using ::testing::ElementsAre;
+
+const TextField kServer = field::ServerField(DialogSlot::ServerPageHeader);
+const TextField kPage = field::SecondField(DialogSlot::ServerPageHeader);
+
+TEST(CookieLines, FindsEveryCookieLineOfTheCapitalisedHeader) {
+    const std::string longValue(300, 'v');
+    struct Case {
+        std::string header;
+        std::vector<std::string> lines;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 200 OK\r\nSet-Cookie: id=Ab1; path=/\r\nSet-Cookie: lang=en\r\n\r\n",
+         {"SET-COOKIE: ID=AB1; PATH=/\r", "SET-COOKIE: LANG=EN\r"}},
+        {"HTTP/1.1 200 OK\r\nset-cookie: a=1\r\n\r\n", {"SET-COOKIE: A=1\r"}},
+        {"HTTP/1.1 200 OK\r\nSet-Cookie: " + longValue + "\r\n\r\n",
+         {"SET-COOKIE: " + std::string(198 - 12, 'V')}},
+        {"HTTP/1.1 200 OK\r\nServer: x\r\n\r\n", {}},
+        // The keyword anywhere counts, also inside another field.
+        {"HTTP/1.1 200 OK\r\nX-Note: set-cookie later\r\n\r\n", {"SET-COOKIE LATER\r"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CookieLines(Capitalise(c.header)), c.lines) << c.header;
+}
+
+TEST(CookieLines, ALongLineContinuesTheSearchAfterWhatWasCopied) {
+    // The second keyword sits beyond the 198 copied characters of the first line.
+    const std::string header = "SET-COOKIE: " + std::string(190, 'A') + "SET-COOKIE: B\r\n\r\n";
+    EXPECT_EQ(CookieLines(header),
+              (std::vector<std::string>{header.substr(0, 198), "SET-COOKIE: B\r"}));
+}
+
+TEST(ServerHeaderForm, ShowsTheRememberedFieldsUnderTheToolsTitle) {
+    SettingsBlock settings;
+    settings.Set(kServer, "site.test");
+    settings.Set(kPage, "docs/a.html");
+    for (const auto& [tool, title] : std::vector<std::pair<HeaderTool, std::string>>{
+             {HeaderTool::Header, "Server page header"},
+             {HeaderTool::HeaderIPv6, "Server page header IPv6"},
+             {HeaderTool::Cookies, "Server page header"}}) {
+        const Form form = ServerHeaderForm(settings, tool);
+        EXPECT_EQ(form.title, title);
+        EXPECT_EQ(form.Field("Server").text, "site.test");
+        EXPECT_EQ(form.Field("Server").maxChars, 199u);
+        EXPECT_EQ(form.Field("Page").text, "docs/a.html");
+        EXPECT_EQ(form.focusField, "Server");
+        bool mentionsIPv6 = false;
+        for (const FormField& f : form.fields)
+            mentionsIPv6 = mentionsIPv6 || f.text == "IPv6 is required of the local node, "
+                                                     "router(s) and the web server.";
+        EXPECT_EQ(mentionsIPv6, tool == HeaderTool::HeaderIPv6);
+    }
+}
+
+TEST(ServerPageHeaderCommand, IsRefusedWhileRunningAndStoresNothingOnCancel) {
+    TestShell t;
+    t.settings.Set(kServer, "old.test");
+    t.busy.Set(BusyFlag::HeaderAndSubmit);
+    ServerPageHeaderCommand(t.shell);
+    EXPECT_THAT(t.desktop.Messages(), ElementsAre(ShownMessage{"In progress", "Please wait"}));
+    EXPECT_THAT(t.desktop.Forms(), ElementsAre());
+
+    t.busy.Clear(BusyFlag::HeaderAndSubmit);
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Server").text = "new.test";
+        return kFormCancelled;
+    });
+    ServerPageHeaderCommand(t.shell);
+    t.threads.WaitIdle();
+    EXPECT_EQ(t.settings.Get(kServer), "old.test");
+    EXPECT_THAT(t.LogTexts(), ElementsAre());
+}
+
+// Runs one header tool through its dialog as a user would, and waits for the worker.
+void RunThroughDialog(TestShell& t, HeaderTool tool, const std::string& server,
+                      const std::string& page, const TempDir& dir) {
+    t.desktop.AnswerForm([server, page](Form& form) {
+        form.Field("Server").text = server;
+        form.Field("Page").text = page;
+        return kFormAccepted;
+    });
+    const WebToolOptions options{dir.Path(), std::chrono::milliseconds(2000)};
+    if (tool == HeaderTool::Header)
+        ServerPageHeaderCommand(t.shell, options);
+    else if (tool == HeaderTool::HeaderIPv6)
+        ServerPageHeaderIPv6Command(t.shell, options);
+    else
+        HeaderCookiesCommand(t.shell, options);
+    t.threads.WaitIdle();
+}
+
+TEST(ServerPageHeader, ShowsOnlyTheHeaderOfTheStoredPage) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TestShell t;
+    TempDir dir;
+    RunThroughDialog(t, HeaderTool::Header, "site.test", "index.html", dir);
+    EXPECT_EQ(t.settings.Get(kServer), "site.test");
+    EXPECT_EQ(t.settings.Get(kPage), "index.html");
+    EXPECT_EQ(t.busy.IsSet(BusyFlag::HeaderAndSubmit), false);
+    EXPECT_THAT(t.LogTexts(),
+                ElementsAre("  ", "Server page header: index.html", "Initialized: Running",
+                            "Resolving server", "Sent request.", "Reply received.", "  "));
+    const std::string stored = ReadWholeFile(dir.File("the1.html"));
+    ASSERT_EQ(t.desktop.Results().size(), 1u);
+    const std::string shown = t.desktop.Results()[0];
+    EXPECT_EQ(shown.substr(0, 17), "HTTP/1.1 200 OK\r\n");
+    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\n\r\n");
+    // The file holds the header the viewer showed, then the whole page.
+    EXPECT_EQ(stored.substr(0, shown.size()), shown);
+    EXPECT_EQ(stored.substr(shown.size(), 6), "<html>");
+    EXPECT_EQ(stored.substr(stored.size() - 15), "</body></html>\n");
+    EXPECT_EQ(t.desktop.Sounds(), 0);
+}
+
+TEST(ServerPageHeader, ShowsTheHeaderOfAMissingPageWithoutAStatusLine) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    TempDir dir;
+    RunThroughDialog(t, HeaderTool::Header, "site.test", "missing.html", dir);
+    ASSERT_EQ(t.desktop.Results().size(), 1u);
+    EXPECT_EQ(t.desktop.Results()[0].substr(0, 24), "HTTP/1.1 404 Not Found\r\n");
+    EXPECT_THAT(t.LogTexts(),
+                ElementsAre("  ", "Server page header: missing.html", "Reply received.", "  "));
+}
+
+TEST(ServerPageHeader, AsksForTheDefaultPageWithHeadAndCookiesWithGet) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    ScriptedServer server(ServerScript{"HTTP/1.0 200 OK\r\nSet-Cookie: x=1\r\n\r\n"});
+    ASSERT_TRUE(server.Started());
+    TempDir dir;
+    const std::string block =
+        "\r\nUser-Agent: Mozilla/5.0\r\nAccept: text/html, */*\r\nHost: " + server.Host() +
+        "\r\n\r\n";
+    TestShell header;
+    RunThroughDialog(header, HeaderTool::Header, server.Host(), "", dir);
+    TestShell cookies;
+    RunThroughDialog(cookies, HeaderTool::Cookies, server.Host(), "", dir);
+    TestShell page;
+    RunThroughDialog(page, HeaderTool::Cookies, server.Host(), "docs/a.html", dir);
+    EXPECT_THAT(server.Requests(), ElementsAre("HEAD / HTTP/1.0" + block, "GET / HTTP/1.0" + block,
+                                               "GET /docs/a.html HTTP/1.0" + block));
+    EXPECT_THAT(header.LogTexts(), ElementsAre("  ", "Server page header: ", "Initialized: Running",
+                                               "Resolving server", "Sent request for default page.",
+                                               "Reply received.", "  "));
+    EXPECT_THAT(cookies.LogTexts(),
+                ElementsAre("  ", "Header cookies: ", "Initialized: Running", "Resolving server",
+                            "Sent request.", "Reply received.", "SET-COOKIE: X=1 ", "  ",
+                            "Finished."));
+}
+
+TEST(HeaderCookies, LogsEachCookieOfARealServer) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TempDir dir;
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    RunThroughDialog(t, HeaderTool::Cookies, "site.test", "cookies.html", dir);
+    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "Header cookies: cookies.html", "Reply received.",
+                                          "SET-COOKIE: ID=AB1; PATH=/ ", "  ",
+                                          "SET-COOKIE: LANG=EN ", "  ", "Finished."));
+    EXPECT_THAT(t.desktop.Results(), ElementsAre());
+    EXPECT_EQ(t.busy.IsSet(BusyFlag::HeaderCookies), false);
+
+    TestShell lower;
+    lower.settings.SetOn(field::DetailFlag, false);
+    RunThroughDialog(lower, HeaderTool::Cookies, "site.test", "lowercookie.html", dir);
+    EXPECT_EQ(lower.LogTexts().at(3), "SET-COOKIE: A=1 ");
+}
+
+TEST(HeaderCookies, WithoutCookiesShowsTheCapitalisedHeader) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    ScriptedServer server(ServerScript{"HTTP/1.0 200 OK\r\nServer: tiny\r\n\r\nbody"});
+    ASSERT_TRUE(server.Started());
+    TempDir dir;
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    RunThroughDialog(t, HeaderTool::Cookies, server.Host(), "p.html", dir);
+    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "Header cookies: p.html", "Reply received.",
+                                          "No header cookies."));
+    EXPECT_THAT(t.desktop.Results(), ElementsAre("HTTP/1.0 200 OK\r\nSERVER: TINY\r\n\r\n"));
+    EXPECT_EQ(t.desktop.Sounds(), 0);
+}
+
+TEST(ServerPageHeader, FailuresEndTheRunWithTheirLinesAndClearTheFlag) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    ScriptedServer noBlankLine(ServerScript{"HTTP/1.0 200 OK\r\nServer: x\r\n"});
+    ScriptedServer noStatus(ServerScript{"hello\r\n\r\n"});
+    ScriptedServer silent(ServerScript{"", 0, ServerScript::Then::Close, true});
+    ASSERT_TRUE(noBlankLine.Started() && noStatus.Started() && silent.Started());
+    struct Case {
+        HeaderTool tool;
+        std::string server;
+        std::vector<std::string> tail;
+        int sounds;
+    };
+    const std::vector<Case> cases = {
+        {HeaderTool::Header,
+         noBlankLine.Host(),
+         {"Reply received.", "  ", "Unable to resolve header."},
+         1},
+        {HeaderTool::Header,
+         noStatus.Host(),
+         {"Reply received.", "  ", "Unable to resolve header."},
+         1},
+        {HeaderTool::Cookies, silent.Host(), {"Reply received.", "Unable to resolve header."}, 1},
+        {HeaderTool::HeaderIPv6, "site.test", {"Unable to translate host site.test"}, 1},
+        {HeaderTool::Header,
+         "refused.test",
+         {"Unable to connect: refused.test", "Unable to communicate: refused.test", "  "},
+         0},
+        {HeaderTool::Cookies,
+         "refused.test",
+         {"Unable to connect: refused.test", "Unable to communicate: refused.test", "  "},
+         0},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        TestShell t;
+        t.settings.SetOn(field::DetailFlag, false);
+        RunThroughDialog(t, c.tool, c.server, "p.html", dir);
+        std::vector<std::string> lines = t.LogTexts();
+        ASSERT_GE(lines.size(), 2u) << c.server;
+        lines.erase(lines.begin(), lines.begin() + 2);
+        EXPECT_EQ(lines, c.tail) << c.server;
+        EXPECT_EQ(t.desktop.Sounds(), c.sounds) << c.server;
+        EXPECT_THAT(t.desktop.Results(), ElementsAre()) << c.server;
+        EXPECT_EQ(t.busy.IsSet(BusyFlag::HeaderAndSubmit), false);
+        EXPECT_EQ(t.busy.IsSet(BusyFlag::HeaderIPv6), false);
+        EXPECT_EQ(t.busy.IsSet(BusyFlag::HeaderCookies), false);
+    }
+}
+
+TEST(ServerPageHeaderIPv6, FetchesOverIPv6) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TempDir dir;
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    RunThroughDialog(t, HeaderTool::HeaderIPv6, "v6.test", "page2.html", dir);
+    EXPECT_THAT(t.LogTexts(),
+                ElementsAre("  ", "Server page header IPv6: page2.html", "Reply received.", "  "));
+    ASSERT_EQ(t.desktop.Results().size(), 1u);
+    EXPECT_EQ(t.desktop.Results()[0].substr(0, 15), "HTTP/1.1 200 OK");
+}
+
+TEST(HeaderTools, RunsThatShareTheReplyFileKeepTheirOwnReplies) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    // Two large replies written to the1.html at the same time: each run must read its own header.
+    ScriptedServer first(ServerScript{"HTTP/1.0 200 OK\r\nX-Run: first\r\n\r\n", 2'000'000});
+    ScriptedServer second(
+        ServerScript{"HTTP/1.0 200 OK\r\nSet-Cookie: run=second\r\n\r\n", 2'000'000});
+    ASSERT_TRUE(first.Started() && second.Started());
+    TempDir dir;
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    const WebToolOptions options{dir.Path(), std::chrono::milliseconds(2000)};
+    t.busy.Set(BusyFlag::HeaderAndSubmit);
+    t.busy.Set(BusyFlag::HeaderCookies);
+    t.threads.Start(
+        [&] { RunHeaderTool(t.shell, HeaderTool::Header, first.Host(), "a", options); });
+    t.threads.Start(
+        [&] { RunHeaderTool(t.shell, HeaderTool::Cookies, second.Host(), "b", options); });
+    t.threads.WaitIdle();
+    EXPECT_THAT(t.desktop.Results(), ElementsAre("HTTP/1.0 200 OK\r\nX-Run: first\r\n\r\n"));
+    const std::vector<std::string> lines = t.LogTexts();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "SET-COOKIE: RUN=SECOND "), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unable to resolve header."), 0);
+}
+
+} // namespace
+} // namespace korvane
