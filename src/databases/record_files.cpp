@@ -98,7 +98,8 @@ bool LoadOne(Shell& shell, RecordStore<Record>& store, Database which, const Loa
             if (number < kLowestRecordNumber)
                 number = kDeletedRecordNumber; // in the index only; the file keeps its value
             index.entries.push_back({number, static_cast<std::int64_t>(index.entries.size())});
-            index.keys.push_back(store.keyOf(record));
+            // A deleted record is never found by name, whatever its name bytes still hold.
+            index.keys.push_back(number < 0 ? NameKey{0, 0} : store.keyOf(record));
             if (number < 0)
                 ++index.deletedCount;
             else

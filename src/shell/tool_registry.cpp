@@ -1,5 +1,7 @@
 #include "shell/tool_registry.h"
 
+#include "databases/customers.h"
+#include "databases/search_engines.h"
 #include "file_utils/byte_viewer.h"
 #include "file_utils/comparison_report.h"
 #include "page_tools/page_check.h"
@@ -18,6 +20,16 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
                         [&shell] { ServerPageHeaderIPv6Command(shell); });
     dispatcher.Register(Command::HeaderCookies, [&shell] { HeaderCookiesCommand(shell); });
     dispatcher.Register(Command::CheckPage, [&shell] { CheckPageCommand(shell); });
+    dispatcher.Register(Command::CustomerDisplay, [&shell] { CustomerDisplayCommand(shell); });
+    dispatcher.Register(Command::CustomerList, [&shell] { CustomerListCommand(shell); });
+    dispatcher.Register(Command::CustomerAdd, [&shell] { CustomerAddCommand(shell); });
+    dispatcher.Register(Command::CustomerAmend, [&shell] { CustomerAmendCommand(shell); });
+    dispatcher.Register(Command::CustomerDelete, [&shell] { CustomerDeleteCommand(shell); });
+    dispatcher.Register(Command::EngineDisplay, [&shell] { EngineDisplayCommand(shell); });
+    dispatcher.Register(Command::EngineList, [&shell] { EngineListCommand(shell); });
+    dispatcher.Register(Command::EngineAdd, [&shell] { EngineAddCommand(shell); });
+    dispatcher.Register(Command::EngineAmend, [&shell] { EngineAmendCommand(shell); });
+    dispatcher.Register(Command::EngineDelete, [&shell] { EngineDeleteCommand(shell); });
     dispatcher.Register(Command::ByteViewer, [&shell] { ByteViewerCommand(shell); });
     dispatcher.Register(Command::Md5Checksum, [&shell] { Md5ChecksumCommand(shell); });
     dispatcher.Register(Command::VisualComparison, [&shell] { VisualComparisonCommand(shell); });

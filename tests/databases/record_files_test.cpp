@@ -179,7 +179,9 @@ TEST(LoadRecordFiles, NumbersBelowOneCountAsDeletedAndTheFileKeepsThem) {
     const RecordIndex& index = t.records.customers.index;
     EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, 1, 3}));
     EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{1, 2, 3, 0}));
-    EXPECT_EQ(index.keys[2], (NameKey{'C', '2'}));
+    // Deleted slots keep their name bytes in the file but are never found by name.
+    EXPECT_EQ(index.keys[2], (NameKey{0, 0}));
+    EXPECT_EQ(index.keys[3], (NameKey{'C', '3'}));
     EXPECT_EQ(index.liveCount, 2);
     EXPECT_EQ(index.deletedCount, 2);
     EXPECT_EQ(ReadWholeFile(t.recordFolder.File("member.dat")), member);
