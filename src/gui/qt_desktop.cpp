@@ -4,6 +4,7 @@
 #include "gui/byte_viewer_dialog.h"
 #include "gui/form_dialog.h"
 #include "gui/help_window.h"
+#include "gui/report_window.h"
 #include "gui/result_viewer.h"
 #include "gui/text.h"
 
@@ -140,6 +141,13 @@ void QtDesktop::ShowByteViewer(ByteViewerModel& model) {
     OnGuiThread([&] {
         ByteViewerDialog viewer(model, m_owner);
         viewer.exec();
+    });
+}
+
+void QtDesktop::RunReportWindow(const ReportWindowRun& run) {
+    OnGuiThread([&] {
+        ReportWindowDialog window(*this, run, m_owner);
+        window.exec();
     });
 }
 

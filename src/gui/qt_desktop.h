@@ -42,6 +42,7 @@ class QtDesktop final : public QObject, public Desktop {
     void RequestLogRepaint() override;
     void ShowHelp() override;
     void ShowByteViewer(ByteViewerModel& model) override;
+    void RunReportWindow(const ReportWindowRun& run) override;
 
     // Runs `work` on the user-interface thread and waits for its result.
     template <typename Work> auto OnGuiThread(Work&& work) -> std::invoke_result_t<Work> {

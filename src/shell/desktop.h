@@ -2,6 +2,8 @@
 
 #include "shell/form.h"
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +38,16 @@ class ReportTextBox {
     virtual void Append(std::string_view text) = 0;
 };
 
+// One run of the report window: a modal window with a caption, a read-only scrolling text and
+// one push button, for folder runs and watches.
+struct ReportWindowRun {
+    std::string caption;
+    std::string buttonLabel = "OK";
+    // Called on the interface thread once the window is up; it usually starts the run's worker.
+    // The text box outlives the window: what is appended after the window closed is dropped.
+    std::function<void(std::shared_ptr<ReportTextBox>)> onOpen;
+};
+
 // The only way the core reaches the user. The Qt layer implements it; tests use a scripted
 // double. Every call may come from a worker thread: an implementation runs the work on the
 // user-interface thread and, for the calls that return an answer, waits for it.
@@ -60,6 +72,8 @@ class Desktop {
     // Asks for a repaint of the log view; posts it and returns at once.
     virtual void RequestLogRepaint() = 0;
     virtual void ShowHelp() = 0;
+    // Shows the report window until the user closes it.
+    virtual void RunReportWindow(const ReportWindowRun& run) = 0;
     // The modal byte viewer over its model; returns when it is closed.
     virtual void ShowByteViewer(ByteViewerModel& model) = 0;
 };

@@ -9,6 +9,7 @@
 #include "shell/commands.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
+#include "site_tools/folder_runs.h"
 
 namespace korvane {
 
@@ -33,6 +34,8 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::ByteViewer, [&shell] { ByteViewerCommand(shell); });
     dispatcher.Register(Command::Md5Checksum, [&shell] { Md5ChecksumCommand(shell); });
     dispatcher.Register(Command::VisualComparison, [&shell] { VisualComparisonCommand(shell); });
+    dispatcher.Register(Command::VerifyFolder, [&shell] { VerifyFolderCommand(shell); });
+    dispatcher.Register(Command::CheckSite, [&shell] { CheckSiteCommand(shell); });
 }
 
 } // namespace korvane

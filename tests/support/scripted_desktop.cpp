@@ -33,6 +33,49 @@ void ScriptedDesktop::ShowByteViewer(ByteViewerModel& model) {
         use(model);
 }
 
+namespace {
+// Records what a worker appends; the window of a scripted run never closes under it.
+class RecordingReportBox final : public ReportTextBox {
+  public:
+    RecordingReportBox(std::mutex& mutex, std::shared_ptr<std::vector<std::string>> texts)
+        : m_mutex(mutex), m_texts(std::move(texts)) {}
+    void Append(std::string_view text) override {
+        std::lock_guard lock(m_mutex);
+        m_texts->emplace_back(text);
+    }
+
+  private:
+    std::mutex& m_mutex;
+    std::shared_ptr<std::vector<std::string>> m_texts;
+};
+} // namespace
+
+void ScriptedDesktop::RunReportWindow(const ReportWindowRun& run) {
+    auto texts = std::make_shared<std::vector<std::string>>();
+    {
+        std::lock_guard lock(m_mutex);
+        m_reportWindows.push_back({run.caption, run.buttonLabel, texts});
+    }
+    if (run.onOpen)
+        run.onOpen(std::make_shared<RecordingReportBox>(m_mutex, texts));
+}
+
+std::vector<ScriptedDesktop::ReportWindowShown> ScriptedDesktop::ReportWindows() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<ReportWindowShown> copies;
+    for (const ReportWindowShown& shown : m_reportWindows)
+        copies.push_back({shown.caption, shown.buttonLabel,
+                          std::make_shared<std::vector<std::string>>(*shown.texts)});
+    return copies;
+}
+
+std::string ScriptedDesktop::ReportWindowShown::Text() const {
+    std::string all;
+    for (const std::string& text : *texts)
+        all += text;
+    return all;
+}
+
 void ScriptedDesktop::AnswerPicker(std::optional<std::string> path) {
     std::lock_guard lock(m_mutex);
     m_pickerAnswers.push_back(std::move(path));

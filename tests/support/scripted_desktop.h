@@ -44,6 +44,14 @@ class ScriptedDesktop final : public Desktop {
     int Sounds() const;
     int Repaints() const;
     int HelpRequests() const;
+    // Each report window shown: its caption and every text appended to it, in order.
+    struct ReportWindowShown {
+        std::string caption;
+        std::string buttonLabel;
+        std::shared_ptr<std::vector<std::string>> texts;
+        std::string Text() const;
+    };
+    std::vector<ReportWindowShown> ReportWindows() const;
     // The titles of the byte viewers shown.
     std::vector<std::string> ByteViewers() const;
     // Forms and message boxes that came when the script had no answer left.
@@ -62,6 +70,7 @@ class ScriptedDesktop final : public Desktop {
     void RequestLogRepaint() override;
     void ShowHelp() override;
     void ShowByteViewer(ByteViewerModel& model) override;
+    void RunReportWindow(const ReportWindowRun& run) override;
 
   private:
     mutable std::mutex m_mutex;
@@ -76,6 +85,7 @@ class ScriptedDesktop final : public Desktop {
     std::vector<std::string> m_captions;
     std::deque<std::function<void(ByteViewerModel&)>> m_viewerAnswers;
     std::vector<std::string> m_byteViewers;
+    std::vector<ReportWindowShown> m_reportWindows;
     int m_sounds = 0;
     int m_repaints = 0;
     int m_help = 0;

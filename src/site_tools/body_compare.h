@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace korvane {
+
+// How a reply body compared with a local file.
+struct BodyComparison {
+    enum class Outcome { Verified, Truncated, Differs };
+    Outcome outcome = Outcome::Verified;
+    std::uint64_t counter = 0;       // i: the header's last offset plus the local bytes matched
+    std::uint64_t localPosition = 0; // j = i - H, zero-based, where the files differ
+    unsigned char localByte = 0;
+    unsigned char webByte = 0;
+};
+
+// Walks the body that follows the header in `reply` (positioned at the first body byte) and the
+// local contents together until the first difference, the end of the body or the end of the
+// local file. H is the offset of the LF that ends the header. With `forgiveCrLf`, a local CR
+// against a web LF counts as the local CR LF matched. Every body byte read is copied to
+// `copy` when it is open (kv.htm), and only those.
+BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view local,
+                           bool forgiveCrLf, int copy = -1);
+
+// "Local file: %c, web file: %c" is only told for bytes in 32..127.
+inline bool PrintablePair(unsigned char local, unsigned char web) {
+    return local >= 32 && local <= 127 && web >= 32 && web <= 127;
+}
+
+} // namespace korvane

@@ -1,0 +1,292 @@
+#include "site_tools/folder_runs.h"
+
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+#include "site_tools/body_compare.h"
+#include "site_tools/folder_scan.h"
+#include "web/http_exchange.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kVerifyReplyFile = "the7.html";
+constexpr const char* kCheckReplyFile = "the9.html";
+
+// A report line shown only while "Verbose operation detail display" is on.
+void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text) {
+    if (shell.settings.IsOn(field::DetailFlag))
+        report.Append(text);
+}
+
+// The check reports each failed address in its window rather than in the log.
+FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
+                                const std::string& server, ReportTextBox& report) {
+    for (const ResolvedAddress& address : addresses) {
+        FileDescriptor socket(
+            ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
+        if (!socket.IsOpen()) {
+            ReportAppend(report, "Unable to open socket: %s\r\n", server.c_str());
+            continue;
+        }
+        int result;
+        do {
+            result = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address.address),
+                               address.length);
+        } while (result != 0 && errno == EINTR);
+        if (result == 0)
+            return socket;
+        ReportAppend(report, "Unable to connect: %s\r\n", server.c_str());
+    }
+    return {};
+}
+
+enum class Fetched { Stored, ReplyFileFailed };
+
+// Sends one request on `socket` and stores the whole reply in the reply file.
+Fetched FetchInto(FileDescriptor socket, const std::string& request, const std::string& replyPath,
+                  const FolderRunInput& input) {
+    // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
+    SendRequest(socket.Get(), request);
+    FileDescriptor reply(::open(replyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!reply.IsOpen())
+        return Fetched::ReplyFileFailed;
+    ReceiveToFile(socket.Get(), reply.Get(), input.idleTimeout);
+    return Fetched::Stored;
+}
+
+void ReportStatus(ReportTextBox& report, const std::string& name, int code) {
+    if (const auto text = StatusText(code))
+        ReportAppend(report, "%.*s\r\n", static_cast<int>(text->size()), text->data());
+    ReportAppend(report, "File: %s not available. Server code: %d\r\n", name.c_str(), code);
+}
+
+void ReplyFileFatal(Shell& shell, const char* name) {
+    shell.desktop.ShowMessage(std::string("Data file: ") + name + ".", "Fatal error");
+}
+
+std::string WithDefaultFolder(std::string folder) {
+    return folder.empty() ? DefaultWebFolder() : folder;
+}
+
+Form FolderRunForm(const SettingsBlock& settings, const std::string& title, DialogSlot slot,
+                   const std::string& folderLabel, bool withLineEndBox, Desktop& desktop) {
+    Form form;
+    form.name = title;
+    form.title = title;
+    form.fields.push_back(
+        FormField::TextBox("Server", "Server", settings.Get(field::ServerField(slot)), 199));
+    form.fields.push_back(FormField::NoteText("For example: example.com"));
+    FormField folder = FormField::TextBox(
+        "Folder", folderLabel, WithDefaultFolder(settings.Get(field::SecondField(slot))), 199);
+    folder.browse = [&desktop] { return PickFolder(desktop); };
+    form.fields.push_back(std::move(folder));
+    if (withLineEndBox) {
+        form.fields.push_back(FormField::CheckBox("LineEnds",
+                                                  "Ignore Windows Linux line end differences",
+                                                  settings.IsOn(field::LineEndFlag)));
+        form.fields.push_back(FormField::NoteText("The Windows text file end of line CR+LF may "
+                                                  "infrequently be reduced to a LF by Linux "
+                                                  "servers. "));
+    }
+    form.fields.push_back(FormField::NoteText("The server should be the actual host (do not use a "
+                                              "domain name that redirects to another server)."));
+    form.fields.push_back(FormField::NoteText(
+        "A site reached under its bare domain may need the www. form typed, as www.example.com."));
+    form.buttons = Form::OkCancel();
+    form.focusField = "Server";
+    return form;
+}
+
+using Worker = void (*)(Shell&, const FolderRunInput&, ReportTextBox&);
+
+void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
+                      const std::string& folderLabel, bool verify, const std::string& caption,
+                      Worker worker) {
+    // The runs share the reply files and the scan: one at a time.
+    if (!SiteRunSlot::TryTake()) {
+        shell.desktop.ShowMessage("In progress", "Please wait");
+        return;
+    }
+    bool started = false;
+    struct ReleaseUnlessStarted {
+        bool& started;
+        ~ReleaseUnlessStarted() {
+            if (!started)
+                SiteRunSlot::Release();
+        }
+    } release{started};
+
+    Form form = FolderRunForm(shell.settings, title, slot, folderLabel, verify, shell.desktop);
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    shell.settings.Set(field::ServerField(slot), form.Field("Server").text);
+    shell.settings.Set(field::SecondField(slot), form.Field("Folder").text);
+    if (verify)
+        shell.settings.SetOn(field::LineEndFlag, form.Field("LineEnds").checked);
+    FolderRunInput input;
+    input.server = shell.settings.Get(field::ServerField(slot));
+    input.folder = shell.settings.Get(field::SecondField(slot));
+    input.forgiveCrLf = shell.settings.IsOn(field::LineEndFlag);
+    if (input.server.empty() || input.folder.empty())
+        return;
+
+    started = true;
+    ReportWindowRun run;
+    run.caption = caption;
+    run.onOpen = [&shell, input, worker](std::shared_ptr<ReportTextBox> report) {
+        shell.threads.Start([&shell, input, worker, report] {
+            SiteRunHold hold;
+            worker(shell, input, *report);
+        });
+    };
+    shell.desktop.RunReportWindow(run);
+}
+
+} // namespace
+
+std::string DefaultWebFolder() {
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/myweb";
+}
+
+void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& report) {
+    const auto table = FolderScan(input.folder);
+    if (!table) {
+        report.Append("No files in folder.\r\n");
+        Alert(shell);
+        return;
+    }
+    ReportAppend(report, "Files in directory: %d\r\n", static_cast<int>(table->size()));
+    ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
+    const auto addresses = ResolveServer(input.server, AddressFamily::IPv4);
+    if (!addresses) {
+        shell.log.AppendLine("Unable to translate host " + input.server);
+        Alert(shell);
+        return;
+    }
+    const std::string replyPath = ReplyFilePath(input.workFolder, kVerifyReplyFile);
+    for (const ScannedFile& file : *table) {
+        FileDescriptor socket = ConnectToAny(shell, *addresses, input.server, {});
+        if (!socket.IsOpen()) {
+            shell.log.AppendQuiet("Unable to communicate: " + input.server);
+            shell.log.AppendLine("  ");
+            return;
+        }
+        const std::string request =
+            RequestLine("GET", file.name) + ComposeHeaderBlock(shell.settings, input.server);
+        ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
+        ReplyFileHold hold(replyPath);
+        if (FetchInto(std::move(socket), request, replyPath, input) != Fetched::Stored) {
+            ReplyFileFatal(shell, kVerifyReplyFile);
+            return;
+        }
+        ReportDetail(shell, report, "Reply received\r\n");
+
+        FileDescriptor reply(::open(replyPath.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!reply.IsOpen()) {
+            ReplyFileFatal(shell, kVerifyReplyFile);
+            return;
+        }
+        const ReplyHeader header = ReadReplyHeader(replyPath);
+        if (header.status != HeaderStatus::Found) {
+            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
+            Alert(shell);
+            continue;
+        }
+        if (const int code = ParseStatus(header.text); code != 0) {
+            ReportStatus(report, file.name, code);
+            Alert(shell);
+            continue;
+        }
+        ::lseek(reply.Get(), static_cast<off_t>(header.text.size()), SEEK_SET);
+        const BodyComparison compared =
+            CompareBody(reply.Get(), header.text.size() - 1, file.contents, input.forgiveCrLf);
+        switch (compared.outcome) {
+        case BodyComparison::Outcome::Truncated:
+            ReportAppend(report, "File: %s truncated at: %llu\r\n", file.name.c_str(),
+                         static_cast<unsigned long long>(compared.counter));
+            Alert(shell);
+            break;
+        case BodyComparison::Outcome::Differs:
+            ReportAppend(report, "File: %s differs at location: %llu\r\n", file.name.c_str(),
+                         static_cast<unsigned long long>(compared.localPosition));
+            if (PrintablePair(compared.localByte, compared.webByte))
+                ReportAppend(report, "Local file: %c, web file: %c\r\n", compared.localByte,
+                             compared.webByte);
+            Alert(shell);
+            break;
+        case BodyComparison::Outcome::Verified:
+            ReportAppend(report, "Integrity verified: %s\r\n", file.name.c_str());
+            break;
+        }
+    }
+    report.Append("Finished.\r\n\r\n");
+}
+
+void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& report) {
+    const auto table = FolderScan(input.folder);
+    if (!table) {
+        report.Append("No files in folder.\r\n");
+        Alert(shell);
+        return;
+    }
+    ReportAppend(report, "Files in directory: %d\r\n", static_cast<int>(table->size()));
+    ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
+    const auto addresses = ResolveServer(input.server, AddressFamily::IPv4);
+    if (!addresses) {
+        report.Append("Unable to resolve server\r\n");
+        Alert(shell);
+        return;
+    }
+    const std::string replyPath = ReplyFilePath(input.workFolder, kCheckReplyFile);
+    for (const ScannedFile& file : *table) {
+        FileDescriptor socket = ConnectReporting(*addresses, input.server, report);
+        if (!socket.IsOpen()) {
+            ReportAppend(report, "Unable to communicate: %s\r\n", input.server.c_str());
+            continue;
+        }
+        const std::string request =
+            RequestLine("HEAD", file.name) + ComposeHeaderBlock(shell.settings, input.server);
+        ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
+        ReplyFileHold hold(replyPath);
+        if (FetchInto(std::move(socket), request, replyPath, input) != Fetched::Stored) {
+            ReplyFileFatal(shell, kCheckReplyFile);
+            return;
+        }
+        if (::access(replyPath.c_str(), R_OK) != 0) {
+            ReplyFileFatal(shell, kCheckReplyFile);
+            return;
+        }
+        const ReplyHeader header = ReadReplyHeader(replyPath);
+        if (header.status != HeaderStatus::Found) {
+            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
+            Alert(shell);
+            continue;
+        }
+        if (const int code = ParseStatus(header.text); code != 0) {
+            ReportStatus(report, file.name, code);
+            Alert(shell);
+            continue;
+        }
+        ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
+    }
+    report.Append("Finished.\r\n\r\n");
+}
+
+void VerifyFolderCommand(Shell& shell) {
+    RunFolderCommand(shell, "Verify local folder to site", DialogSlot::VerifyFolder, "Local folder",
+                     true, "Verify site to folder", VerifyFolderWorker);
+}
+
+void CheckSiteCommand(Shell& shell) {
+    RunFolderCommand(shell, "Check site", DialogSlot::CheckSite, "Folder", false,
+                     "Check site to folder", CheckSiteWorker);
+}
+
+} // namespace korvane

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// One file of a scanned folder, read whole into memory.
+struct ScannedFile {
+    std::string name; // as listed, without the folder
+    std::string contents;
+    std::uint32_t size = 0;
+};
+
+using FolderScanTable = std::vector<ScannedFile>;
+
+// Reads every plain file of `folder` (not its subfolders) in listing order. Entries that cannot
+// be opened or read are skipped; nothing when the folder cannot be listed or no file was read.
+std::optional<FolderScanTable> FolderScan(const std::string& folder);
+
+// A file of the table by its exact, case-sensitive name.
+const ScannedFile* FindScannedFile(const FolderScanTable& table, const std::string& name);
+
+// Only one folder or file verification or folder check runs at a time: they share the reply
+// files and the scan. A run holds this while it works; a second start is refused.
+class SiteRunSlot {
+  public:
+    // True when the slot was free and is now taken.
+    static bool TryTake();
+    static void Release();
+};
+
+// Held by a run's worker for its whole life, so the slot is freed however the run ends.
+class SiteRunHold {
+  public:
+    SiteRunHold() = default;
+    SiteRunHold(const SiteRunHold&) = delete;
+    SiteRunHold& operator=(const SiteRunHold&) = delete;
+    ~SiteRunHold() { SiteRunSlot::Release(); }
+};
+
+} // namespace korvane

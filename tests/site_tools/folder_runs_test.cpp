@@ -1,0 +1,175 @@
+#include "site_tools/folder_runs.h"
+
+#include "shell/desktop.h"
+#include "site_tools/folder_scan.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+#include "web/http_exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+using test::TempDir;
+using test::TestShell;
+using test::WriteWholeFile;
+
+// Runs each test in a folder of its own, where the reply files land.
+class FolderRuns : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        KORVANE_REQUIRE_TEST_NETWORK();
+        ASSERT_NE(::getcwd(m_saved, sizeof m_saved), nullptr);
+        ASSERT_EQ(::chdir(m_work.Path().c_str()), 0);
+    }
+    void TearDown() override {
+        if (m_saved[0] != '\0') {
+            ASSERT_EQ(::chdir(m_saved), 0);
+        }
+    }
+
+    // The local copy of the fixture site, with the differences each case needs.
+    std::string LocalMirror() {
+        const std::string local = m_work.File("local");
+        std::filesystem::create_directory(local);
+        std::filesystem::create_directory(local + "/images");
+        WriteWholeFile(local + "/fr-same.html", "<html>\n<body>The same page</body>\n</html>\n");
+        WriteWholeFile(local + "/fr-lf.txt", "line one\r\nline two\r\nline three\r\n");
+        std::string binary;
+        for (int round = 0; round < 4; ++round)
+            for (int byte = 0; byte < 256; ++byte)
+                binary += static_cast<char>(byte);
+        WriteWholeFile(local + "/fr-binary.bin", binary);
+        WriteWholeFile(local + "/fr-truncated.txt", "abcdefghijk");
+        WriteWholeFile(local + "/fr-extra.txt", "abcdefghij");
+        WriteWholeFile(local + "/fr-first.txt", "abcdefghij");
+        WriteWholeFile(local + "/temp.html", "moved away");
+        WriteWholeFile(local + "/fr-missing.html", "never uploaded");
+        return local;
+    }
+
+    // Answers the run's dialog with a server and folder, runs it and returns its report.
+    std::string Run(void (*command)(Shell&), const std::string& server, const std::string& folder,
+                    bool forgiveCrLf = true) {
+        t.desktop.AnswerForm([&](Form& form) {
+            form.Field("Server").text = server;
+            form.Field("Folder").text = folder;
+            if (form.name == "Verify local folder to site")
+                form.Field("LineEnds").checked = forgiveCrLf;
+            return kFormAccepted;
+        });
+        command(t.shell);
+        t.threads.WaitIdle();
+        const auto windows = t.desktop.ReportWindows();
+        return windows.empty() ? std::string() : windows.back().Text();
+    }
+
+    TestShell t;
+    TempDir m_work;
+    char m_saved[4096] = {};
+};
+
+bool Has(const std::string& report, const std::string& line) {
+    return report.find(line) != std::string::npos;
+}
+
+TEST_F(FolderRuns, VerificationReportsEveryKindOfDifference) {
+    const std::string report = Run(VerifyFolderCommand, "site.test", LocalMirror());
+    EXPECT_EQ(report.rfind("Files in directory: 8\r\nInitialized: Running\r\n", 0), 0u) << report;
+    EXPECT_TRUE(Has(report, "Sent request for: fr-same.html\r\n"));
+    EXPECT_TRUE(Has(report, "Reply received\r\n"));
+    for (const char* name : {"fr-same.html", "fr-lf.txt", "fr-binary.bin", "fr-extra.txt"})
+        EXPECT_TRUE(Has(report, std::string("Integrity verified: ") + name + "\r\n")) << name;
+    EXPECT_TRUE(Has(report, "File: fr-first.txt differs at location: 0\r\n"
+                            "Local file: a, web file: x\r\n"));
+    EXPECT_TRUE(Has(report, "File: fr-truncated.txt truncated at: "));
+    EXPECT_TRUE(
+        Has(report, "Moved temporarily.\r\nFile: temp.html not available. Server code: 302\r\n"));
+    EXPECT_TRUE(
+        Has(report, "Not found.\r\nFile: fr-missing.html not available. Server code: 404\r\n"));
+    EXPECT_EQ(report.substr(report.size() - 13), "Finished.\r\n\r\n");
+    EXPECT_EQ(t.desktop.Sounds(), 4); // differs, truncated, 302, 404
+    const auto windows = t.desktop.ReportWindows();
+    EXPECT_EQ(windows.back().caption, "Verify site to folder");
+    EXPECT_EQ(t.settings.Get(field::ServerField(DialogSlot::VerifyFolder)), "site.test");
+}
+
+TEST_F(FolderRuns, TheLineEndBoxDecidesWhetherCrLfAgainstLfDiffers) {
+    const std::string local = m_work.File("lf");
+    std::filesystem::create_directory(local);
+    WriteWholeFile(local + "/fr-lf.txt", "line one\r\nline two\r\nline three\r\n");
+    EXPECT_TRUE(Has(Run(VerifyFolderCommand, "site.test", local, false),
+                    "File: fr-lf.txt differs at location: 8\r\nFinished."));
+    EXPECT_EQ(t.settings.Get(field::LineEndFlag), kFlagOff);
+    EXPECT_TRUE(Has(Run(VerifyFolderCommand, "site.test", local, true),
+                    "Integrity verified: fr-lf.txt\r\n"));
+}
+
+TEST_F(FolderRuns, TruncationIsCountedFromTheEndOfTheHeader) {
+    const std::string local = m_work.File("one");
+    std::filesystem::create_directory(local);
+    WriteWholeFile(local + "/fr-truncated.txt", "abcdefghijk");
+    const std::string report = Run(VerifyFolderCommand, "site.test", local);
+    const ReplyHeader header = ReadReplyHeader("the7.html");
+    ASSERT_EQ(header.status, HeaderStatus::Found);
+    EXPECT_TRUE(Has(report, "File: fr-truncated.txt truncated at: " +
+                                std::to_string(header.text.size() - 1 + 10) + "\r\n"))
+        << report;
+}
+
+TEST_F(FolderRuns, CheckReportsPresenceOnly) {
+    const std::string report = Run(CheckSiteCommand, "site.test", LocalMirror());
+    for (const char* name : {"fr-same.html", "fr-lf.txt", "fr-first.txt", "fr-truncated.txt"})
+        EXPECT_TRUE(Has(report, std::string("Success ") + name + " received code 200.\r\n"))
+            << name;
+    EXPECT_TRUE(
+        Has(report, "Not found.\r\nFile: fr-missing.html not available. Server code: 404\r\n"));
+    EXPECT_FALSE(Has(report, "Reply received"));
+    EXPECT_EQ(t.desktop.Sounds(), 2);
+    EXPECT_EQ(t.desktop.ReportWindows().back().caption, "Check site to folder");
+}
+
+TEST_F(FolderRuns, AServerThatRefusesEndsAVerificationButNotACheck) {
+    const std::string local = LocalMirror();
+    const std::string verify = Run(VerifyFolderCommand, "refused.test", local);
+    EXPECT_EQ(verify, "Files in directory: 8\r\nInitialized: Running\r\n");
+    const auto log = t.LogTexts();
+    EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
+              (std::vector<std::string>{"Unable to connect: refused.test",
+                                        "Unable to communicate: refused.test", "  "}));
+    EXPECT_EQ(t.desktop.Sounds(), 0);
+
+    const std::string check = Run(CheckSiteCommand, "refused.test", local);
+    std::string expected = "Files in directory: 8\r\nInitialized: Running\r\n";
+    for (int i = 0; i < 8; ++i)
+        expected += "Unable to connect: refused.test\r\nUnable to communicate: refused.test\r\n";
+    EXPECT_EQ(check, expected + "Finished.\r\n\r\n");
+}
+
+TEST_F(FolderRuns, NoFilesOrNoServerEndTheRunWithAnAlert) {
+    EXPECT_EQ(Run(VerifyFolderCommand, "site.test", m_work.File("absent")),
+              "No files in folder.\r\n");
+    EXPECT_EQ(Run(CheckSiteCommand, "nosuch.test", LocalMirror()),
+              "Files in directory: 8\r\nInitialized: Running\r\nUnable to resolve server\r\n");
+    EXPECT_EQ(Run(VerifyFolderCommand, "nosuch.test", m_work.File("local")),
+              "Files in directory: 8\r\nInitialized: Running\r\n");
+    EXPECT_EQ(t.LogTexts().back(), "Unable to translate host nosuch.test");
+    EXPECT_EQ(t.desktop.Sounds(), 3);
+}
+
+TEST_F(FolderRuns, ASecondRunWaitsForTheFirst) {
+    ASSERT_TRUE(SiteRunSlot::TryTake());
+    CheckSiteCommand(t.shell);
+    SiteRunSlot::Release();
+    EXPECT_EQ(t.desktop.Messages(),
+              (std::vector<test::ShownMessage>{{"In progress", "Please wait"}}));
+    EXPECT_TRUE(t.desktop.Forms().empty());
+}
+
+} // namespace
+} // namespace korvane
