@@ -1,0 +1,330 @@
+#include "databases/customers.h"
+
+#include "support/scripted_desktop.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace test {
+static void PrintTo(const ShownMessage& message, std::ostream* out) {
+    *out << '"' << message.text << "\" (" << message.title << ")";
+}
+} // namespace test
+namespace {
+
+using test::ReadWholeFile;
+using test::ShownMessage;
+using test::TestShell;
+using test::WriteWholeFile;
+
+// An independent reader of member.dat, with the offsets of the layout table written out.
+std::string TextAt(const std::string& record, std::size_t offset) {
+    return std::string(record.c_str() + offset);
+}
+std::int64_t NumberOf(const std::string& record) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(record[i])) << (8 * i);
+    return static_cast<std::int64_t>(value);
+}
+
+struct FieldAt {
+    const char* label;
+    std::size_t offset;
+    std::size_t maxChars;
+};
+// Label in the entry dialog, offset in the file, characters the dialog stores.
+const std::vector<FieldAt> kLayout = {
+    {"Company", 8, 39},
+    {"Title", 48, 19},
+    {"First name", 68, 19},
+    {"Last name", 88, 29},
+    {"Road", 118, 29},
+    {"Town", 148, 29},
+    {"State", 178, 19},
+    {"Zip / Post", 208, 9},
+    {"Telephone 1", 218, 19},
+    {"Telephone 2", 238, 19},
+    {"Email 1", 258, 39},
+    {"Email 2", 298, 39},
+    {"Host", 338, 29},
+    {"Host type", 368, 29},
+    {"FTP server", 398, 29},
+    {"Server 1", 458, 199},
+    {"Local folder 1", 658, 199},
+    {"Server 2", 858, 199},
+    {"Local folder 2", 1058, 199},
+    {"Server 3", 1258, 199},
+    {"Local folder 3", 1458, 199},
+    {"Server 4", 1658, 199},
+    {"Local folder 4", 1858, 199},
+    {"FTP User name", 2058, 29},
+    {"FTP Password", 2088, 29},
+    {"Admin contact", 2118, 29},
+    {"Domain expiry", 2148, 29},
+    {"DNS 1", 2178, 39},
+    {"DNS 2", 2218, 39},
+    {"Domain", 4096, 199},
+    {"Page", 4296, 199},
+    {"Link text", 4496, 199},
+};
+
+// A text of exactly `length` upper-case letters and digits that differs from field to field.
+std::string Distinct(std::size_t seed, std::size_t length) {
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i)
+        text += alphabet[(seed * 7 + i) % alphabet.size()];
+    return text;
+}
+
+class CustomerCommands : public ::testing::Test {
+  protected:
+    void Load(const std::string& file) {
+        WriteWholeFile(t.recordFolder.File("member.dat"), file);
+        ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
+    }
+    void LoadNumbers(const std::vector<std::int64_t>& numbers) {
+        std::string file;
+        for (std::int64_t number : numbers) {
+            CustomerRecord record;
+            record.SetNumber(number);
+            record.SetText(customer::Company, "C" + std::to_string(number));
+            file.append(reinterpret_cast<const char*>(record.Raw().data()), kCustomerRecordSize);
+        }
+        Load(file);
+    }
+    std::string Member() const { return ReadWholeFile(t.recordFolder.File("member.dat")); }
+    void AnswerPrompt(const std::string& text) {
+        t.desktop.AnswerForm([text](Form& form) {
+            form.fields.front().text = text;
+            return kFormAccepted;
+        });
+    }
+    TestShell t;
+};
+
+TEST_F(CustomerCommands, AddStoresEveryFieldAtItsOffsetWithNewAndTheCreationDate) {
+    LoadNumbers({1});
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.title, "NEW CUSTOMER");
+        EXPECT_EQ(form.Field("Number").text, "2");
+        // Today is selected, and the lists end with the "0" item.
+        EXPECT_EQ(form.Field("Day").choices.back(), "0");
+        EXPECT_EQ(form.Field("Day").selected, 5);
+        EXPECT_EQ(
+            form.Field("Month").choices[static_cast<std::size_t>(form.Field("Month").selected)],
+            "Dec");
+        EXPECT_EQ(form.Field("Year").choices.back(), "2026");
+        for (std::size_t i = 0; i < kLayout.size(); ++i) {
+            FormField& field = form.Field(kLayout[i].label);
+            EXPECT_EQ(field.maxChars, kLayout[i].maxChars) << kLayout[i].label;
+            field.text = Distinct(i, kLayout[i].maxChars + 5); // longer than allowed
+        }
+        form.Field("Day").selected = 2;
+        form.Field("Month").selected = 1;
+        form.Field("Year").selected = 11;
+        return kFormAccepted;
+    });
+    CustomerAddCommand(t.shell);
+
+    const std::string file = Member();
+    ASSERT_EQ(file.size(), 2 * kCustomerRecordSize);
+    const std::string record = file.substr(kCustomerRecordSize);
+    EXPECT_EQ(NumberOf(record), 2);
+    for (std::size_t i = 0; i < kLayout.size(); ++i)
+        EXPECT_EQ(TextAt(record, kLayout[i].offset), Distinct(i, kLayout[i].maxChars))
+            << kLayout[i].label;
+    EXPECT_EQ(TextAt(record, 428), "03/02/2001");
+    EXPECT_EQ(TextAt(record, 2258), "NEW");
+    EXPECT_EQ(t.desktop.Messages(), (std::vector<ShownMessage>{{"Store record?", "New customer"}}));
+    EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"New customer: 2 " + Distinct(0, 39),
+                                                      "Customer records: 2", "  "}));
+    EXPECT_EQ(t.settings.Get(field::CustomersAdded), 1);
+}
+
+TEST_F(CustomerCommands, ChoosingTheEmptyDayStoresNoCreationDate) {
+    LoadNumbers({1});
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Company").text = "NO DATE";
+        form.Field("Day").selected = 31; // "0"
+        return kFormAccepted;
+    });
+    CustomerAddCommand(t.shell);
+    EXPECT_EQ(TextAt(Member().substr(kCustomerRecordSize), 428), "");
+}
+
+TEST_F(CustomerCommands, AmendWithoutChangesKeepsEveryByteButTheUpdatedDate) {
+    // Distinct bytes everywhere, including after each terminator and in the reserved areas.
+    std::string record(kCustomerRecordSize, '\0');
+    for (std::size_t i = 8; i < record.size(); ++i)
+        record[i] = static_cast<char>(1 + (i * 37) % 250);
+    record[0] = 7;
+    for (std::size_t i = 0; i < kLayout.size(); ++i) {
+        const std::string text = Distinct(i, kLayout[i].maxChars - (i % 3));
+        record.replace(kLayout[i].offset, text.size() + 1, text + '\0');
+    }
+    record.replace(428, 11, std::string("07/03/2001") + '\0');
+    Load(record);
+
+    AnswerPrompt("7");
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.title, "Amend customer");
+        EXPECT_EQ(form.buttons.size(), 2U); // no Next
+        EXPECT_EQ(form.Field("Day").choices.size(), 31U);
+        EXPECT_EQ(form.Field("Day").selected, 6);
+        EXPECT_EQ(form.Field("Month").selected, 2);
+        return kFormAccepted;
+    });
+    CustomerAmendCommand(t.shell);
+
+    const std::string after = Member();
+    ASSERT_EQ(after.size(), kCustomerRecordSize);
+    EXPECT_EQ(after.substr(0, 2258), record.substr(0, 2258));
+    EXPECT_EQ(TextAt(after, 2258), "06/12/2026");
+    EXPECT_EQ(after.substr(2269), record.substr(2269));
+    EXPECT_EQ(t.LogTexts(),
+              (std::vector<std::string>{"Customer 7 " + Distinct(0, 39) + " amended", "  "}));
+}
+
+TEST_F(CustomerCommands, AddAsksAgainUntilNumberAndCompanyAreAcceptable) {
+    LoadNumbers({1});
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Number").text = "100000000000000001";
+        form.Field("Company").text = "VALID";
+        return kFormNext;
+    });
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.title, "Amend customer");
+        EXPECT_EQ(form.buttons.size(), 2U);
+        EXPECT_EQ(form.Field("Company").text, "VALID"); // what was typed stays
+        form.Field("Number").text = "5";
+        form.Field("Company").text = "X";
+        return kFormAccepted;
+    });
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Company").text = "XY";
+        return kFormAccepted;
+    });
+    CustomerAddCommand(t.shell);
+    EXPECT_EQ(
+        t.desktop.Messages(),
+        (std::vector<ShownMessage>{{"Number outside range.", "Problem"},
+                                   {"The Company must have at least two characters.", "Problem"},
+                                   {"Store record?", "New customer"}}));
+    // The reopened dialog had no Next, so Add ends after this customer.
+    EXPECT_EQ(t.desktop.Forms().size(), 3U);
+    EXPECT_EQ(TextAt(Member().substr(kCustomerRecordSize), 8), "XY");
+}
+
+TEST_F(CustomerCommands, NextChainsAddsAndTheSuggestedNumberAdvances) {
+    LoadNumbers({1});
+    std::vector<std::string> suggested;
+    for (const char* name : {"ONE", "TWO", "THREE"}) {
+        t.desktop.AnswerForm([&suggested, name](Form& form) {
+            suggested.push_back(form.Field("Number").text);
+            form.Field("Company").text = name;
+            return std::string(name) == "THREE" ? kFormAccepted : kFormNext;
+        });
+    }
+    CustomerAddCommand(t.shell);
+    EXPECT_EQ(suggested, (std::vector<std::string>{"2", "3", "4"}));
+    EXPECT_EQ(t.LogTexts(),
+              (std::vector<std::string>{"New customer: 2 ONE", "Customer records: 2", "  ",
+                                        "New customer: 3 TWO", "Customer records: 3", "  ",
+                                        "New customer: 4 THREE", "Customer records: 4", "  "}));
+    EXPECT_EQ(t.settings.Get(field::CustomersAdded), 3);
+}
+
+TEST_F(CustomerCommands, DisplayShowsTheViewAndNextWalksUpTheNumbers) {
+    LoadNumbers({8, 3, 5});
+    AnswerPrompt("4"); // unused: nothing shows
+    CustomerDisplayCommand(t.shell);
+    EXPECT_EQ(t.desktop.Forms().size(), 1U);
+
+    AnswerPrompt("3");
+    std::vector<std::string> shown;
+    for (int i = 0; i < 3; ++i) {
+        t.desktop.AnswerForm([&shown](Form& form) {
+            EXPECT_EQ(form.title, "CUSTOMER");
+            shown.push_back(form.Field("Number").text + " " + form.Field("Company").text);
+            return kFormNext;
+        });
+    }
+    CustomerDisplayCommand(t.shell);
+    EXPECT_EQ(shown, (std::vector<std::string>{"3 C3", "5 C5", "8 C8"}));
+    EXPECT_EQ(t.desktop.Unanswered(), 0);
+    EXPECT_TRUE(t.desktop.Messages().empty());
+}
+
+TEST_F(CustomerCommands, InputsOutsideTheNumberRangeSearchByText) {
+    LoadNumbers({1});
+    for (const char* typed : {"0", "100000000000000001", "Q"}) {
+        AnswerPrompt(typed);
+        CustomerDisplayCommand(t.shell);
+    }
+    EXPECT_EQ(t.desktop.Messages(),
+              (std::vector<ShownMessage>(3, ShownMessage{"No match found", "Finished"})));
+    // Amend and Delete read a too-large number as a lookup that silently finds nothing.
+    AnswerPrompt("100000000000000001");
+    CustomerAmendCommand(t.shell);
+    AnswerPrompt("999999999999999999999");
+    CustomerDeleteCommand(t.shell);
+    EXPECT_EQ(t.desktop.Messages().size(), 3U);
+}
+
+TEST_F(CustomerCommands, DeletingTheOnlyCustomerKeepsTheFileAndTheNextAddReusesTheSlot) {
+    LoadNumbers({1});
+    AnswerPrompt("C1");
+    t.desktop.AnswerForm(kFormAccepted); // the match
+    CustomerDeleteCommand(t.shell);
+    EXPECT_EQ(t.desktop.Messages().back(), (ShownMessage{"Are you sure?", "1 Company: C1"}));
+    EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"Customer deleted: 1 C1", "  ",
+                                                      "Customer records: 1 (1 deleted)", "  "}));
+    EXPECT_EQ(Member().size(), kCustomerRecordSize);
+
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.Field("Number").text, "1");
+        form.Field("Company").text = "REUSED";
+        return kFormAccepted;
+    });
+    CustomerAddCommand(t.shell);
+    EXPECT_EQ(Member().size(), kCustomerRecordSize);
+    EXPECT_EQ(TextAt(Member(), 8), "REUSED");
+    EXPECT_EQ(t.LogTexts().at(5), "Customer records: 1");
+}
+
+TEST_F(CustomerCommands, CancellingTheConfirmationsStoresNothing) {
+    LoadNumbers({1});
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Company").text = "NOT STORED";
+        return kFormAccepted;
+    });
+    t.desktop.AnswerMessage(MessageAnswer::Cancel);
+    CustomerAddCommand(t.shell);
+    AnswerPrompt("1");
+    t.desktop.AnswerMessage(MessageAnswer::Cancel);
+    CustomerDeleteCommand(t.shell);
+    EXPECT_EQ(Member().size(), kCustomerRecordSize);
+    EXPECT_EQ(NumberOf(Member()), 1);
+    EXPECT_TRUE(t.LogTexts().empty());
+}
+
+TEST_F(CustomerCommands, FindRecordLeavesTheRecordInTheBufferForOtherTools) {
+    LoadNumbers({4, 9});
+    EXPECT_EQ(customers::FindRecord(t.shell, "9", true, false), 9);
+    EXPECT_EQ(t.records.customers.buffer.Text(customer::Company), "C9");
+    EXPECT_EQ(t.records.customers.currentSlot, 1);
+    EXPECT_EQ(customers::FindRecord(t.shell, "6", true, false), 0);
+
+    t.records.customers.buffer.SetText(customer::Town, "CHANGED");
+    EXPECT_TRUE(customers::RewriteRecord(t.shell));
+    EXPECT_EQ(TextAt(Member().substr(kCustomerRecordSize), 148), "CHANGED");
+    t.records.customers.buffer.SetNumber(77);
+    EXPECT_FALSE(customers::RewriteRecord(t.shell));
+    EXPECT_EQ(t.desktop.Messages().back(), (ShownMessage{"Invalid number.", "Problem"}));
+}
+
+} // namespace
+} // namespace korvane
