@@ -162,6 +162,17 @@ TEST_F(FolderRuns, NoFilesOrNoServerEndTheRunWithAnAlert) {
     EXPECT_EQ(t.desktop.Sounds(), 3);
 }
 
+TEST_F(FolderRuns, ANameWithABlankIsRequestedAsListed) {
+    const std::string local = m_work.File("blank");
+    std::filesystem::create_directory(local);
+    WriteWholeFile(local + "/fr blank.html", "blank\n");
+    const std::string report = Run(CheckSiteCommand, "site.test", local);
+    // Sent as listed, the blank splits the request line, and the server says so.
+    EXPECT_EQ(report, "Files in directory: 1\r\nInitialized: Running\r\n"
+                      "Sent request for: fr blank.html\r\nBad request.\r\n"
+                      "File: fr blank.html not available. Server code: 400\r\nFinished.\r\n\r\n");
+}
+
 TEST_F(FolderRuns, ASecondRunWaitsForTheFirst) {
     ASSERT_TRUE(SiteRunSlot::TryTake());
     CheckSiteCommand(t.shell);
