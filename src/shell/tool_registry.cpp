@@ -4,6 +4,7 @@
 #include "databases/search_engines.h"
 #include "file_utils/byte_viewer.h"
 #include "file_utils/comparison_report.h"
+#include "page_tools/links.h"
 #include "page_tools/page_check.h"
 #include "page_tools/server_header.h"
 #include "shell/commands.h"
@@ -21,6 +22,11 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
                         [&shell] { ServerPageHeaderIPv6Command(shell); });
     dispatcher.Register(Command::HeaderCookies, [&shell] { HeaderCookiesCommand(shell); });
     dispatcher.Register(Command::CheckPage, [&shell] { CheckPageCommand(shell); });
+    dispatcher.Register(Command::LinksAll, [&shell] { LinksCommand(shell, LinkMode::All); });
+    dispatcher.Register(Command::LinksLocal, [&shell] { LinksCommand(shell, LinkMode::Local); });
+    dispatcher.Register(Command::LinksExternal,
+                        [&shell] { LinksCommand(shell, LinkMode::External); });
+    dispatcher.Register(Command::BrokenLinks, [&shell] { LinksCommand(shell, LinkMode::Broken); });
     dispatcher.Register(Command::CustomerDisplay, [&shell] { CustomerDisplayCommand(shell); });
     dispatcher.Register(Command::CustomerList, [&shell] { CustomerListCommand(shell); });
     dispatcher.Register(Command::CustomerAdd, [&shell] { CustomerAddCommand(shell); });

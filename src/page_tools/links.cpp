@@ -1,0 +1,300 @@
+#include "page_tools/links.h"
+
+#include "shell/shell.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <vector>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::size_t kFieldMaxChars = 199;
+constexpr std::size_t kScanBlockBytes = 64 * 1024;
+constexpr std::string_view kLinkSeparator = "    ";
+constexpr std::string_view kMainCaption = "KORVANE";
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsTargetEnd(char c) {
+    return c == '"' || c == '\'' || c == ' ';
+}
+
+ExchangeWording LinksWording(LinkMode mode) {
+    ExchangeWording wording;
+    wording.resolvingLine = false;
+    wording.sentPage = "Sent request for: ";
+    wording.sentNamesPage = true;
+    wording.sentDefault = "Sent request for default page";
+    wording.replyFileFailure = ReplyFileFailure::FatalMessage;
+    wording.received =
+        mode == LinkMode::Broken ? "Reply received, checking links" : "Reply received";
+    wording.receivedKind = LineKind::Plain;
+    wording.closing = kLinkSeparator;
+    return wording;
+}
+
+void ReportImproper(Shell& shell, std::string_view target) {
+    shell.log.AppendLine(target);
+    shell.log.AppendLine("Improper url");
+    shell.log.AppendLine(kLinkSeparator);
+}
+
+// The IPv4 addresses of a host name or dotted address.
+std::optional<std::vector<ResolvedAddress>> ResolveLinkHost(const std::string& host) {
+    return ResolveServer(host, AddressFamily::IPv4);
+}
+
+} // namespace
+
+bool LinkScanner::Step(char c) {
+    static constexpr std::string_view kKeyword = "href=";
+    switch (m_state) {
+    case State::Keyword:
+        if (Lower(c) == kKeyword[static_cast<std::size_t>(m_matched)]) {
+            if (++m_matched == static_cast<int>(kKeyword.size())) {
+                m_matched = 0;
+                m_state = State::TargetStart;
+            }
+        } else {
+            // A mismatching byte is not looked at again, so "hhref=" is not a match.
+            m_matched = 0;
+        }
+        return false;
+    case State::TargetStart:
+        m_target.clear();
+        if (c != '"' && c != '\'')
+            m_target.push_back(c);
+        m_state = State::Target;
+        return false;
+    case State::Target:
+        if (IsTargetEnd(c) || m_target.size() == kLinkTargetMaxChars) {
+            // At the limit the byte read is dropped and the target ends with it.
+            m_state = State::Keyword;
+            return true;
+        }
+        m_target.push_back(c);
+        return false;
+    }
+    return false;
+}
+
+bool ShowsTarget(LinkMode mode, std::string_view target) {
+    const bool external = target.size() >= 4 && Lower(target[0]) == 'h' &&
+                          Lower(target[1]) == 't' && Lower(target[2]) == 't' &&
+                          Lower(target[3]) == 'p';
+    switch (mode) {
+    case LinkMode::All:
+        return true;
+    case LinkMode::External:
+        return external;
+    case LinkMode::Local:
+        return !external;
+    case LinkMode::Broken:
+        break;
+    }
+    return false;
+}
+
+Form LinksForm(const SettingsBlock& settings) {
+    std::string page = settings.Get(field::SecondField(DialogSlot::Links));
+    if (page.empty())
+        page = "index.html";
+    Form form;
+    form.name = "DIALOG6";
+    form.title = "Links";
+    form.fields.push_back(FormField::TextBox(
+        "Server", "Server", settings.Get(field::ServerField(DialogSlot::Links)), kFieldMaxChars));
+    form.fields.push_back(FormField::NoteText("example.com"));
+    form.fields.push_back(FormField::TextBox("Page", "Page", page, kFieldMaxChars));
+    form.fields.push_back(FormField::NoteText("case sensitive"));
+    form.fields.push_back(
+        FormField::NoteText("The page may be omitted for the server default page."));
+    form.fields.push_back(FormField::NoteText(
+        "The server should be the one that hosts (do not use a domain name that redirects to "
+        "another server)."));
+    form.fields.push_back(
+        FormField::NoteText("A server reached both with and without www. may need the www. form."));
+    form.buttons = Form::OkCancel();
+    form.focusField = "Server";
+    return form;
+}
+
+void LinksCommand(Shell& shell, LinkMode mode, const WebToolOptions& options) {
+    Form form = LinksForm(shell.settings);
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    const std::string server = form.Field("Server").text;
+    const std::string page = form.Field("Page").text;
+    shell.settings.Set(field::ServerField(DialogSlot::Links), server);
+    shell.settings.Set(field::SecondField(DialogSlot::Links), page);
+    if (server.empty())
+        return;
+    shell.log.AppendQuiet("  ");
+    shell.log.AppendHighlighted(LineWith("Links: ", server + ", " + page));
+    shell.threads.Start(
+        [&shell, mode, server, page, options] { RunLinks(shell, mode, server, page, options); });
+}
+
+void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std::string& page,
+              const WebToolOptions& options) {
+    ExchangeRequest request;
+    request.server = server;
+    request.page = page;
+    request.requestLine = RequestLine("GET", page);
+    request.replyFile = kLinksReplyFile;
+    request.folder = options.folder;
+    request.idleTimeout = options.idleTimeout;
+    ExchangeResult exchange = HttpExchange(shell, request, LinksWording(mode));
+    if (exchange.outcome != ExchangeOutcome::Stored)
+        return;
+
+    const std::string fatal = LineWith("Data file: ", kLinksReplyFile) + ".";
+    const ReplyHeader header = ReadReplyHeader(exchange.replyPath);
+    FileDescriptor file(::open(exchange.replyPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (header.status == HeaderStatus::NotOpened || !file.IsOpen()) {
+        exchange.hold.Release();
+        shell.desktop.ShowMessage(fatal, "Fatal error");
+        return;
+    }
+    if (header.status == HeaderStatus::NoHeader) {
+        shell.log.AppendLine(LineWith("Unable to resolve header: ", page));
+        Alert(shell);
+        return;
+    }
+    if (const int code = ParseStatus(header.text); code != 0) {
+        ReportUnavailable(shell, code);
+        return;
+    }
+
+    LinkScanner scanner;
+    std::vector<char> block(kScanBlockBytes);
+    const auto act = [&](std::string_view target) {
+        if (mode != LinkMode::Broken) {
+            if (ShowsTarget(mode, target))
+                shell.log.AppendLine(target);
+            return;
+        }
+        shell.desktop.SetCaption(target);
+        CheckLink(shell, target, server, options);
+        shell.desktop.SetCaption(kMainCaption);
+    };
+    if (::lseek(file.Get(), static_cast<off_t>(header.text.size()), SEEK_SET) >= 0) {
+        for (;;) {
+            const ssize_t got = ::read(file.Get(), block.data(), block.size());
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            scanner.Feed(std::string_view(block.data(), static_cast<std::size_t>(got)), act);
+        }
+    }
+    file.Close();
+    shell.log.AppendLine("Scan complete");
+}
+
+LinkTarget ClassifyTarget(std::string_view target, std::string_view server) {
+    if (target == "#")
+        return {LinkTarget::Kind::Skip, {}, {}};
+    if (target.size() < 4)
+        return {LinkTarget::Kind::Improper, {}, {}};
+    if (Lower(target[0]) == 'm' && Lower(target[1]) == 'a' && Lower(target[2]) == 'i' &&
+        Lower(target[3]) == 'l')
+        return {LinkTarget::Kind::Skip, {}, {}};
+    const std::size_t colon = target.find(':');
+    if (colon == std::string_view::npos)
+        return {LinkTarget::Kind::Check, std::string(server), std::string(target)};
+    if (colon < 2 || colon > 6 || target.size() < 10 || target[colon + 1] != '/' ||
+        target[colon + 2] != '/')
+        return {LinkTarget::Kind::Improper, {}, {}};
+    const std::string_view rest = target.substr(colon + 3);
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos)
+        return {LinkTarget::Kind::Check, std::string(rest), {}};
+    return {LinkTarget::Kind::Check, std::string(rest.substr(0, slash)),
+            std::string(rest.substr(slash + 1))};
+}
+
+void CheckLink(Shell& shell, std::string_view target, std::string_view server,
+               const WebToolOptions& options) {
+    const LinkTarget link = ClassifyTarget(target, server);
+    if (link.kind == LinkTarget::Kind::Skip)
+        return;
+    if (link.kind == LinkTarget::Kind::Improper) {
+        ReportImproper(shell, target);
+        return;
+    }
+    const std::string& host = link.host;
+    const auto addresses = ResolveLinkHost(host);
+    if (!addresses || addresses->empty()) {
+        shell.log.AppendLine(LineWith(host + ", ", link.path));
+        shell.log.AppendLine(LineWith("Unable to resolve ", host));
+        shell.log.AppendLine(kLinkSeparator);
+        Alert(shell);
+        return;
+    }
+    // Port 80 ("http") of the first address, whatever port the target names.
+    const ResolvedAddress& address = addresses->front();
+    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+    if (!socket.IsOpen()) {
+        shell.log.AppendLine("Socket creation error #" + std::to_string(errno) + ".");
+        Alert(shell);
+        return;
+    }
+    if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address.address),
+                  address.length) != 0) {
+        const int error = errno;
+        shell.log.AppendLine(LineWith("Connect error ", host) + ", #" + std::to_string(error) +
+                             ".");
+        shell.log.AppendLine(kLinkSeparator);
+        Alert(shell);
+        return;
+    }
+    const std::string request =
+        RequestLine("HEAD", link.path) + ComposeHeaderBlock(shell.settings, host);
+    if (!SendRequestOrReport(shell, socket.Get(), request))
+        return;
+
+    const std::string path = ReplyFilePath(options.folder, kLinkCheckReplyFile);
+    const std::string fatal = LineWith("Data file: ", kLinkCheckReplyFile) + ".";
+    ReplyFileHold hold(path);
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!file.IsOpen()) {
+        hold.Release();
+        socket.Close();
+        shell.desktop.ShowMessage(fatal, "Fatal file error");
+        return;
+    }
+    ReceiveToFile(socket.Get(), file.Get(), options.idleTimeout);
+    file.Close();
+    socket.Close();
+    const ReplyHeader header = ReadReplyHeader(path);
+    hold.Release();
+    if (header.status == HeaderStatus::NotOpened) {
+        shell.desktop.ShowMessage(fatal, "Fatal error");
+        return;
+    }
+    if (header.status == HeaderStatus::NoHeader) {
+        shell.log.AppendLine(LineWith("Unable to resolve header: ", host));
+        Alert(shell);
+        return;
+    }
+    const int code = ParseStatus(header.text);
+    if (code == 0 || code == 301 || code == 302)
+        return;
+    shell.log.AppendLine(
+        LineWith(host + ", ", link.path + ", Server code: " + std::to_string(code)));
+    if (const auto text = StatusText(code))
+        shell.log.AppendLine(*text);
+    shell.log.AppendLine(kLinkSeparator);
+    Alert(shell);
+}
+
+} // namespace korvane

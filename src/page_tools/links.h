@@ -1,0 +1,69 @@
+#pragma once
+
+#include "page_tools/web_tool_options.h"
+#include "shell/form.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+struct Shell;
+class SettingsBlock;
+
+enum class LinkMode { All, Local, External, Broken };
+
+inline constexpr std::string_view kLinksReplyFile = "the4.html";
+inline constexpr std::string_view kLinkCheckReplyFile = "the5.html";
+// A link target holds at most this many characters; a longer one is cut.
+inline constexpr std::size_t kLinkTargetMaxChars = 198;
+
+// Finds the targets of href= in a body fed to it piece by piece, so a page of any size is scanned
+// in constant memory. The keyword matches in any letter case; a quote or a blank ends a target.
+class LinkScanner {
+  public:
+    // Calls found(std::string_view target) for each complete target in `bytes`.
+    template <typename Found> void Feed(std::string_view bytes, Found&& found) {
+        for (const char c : bytes)
+            if (Step(c))
+                found(std::string_view(m_target));
+    }
+
+  private:
+    // Takes one byte; true when it completed a target.
+    bool Step(char c);
+
+    enum class State { Keyword, TargetStart, Target };
+    State m_state = State::Keyword;
+    int m_matched = 0; // characters of "href=" matched so far
+    std::string m_target;
+};
+
+// Whether a target is logged in the mode (all, local or external).
+bool ShowsTarget(LinkMode mode, std::string_view target);
+
+// The "Links" dialog, shared by the four commands.
+Form LinksForm(const SettingsBlock& settings);
+
+// The entry operation of the four Link extraction commands.
+void LinksCommand(Shell& shell, LinkMode mode, const WebToolOptions& options = {});
+
+// Fetches the page and walks its links as the mode says.
+void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std::string& page,
+              const WebToolOptions& options);
+
+// Where a broken-link check sends its HEAD request, or why the target is improper.
+struct LinkTarget {
+    enum class Kind { Skip, Improper, Check };
+    Kind kind = Kind::Skip;
+    std::string host;
+    std::string path;
+};
+LinkTarget ClassifyTarget(std::string_view target, std::string_view server);
+
+// The broken-link check of one target; only problems are logged.
+void CheckLink(Shell& shell, std::string_view target, std::string_view server,
+               const WebToolOptions& options);
+
+} // namespace korvane
