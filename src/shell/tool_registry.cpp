@@ -7,6 +7,7 @@
 #include "page_tools/links.h"
 #include "page_tools/page_check.h"
 #include "page_tools/server_header.h"
+#include "page_tools/verify_file.h"
 #include "shell/commands.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
@@ -42,6 +43,7 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::VisualComparison, [&shell] { VisualComparisonCommand(shell); });
     dispatcher.Register(Command::VerifyFolder, [&shell] { VerifyFolderCommand(shell); });
     dispatcher.Register(Command::CheckSite, [&shell] { CheckSiteCommand(shell); });
+    dispatcher.Register(Command::VerifyFile, [&shell] { VerifyFileCommand(shell); });
 }
 
 } // namespace korvane

@@ -70,7 +70,7 @@ class BlockWriter {
 } // namespace
 
 BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view local,
-                           bool forgiveCrLf, int copy) {
+                           bool forgiveCrLf, int copy, bool copyRestOnDifference) {
     BlockReader body(reply);
     BlockWriter copied(copy);
     const std::uint64_t size = local.size();
@@ -117,6 +117,13 @@ BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view 
             result.localPosition = j;
             result.localByte = c;
             result.webByte = w;
+            if (copyRestOnDifference) {
+                for (std::string_view rest = body.Available(); !rest.empty();
+                     rest = body.Available()) {
+                    copied.Append(rest);
+                    body.Consume(rest.size());
+                }
+            }
             return result;
         }
         if (i - headerEnd >= size)

@@ -19,9 +19,10 @@ struct BodyComparison {
 // local contents together until the first difference, the end of the body or the end of the
 // local file. H is the offset of the LF that ends the header. With `forgiveCrLf`, a local CR
 // against a web LF counts as the local CR LF matched. Every body byte read is copied to
-// `copy` when it is open (kv.htm), and only those.
+// `copy` when it is open (kv.htm), and only those, unless `copyRestOnDifference` asks for the
+// whole body to be copied when the files differ.
 BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view local,
-                           bool forgiveCrLf, int copy = -1);
+                           bool forgiveCrLf, int copy = -1, bool copyRestOnDifference = false);
 
 // "Local file: %c, web file: %c" is only told for bytes in 32..127.
 inline bool PrintablePair(unsigned char local, unsigned char web) {

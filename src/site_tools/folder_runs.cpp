@@ -109,19 +109,11 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
                       const std::string& folderLabel, bool verify, const std::string& caption,
                       Worker worker) {
     // The runs share the reply files and the scan: one at a time.
-    if (!SiteRunSlot::TryTake()) {
+    SiteRunReservation reservation;
+    if (!reservation.Take()) {
         shell.desktop.ShowMessage("In progress", "Please wait");
         return;
     }
-    bool started = false;
-    struct ReleaseUnlessStarted {
-        bool& started;
-        ~ReleaseUnlessStarted() {
-            if (!started)
-                SiteRunSlot::Release();
-        }
-    } release{started};
-
     Form form = FolderRunForm(shell.settings, title, slot, folderLabel, verify, shell.desktop);
     if (ShowForm(shell.desktop, form) != kFormAccepted)
         return;
@@ -136,7 +128,7 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
     if (input.server.empty() || input.folder.empty())
         return;
 
-    started = true;
+    reservation.HandOver();
     ReportWindowRun run;
     run.caption = caption;
     run.onOpen = [&shell, input, worker](std::shared_ptr<ReportTextBox> report) {

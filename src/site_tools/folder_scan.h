@@ -32,6 +32,25 @@ class SiteRunSlot {
     static void Release();
 };
 
+// Taken by a command before its dialog, so a second run is refused before anything is typed;
+// handed over to the worker when the run starts, released when it does not.
+class SiteRunReservation {
+  public:
+    SiteRunReservation() = default;
+    SiteRunReservation(const SiteRunReservation&) = delete;
+    SiteRunReservation& operator=(const SiteRunReservation&) = delete;
+    ~SiteRunReservation() {
+        if (m_taken)
+            SiteRunSlot::Release();
+    }
+    bool Take() { return m_taken = SiteRunSlot::TryTake(); }
+    // From now on the worker's SiteRunHold releases the slot.
+    void HandOver() { m_taken = false; }
+
+  private:
+    bool m_taken = false;
+};
+
 // Held by a run's worker for its whole life, so the slot is freed however the run ends.
 class SiteRunHold {
   public:

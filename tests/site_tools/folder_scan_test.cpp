@@ -132,6 +132,12 @@ TEST(BodyComparison, CopiesExactlyTheBodyBytesItRead) {
     EXPECT_EQ(copied("abXdef", "abcdef"), "abX");   // different: up to the differing byte
     EXPECT_EQ(copied("ab", "abcdef"), "ab");        // truncated: the whole body
     EXPECT_EQ(copied("a\nbc", "a\r\nbc"), "a\nbc"); // one LF stands for CR LF
+
+    Reply reply("abXdef");
+    const int copy = ::open(copyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    CompareBody(reply.fd, reply.headerEnd, "abcdef", true, copy, true);
+    ::close(copy);
+    EXPECT_EQ(test::ReadWholeFile(copyPath), "abXdef") << "the whole body for the comparison";
 }
 
 } // namespace
