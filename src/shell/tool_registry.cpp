@@ -6,6 +6,7 @@
 #include "file_utils/comparison_report.h"
 #include "page_tools/links.h"
 #include "page_tools/page_check.h"
+#include "page_tools/referrer.h"
 #include "page_tools/server_header.h"
 #include "page_tools/verify_file.h"
 #include "shell/commands.h"
@@ -28,6 +29,7 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::LinksExternal,
                         [&shell] { LinksCommand(shell, LinkMode::External); });
     dispatcher.Register(Command::BrokenLinks, [&shell] { LinksCommand(shell, LinkMode::Broken); });
+    dispatcher.Register(Command::ReferrerVariance, [&shell] { ReferrerCommand(shell); });
     dispatcher.Register(Command::CustomerDisplay, [&shell] { CustomerDisplayCommand(shell); });
     dispatcher.Register(Command::CustomerList, [&shell] { CustomerListCommand(shell); });
     dispatcher.Register(Command::CustomerAdd, [&shell] { CustomerAddCommand(shell); });
