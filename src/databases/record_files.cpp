@@ -18,8 +18,6 @@ constexpr std::size_t kCustomerSpare = 100;
 constexpr std::size_t kSearchEngineSpare = 200;
 // Growth happens once this many of the spare entries have been used by appends.
 constexpr std::size_t kSpareHeadroom = 10;
-// Records read per chunk at load: large reads keep the load close to the speed of the disk.
-constexpr std::size_t kLoadChunkBytes = 4 * 1024 * 1024;
 
 NameKey CustomerKey(const CustomerRecord& record) {
     return record.KeyAt(customer::Company.offset);
@@ -35,6 +33,9 @@ std::string Join(const std::string& folder, std::string_view name) {
 off_t SlotOffset(std::int64_t slot, std::size_t size) {
     return static_cast<off_t>(slot) * static_cast<off_t>(size);
 }
+off_t SlotOffset(std::size_t slot, std::size_t size) {
+    return static_cast<off_t>(slot) * static_cast<off_t>(size);
+}
 
 struct LoadTexts {
     std::string_view noData;
@@ -48,69 +49,32 @@ constexpr LoadTexts kCustomerLoadTexts{"Customer data file has no data.",
 constexpr LoadTexts kEngineLoadTexts{"Submit data file has no data.", "Submit data file corrupt.",
                                      "Submit data file not present."};
 
-// Reads the file in large chunks and keeps only each record's number and name key.
 template <typename Record>
 bool LoadOne(Shell& shell, RecordStore<Record>& store, Database which, const LoadTexts& texts,
              const std::string& settingsPath) {
-    FileDescriptor file(::open(store.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.IsOpen() && CreateDefaultRecordFile(shell, which, settingsPath))
-        file = FileDescriptor(::open(store.path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    const bool sized = file.IsOpen() && ::fstat(file.Get(), &info) == 0;
-    file.Close();
-    if (sized && info.st_size == 0) {
+    RecordIndex index;
+    LoadStatus status =
+        ReadRecordIndex(store.path, Record::kSize, store.nameField.offset, store.spare, index);
+    if (status == LoadStatus::Missing && CreateDefaultRecordFile(shell, which, settingsPath))
+        status =
+            ReadRecordIndex(store.path, Record::kSize, store.nameField.offset, store.spare, index);
+    switch (status) {
+    case LoadStatus::Loaded:
+        break;
+    case LoadStatus::Empty:
         shell.desktop.ShowMessage(texts.noData, "Fatal error");
         return false;
-    }
-    if (!sized || info.st_size % static_cast<off_t>(Record::kSize) != 0) {
+    case LoadStatus::Missing: // could neither be opened nor created: no size to take
+    case LoadStatus::Corrupt:
         shell.desktop.ShowMessage(texts.corrupt, "Fatal error");
         return false;
-    }
-    const auto slots = static_cast<std::size_t>(info.st_size) / Record::kSize;
-
-    RecordIndex index;
-    try {
-        index.entries.reserve(slots + store.spare);
-        index.keys.reserve(slots + store.spare);
-    } catch (const std::bad_alloc&) {
+    case LoadStatus::NotPresent:
+        shell.desktop.ShowMessage(texts.notPresent, "Fatal error");
+        return false;
+    case LoadStatus::OutOfMemory:
         shell.desktop.ShowMessage("Out of memory.", "Problem");
         return false;
     }
-
-    file = FileDescriptor(::open(store.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.IsOpen()) {
-        shell.desktop.ShowMessage(texts.notPresent, "Fatal error");
-        return false;
-    }
-    const std::size_t perChunk = std::max<std::size_t>(1, kLoadChunkBytes / Record::kSize);
-    std::vector<std::uint8_t> chunk(perChunk * Record::kSize);
-    Record record;
-    for (;;) {
-        const std::size_t got = ReadUpTo(file.Get(), chunk.data(), chunk.size());
-        const std::size_t whole = got / Record::kSize;
-        for (std::size_t i = 0; i < whole; ++i) {
-            const std::uint8_t* bytes = chunk.data() + i * Record::kSize;
-            // Only the number and the key are needed; copying them alone keeps the load cheap.
-            std::memcpy(record.Raw().data(), bytes, 8);
-            std::memcpy(record.Raw().data() + store.nameField.offset,
-                        bytes + store.nameField.offset, 2);
-            std::int64_t number = record.Number();
-            if (number < kLowestRecordNumber)
-                number = kDeletedRecordNumber; // in the index only; the file keeps its value
-            index.entries.push_back({number, static_cast<std::int64_t>(index.entries.size())});
-            // A deleted record is never found by name, whatever its name bytes still hold.
-            index.keys.push_back(number < 0 ? NameKey{0, 0} : store.keyOf(record));
-            if (number < 0)
-                ++index.deletedCount;
-            else
-                ++index.liveCount;
-        }
-        if (got < chunk.size())
-            break;
-    }
-    file.Close();
-    SortIndex(index.entries, index.entries.size());
-
     std::scoped_lock lock(store.indexMutex);
     store.index = std::move(index);
     store.appendsSinceGrowth = 0;
@@ -130,16 +94,66 @@ RecordDatabases::RecordDatabases(const std::string& folder) {
     engines.spare = kSearchEngineSpare;
 }
 
+LoadStatus ReadRecordIndex(const std::string& path, std::size_t recordSize, std::size_t nameOffset,
+                           std::size_t spare, RecordIndex& index) {
+    index = RecordIndex{};
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return LoadStatus::Missing;
+    struct stat info {};
+    const bool sized = ::fstat(file.Get(), &info) == 0;
+    file.Close();
+    if (sized && info.st_size == 0)
+        return LoadStatus::Empty;
+    if (!sized || info.st_size % static_cast<off_t>(recordSize) != 0)
+        return LoadStatus::Corrupt;
+    const auto slots = static_cast<std::size_t>(info.st_size) / recordSize;
+    try {
+        index.entries.reserve(slots + spare);
+        index.keys.reserve(slots + spare);
+    } catch (const std::bad_alloc&) {
+        return LoadStatus::OutOfMemory;
+    }
+
+    file = FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return LoadStatus::NotPresent;
+    // Only each record's number and name key are needed: reading just those bytes of every slot
+    // costs far less than copying the whole file, which may hold hundreds of megabytes.
+    const std::size_t head = std::max<std::size_t>(8, nameOffset + 2);
+    std::array<std::uint8_t, 256> bytes{};
+    for (std::size_t slot = 0; slot < slots; ++slot) {
+        ssize_t got = -1;
+        do {
+            got = ::pread(file.Get(), bytes.data(), head, SlotOffset(slot, recordSize));
+        } while (got < 0 && errno == EINTR);
+        if (got != static_cast<ssize_t>(head))
+            break; // the file shrank meanwhile: index what was there
+        std::uint64_t raw = 0;
+        for (std::size_t b = 0; b < 8; ++b)
+            raw |= static_cast<std::uint64_t>(bytes[b]) << (8 * b);
+        auto number = static_cast<std::int64_t>(raw);
+        if (number < kLowestRecordNumber)
+            number = kDeletedRecordNumber; // in the index only; the file keeps its value
+        index.entries.push_back({number, static_cast<std::int64_t>(slot)});
+        // A deleted record is never found by name, whatever its name bytes still hold.
+        index.keys.push_back(number < 0 ? NameKey{0, 0}
+                                        : NameKey{bytes[nameOffset], bytes[nameOffset + 1]});
+        if (number < 0)
+            ++index.deletedCount;
+        else
+            ++index.liveCount;
+    }
+    SortIndex(index.entries, index.entries.size());
+    return LoadStatus::Loaded;
+}
+
 void SortIndex(std::vector<IndexEntry>& entries, std::size_t count) {
     count = std::min(count, entries.size());
-    // Insertion sort: stable, and nearly free on a file already in number order.
-    for (std::size_t i = 1; i < count; ++i) {
-        const IndexEntry moving = entries[i];
-        std::size_t j = i;
-        for (; j > 0 && entries[j - 1].number > moving.number; --j)
-            entries[j] = entries[j - 1];
-        entries[j] = moving;
-    }
+    // Stable, so entries with equal numbers keep their file order; unlike an insertion sort it
+    // stays fast on a large file far from number order.
+    std::stable_sort(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(count),
+                     [](const IndexEntry& a, const IndexEntry& b) { return a.number < b.number; });
 }
 
 std::size_t LocateNumber(const RecordIndex& index, std::int64_t number) {

@@ -251,6 +251,13 @@ RecordIo WriteRecord(const std::string& path, std::int64_t slot, const Record& r
 
 enum class Database { Customers, SearchEngines };
 
+enum class LoadStatus { Loaded, Missing, Empty, Corrupt, NotPresent, OutOfMemory };
+
+// Builds the index of one record file: reads it once, sorts the entries and keeps every slot's
+// name key (zero for deleted records).
+LoadStatus ReadRecordIndex(const std::string& path, std::size_t recordSize, std::size_t nameOffset,
+                           std::size_t spare, RecordIndex& index);
+
 // Writes the file with its one default record. Reports "Permission problem" when it cannot.
 bool CreateDefaultRecordFile(Shell& shell, Database which, const std::string& settingsPath);
 
