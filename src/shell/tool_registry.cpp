@@ -5,10 +5,12 @@
 #include "file_utils/byte_viewer.h"
 #include "file_utils/comparison_report.h"
 #include "page_tools/links.h"
+#include "page_tools/markup_validation.h"
 #include "page_tools/page_check.h"
 #include "page_tools/referrer.h"
 #include "page_tools/server_header.h"
 #include "page_tools/verify_file.h"
+#include "page_tools/whois.h"
 #include "shell/commands.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
@@ -30,6 +32,11 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
                         [&shell] { LinksCommand(shell, LinkMode::External); });
     dispatcher.Register(Command::BrokenLinks, [&shell] { LinksCommand(shell, LinkMode::Broken); });
     dispatcher.Register(Command::ReferrerVariance, [&shell] { ReferrerCommand(shell); });
+    dispatcher.Register(Command::WhoisFirst,
+                        [&shell] { WhoisCommand(shell, WhoisService::NetworkSolutions); });
+    dispatcher.Register(Command::WhoisSecond,
+                        [&shell] { WhoisCommand(shell, WhoisService::Icann); });
+    dispatcher.Register(Command::MarkupValidation, [&shell] { MarkupValidationCommand(shell); });
     dispatcher.Register(Command::CustomerDisplay, [&shell] { CustomerDisplayCommand(shell); });
     dispatcher.Register(Command::CustomerList, [&shell] { CustomerListCommand(shell); });
     dispatcher.Register(Command::CustomerAdd, [&shell] { CustomerAddCommand(shell); });

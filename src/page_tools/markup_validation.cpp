@@ -1,0 +1,57 @@
+#include "page_tools/markup_validation.h"
+
+#include "shell/shell.h"
+#include "web/http_exchange.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr std::size_t kUrlMaxChars = 199;
+constexpr TextField kPageUrl = field::ServerField(DialogSlot::MarkupValidation);
+
+} // namespace
+
+Form MarkupValidationForm(const SettingsBlock& settings) {
+    std::string url = settings.Get(kPageUrl);
+    if (url.empty())
+        url = std::string(kUrlStart);
+    Form form;
+    form.name = "DIALOG9";
+    form.title = "HTML Page Check (W3)";
+    form.fields.push_back(FormField::TextBox("URL", "URL", url, kUrlMaxChars));
+    form.fields.push_back(FormField::NoteText("http://www.example.com/page.html"));
+    form.fields.push_back(
+        FormField::NoteText("The page may be omitted for the server default page."));
+    form.fields.push_back(FormField::NoteText("The page is validated for correct syntax by W3"));
+    form.buttons = Form::OkCancel();
+    form.focusField = "URL";
+    return form;
+}
+
+std::string ValidatorUrl(std::string_view pageUrl) {
+    std::string url = "http://validator.w3.org/check?uri=";
+    url += pageUrl;
+    return url;
+}
+
+void MarkupValidationCommand(Shell& shell) {
+    if (RefuseWhileBusy(shell.busy, BusyFlag::MarkupValidation, shell.desktop))
+        return;
+    Form form = MarkupValidationForm(shell.settings);
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    const std::string pageUrl = form.Field("URL").text;
+    shell.settings.Set(kPageUrl, pageUrl);
+    if (pageUrl.empty())
+        return;
+    shell.busy.Set(BusyFlag::MarkupValidation);
+    BusyRelease release(shell.busy, BusyFlag::MarkupValidation);
+    shell.desktop.OpenInBrowser(ValidatorUrl(pageUrl));
+    shell.log.AppendQuiet("  ");
+    shell.log.AppendHighlighted("HTML Validator (" + std::string(kValidatorLabel) +
+                                "): " + pageUrl);
+    shell.log.AppendLine("Request sent");
+}
+
+} // namespace korvane
