@@ -50,6 +50,15 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
     return true;
 }
 
+FileDescriptor OpenForRewrite(const std::string& path) {
+    return FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+}
+
+bool FinishRewrite(int fd) {
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    return end >= 0 && ::ftruncate(fd, end) == 0;
+}
+
 AtomicWriteResult WriteFileAtomically(const std::string& path, const void* data, std::size_t size) {
     AtomicWriteResult result;
     const std::string temporary = path + ".tmp-" + std::to_string(::getpid());

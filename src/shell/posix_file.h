@@ -32,6 +32,13 @@ std::size_t ReadUpTo(int fd, void* buffer, std::size_t size);
 // Writes all bytes, retrying short writes; false on any error.
 bool WriteAll(int fd, const void* data, std::size_t size);
 
+// A working file rewritten on every use (a reply file): opened without truncating, written, then
+// cut at what was written by FinishRewrite. Truncating a file and writing it again makes some
+// file systems flush it to disk at once, which costs far more than the write itself.
+FileDescriptor OpenForRewrite(const std::string& path);
+// Ends the file at the current write position; false when that fails.
+bool FinishRewrite(int fd);
+
 struct AtomicWriteResult {
     bool ok = false;
     std::string error;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -67,6 +68,17 @@ class BlockWriter {
     std::string m_buffer;
 };
 
+// How many leading bytes two ranges share; memcmp over blocks keeps long equal stretches fast.
+std::size_t CommonPrefix(const char* a, const char* b, std::size_t size) {
+    constexpr std::size_t kStep = 256;
+    std::size_t same = 0;
+    while (same + kStep <= size && std::memcmp(a + same, b + same, kStep) == 0)
+        same += kStep;
+    while (same < size && a[same] == b[same])
+        ++same;
+    return same;
+}
+
 } // namespace
 
 BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view local,
@@ -88,9 +100,7 @@ BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view 
         if (j < size) {
             const std::size_t span =
                 static_cast<std::size_t>(std::min<std::uint64_t>(size - j, web.size()));
-            const auto* localStart = local.data() + j;
-            const std::size_t same = static_cast<std::size_t>(
-                std::mismatch(localStart, localStart + span, web.data()).first - localStart);
+            const std::size_t same = CommonPrefix(local.data() + j, web.data(), span);
             copied.Append(web.substr(0, same));
             body.Consume(same);
             i += same;

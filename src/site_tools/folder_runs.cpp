@@ -53,10 +53,11 @@ Fetched FetchInto(FileDescriptor socket, const std::string& request, const std::
                   const FolderRunInput& input) {
     // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
     SendRequest(socket.Get(), request);
-    FileDescriptor reply(::open(replyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    FileDescriptor reply = OpenForRewrite(replyPath);
     if (!reply.IsOpen())
         return Fetched::ReplyFileFailed;
     ReceiveToFile(socket.Get(), reply.Get(), input.idleTimeout);
+    FinishRewrite(reply.Get());
     return Fetched::Stored;
 }
 

@@ -6,7 +6,9 @@
 
 #include <fcntl.h>
 #include <netdb.h>
-#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <climits>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace korvane {
 
@@ -288,31 +291,81 @@ bool SendRequestOrReport(Shell& shell, int socket, std::string_view request) {
     return true;
 }
 
+namespace {
+
+// Writes the chunks in order, retrying partial writes.
+bool WriteChunks(int file, iovec* chunks, std::size_t count) {
+    while (count > 0) {
+        const ssize_t written = ::writev(file, chunks, static_cast<int>(count));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        auto left = static_cast<std::size_t>(written);
+        while (count > 0 && left >= chunks->iov_len) {
+            left -= chunks->iov_len;
+            ++chunks;
+            --count;
+        }
+        if (count > 0) {
+            chunks->iov_base = static_cast<char*>(chunks->iov_base) + left;
+            chunks->iov_len -= left;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout) {
     ReceiveResult result;
-    std::array<char, kReceiveChunkBytes> chunk{};
+    // The idle limit is the socket's own receive timeout, so waiting costs no extra call.
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(idleTimeout.count() / 1000);
+    limit.tv_usec = static_cast<suseconds_t>((idleTimeout.count() % 1000) * 1000);
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+
+    // Many chunks of at most kReceiveChunkBytes arrive in one system call and go to the file in
+    // one more: a reply of many megabytes then costs few calls.
+    constexpr std::size_t kChunksPerCall = 128;
+    std::vector<char> buffer(kChunksPerCall * kReceiveChunkBytes);
+    std::array<iovec, kChunksPerCall> chunks{};
+    std::array<mmsghdr, kChunksPerCall> messages{};
+    std::array<iovec, kChunksPerCall> received{};
     bool writable = true;
     for (;;) {
-        pollfd ready{socket, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, static_cast<int>(idleTimeout.count()));
-        if (polled < 0 && errno == EINTR)
+        for (std::size_t i = 0; i < kChunksPerCall; ++i) {
+            chunks[i] = {buffer.data() + i * kReceiveChunkBytes, kReceiveChunkBytes};
+            messages[i] = {};
+            messages[i].msg_hdr.msg_iov = &chunks[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int count =
+            ::recvmmsg(socket, messages.data(), kChunksPerCall, MSG_WAITFORONE, nullptr);
+        if (count < 0 && errno == EINTR)
             continue;
-        if (polled == 0) {
-            result.timedOut = true;
+        if (count < 0) {
+            // Nothing for the whole idle limit: as if the server had closed.
+            result.timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
             return result;
         }
-        if (polled < 0)
-            return result;
-        const ssize_t received = ::recv(socket, chunk.data(), chunk.size(), 0);
-        if (received < 0 && errno == EINTR)
-            continue;
-        // A close by the server and a failed receive both end the reply.
-        if (received <= 0)
-            return result;
-        result.bytes += static_cast<std::uint64_t>(received);
+        // A close by the server shows as an empty chunk; a failed receive as no chunk.
+        bool closed = count == 0;
+        std::size_t filled = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::size_t length = messages[static_cast<std::size_t>(i)].msg_len;
+            if (length == 0) {
+                closed = true;
+                break;
+            }
+            received[filled++] = {chunks[static_cast<std::size_t>(i)].iov_base, length};
+            result.bytes += length;
+        }
         // A failed write is not reported; the rest of the reply is still drained.
-        if (writable)
-            writable = WriteAll(file, chunk.data(), static_cast<std::size_t>(received));
+        if (writable && filled > 0)
+            writable = WriteChunks(file, received.data(), filled);
+        if (closed)
+            return result;
     }
 }
 
@@ -356,8 +409,7 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
         LogAs(shell, wording.sentKind, wording.sentPage);
 
     result.hold = ReplyFileHold(result.replyPath);
-    FileDescriptor file(
-        ::open(result.replyPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    FileDescriptor file = OpenForRewrite(result.replyPath);
     if (!file.IsOpen()) {
         result.hold.Release();
         socket.Close();
@@ -370,6 +422,7 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
         return result;
     }
     ReceiveToFile(socket.Get(), file.Get(), request.idleTimeout);
+    FinishRewrite(file.Get());
     file.Close();
     socket.Close();
     LogAs(shell, wording.receivedKind, wording.received);
