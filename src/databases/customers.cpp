@@ -39,43 +39,44 @@ struct TextSpec {
     TextField field;
     std::size_t maxChars;
     bool upperCase = false;
+    bool beside = false; // laid out on the row of the field before it, to keep the form short
 };
 
 // The entry dialog's text fields in tab order, with what each may hold.
 constexpr std::array<TextSpec, 15> kDialogTextsBeforeDate = {{
-    {"Company", customer::Company, 39, true},
+    {"Company", customer::Company, 39, true, true},
     {"Road", customer::Road, 29, true},
-    {"Town", customer::Town, 29, true},
+    {"Town", customer::Town, 29, true, true},
     {"State", customer::State, 19, true},
-    {"Zip / Post", customer::Zip, 9, true},
+    {"Zip / Post", customer::Zip, 9, true, true},
     {"Title", customer::Title, 19},
-    {"First name", customer::FirstName, 19},
+    {"First name", customer::FirstName, 19, false, true},
     {"Last name", customer::LastName, 29},
-    {"Email 1", customer::Email1, 39},
+    {"Email 1", customer::Email1, 39, false, true},
     {"Email 2", customer::Email2, 39},
-    {"Telephone 1", customer::Telephone1, 19},
+    {"Telephone 1", customer::Telephone1, 19, false, true},
     {"Telephone 2", customer::Telephone2, 19},
-    {"Host", customer::Host, 29},
+    {"Host", customer::Host, 29, false, true},
     {"Host type", customer::HostType, 29},
-    {"FTP server", customer::FtpServer, 29},
+    {"FTP server", customer::FtpServer, 29, false, true},
 }};
 constexpr std::array<TextSpec, 17> kDialogTextsAfterDate = {{
     {"Server 1", customer::Server(0), 199},
-    {"Local folder 1", customer::LocalFolder(0), 199},
+    {"Local folder 1", customer::LocalFolder(0), 199, false, true},
     {"Server 2", customer::Server(1), 199},
-    {"Local folder 2", customer::LocalFolder(1), 199},
+    {"Local folder 2", customer::LocalFolder(1), 199, false, true},
     {"Server 3", customer::Server(2), 199},
-    {"Local folder 3", customer::LocalFolder(2), 199},
+    {"Local folder 3", customer::LocalFolder(2), 199, false, true},
     {"Server 4", customer::Server(3), 199},
-    {"Local folder 4", customer::LocalFolder(3), 199},
+    {"Local folder 4", customer::LocalFolder(3), 199, false, true},
     {"FTP User name", customer::FtpUserName, 29},
-    {"FTP Password", customer::FtpPassword, 29},
+    {"FTP Password", customer::FtpPassword, 29, false, true},
     {"Admin contact", customer::AdminContact, 29},
-    {"Domain expiry", customer::DomainExpiry, 29},
+    {"Domain expiry", customer::DomainExpiry, 29, false, true},
     {"DNS 1", customer::Dns1, 39},
-    {"DNS 2", customer::Dns2, 39},
+    {"DNS 2", customer::Dns2, 39, false, true},
     {"Domain", customer::LinkDomain, 199},
-    {"Page", customer::LinkPage, 199},
+    {"Page", customer::LinkPage, 199, false, true},
     {"Link text", customer::LinkText, 199},
 }};
 
@@ -148,10 +149,11 @@ FormField TextFor(const TextSpec& spec, const CustomerRecord& record) {
     FormField field = FormField::TextBox(std::string(spec.id), std::string(spec.id),
                                          record.Text(spec.field), spec.maxChars);
     field.upperCase = spec.upperCase;
+    field.besidePrevious = spec.beside;
     return field;
 }
 
-// A read-only view as a form: what is typed into it is never stored.
+// A read-only view as a form.
 template <std::size_t N>
 Form ViewForm(std::string name, std::string title, const CustomerRecord& record,
               const std::array<ShownField, N>& shown) {
@@ -162,6 +164,10 @@ Form ViewForm(std::string name, std::string title, const CustomerRecord& record,
     for (const ShownField& item : shown)
         form.fields.push_back(FormField::TextBox(std::string(item.label), std::string(item.label),
                                                  record.Text(item.field), 0));
+    for (std::size_t i = 0; i < form.fields.size(); ++i) {
+        form.fields[i].readOnly = true;
+        form.fields[i].besidePrevious = i % 2 == 1; // two to a row
+    }
     return form;
 }
 
@@ -329,9 +335,7 @@ Form CustomerDialog(const CustomerRecord& record, bool newCustomer, const LocalT
     FormField monthList = FormField::ChoiceList("Month", "", months, IndexIn(month, 0, 12));
     monthList.besidePrevious = true;
     form.fields.push_back(std::move(monthList));
-    FormField yearList = FormField::ChoiceList("Year", "", years, IndexIn(year, 0, years.size()));
-    yearList.besidePrevious = true;
-    form.fields.push_back(std::move(yearList));
+    form.fields.push_back(FormField::ChoiceList("Year", "", years, IndexIn(year, 0, years.size())));
 
     for (const TextSpec& spec : kDialogTextsAfterDate)
         form.fields.push_back(newCustomer ? TextFor(spec, CustomerRecord{})

@@ -12,9 +12,11 @@ bool ShowRecordList(Shell& shell, std::string_view title, const std::vector<List
     for (std::size_t i = 0; i < kListRows; ++i) {
         // Rows past the end of a short page stay blank.
         const ListRow row = i < rows.size() ? rows[i] : ListRow{};
-        form.fields.push_back(
-            FormField::TextBox("Number" + std::to_string(i + 1), "", row.number, 0));
+        FormField number = FormField::TextBox("Number" + std::to_string(i + 1), "", row.number, 0);
+        number.readOnly = true;
+        form.fields.push_back(std::move(number));
         FormField text = FormField::TextBox("Text" + std::to_string(i + 1), "", row.text, 0);
+        text.readOnly = true;
         text.besidePrevious = true;
         form.fields.push_back(std::move(text));
     }

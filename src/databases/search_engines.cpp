@@ -60,19 +60,22 @@ void AddTextFields(Form& form, const SearchEngineRecord& record, std::size_t max
         FormField field = FormField::TextBox(std::string(spec.id), std::string(spec.label),
                                              record.Text(spec.field), maxChars);
         field.upperCase = spec.field.offset == engine::Name.offset;
-        // Each value sits beside its extra field's name.
-        field.besidePrevious = spec.label == "Value";
+        // Two to a row: each value beside its extra field's name.
+        field.besidePrevious = spec.label == "Value" || spec.id == "Search engine" ||
+                               spec.id == "Script path" || spec.id == "Email form name";
         form.fields.push_back(std::move(field));
     }
 }
 
-// The read-only view and match dialog; what is typed into them is never stored.
+// The read-only view and match dialog.
 Form ShownEngine(const SearchEngineRecord& record) {
     Form form;
     form.name = "SearchEngineView";
     form.title = "Search engine";
     form.fields.push_back(FormField::TextBox("Number", "Number", NumberText(record.Number()), 0));
     AddTextFields(form, record, 0);
+    for (FormField& field : form.fields)
+        field.readOnly = true;
     return form;
 }
 
