@@ -3,16 +3,12 @@
 #include "file_utils/comparison_report.h"
 
 #include <cstdio>
-#include <fstream>
 
 int main(int argc, char** argv) {
     if (argc != 3) {
         std::fprintf(stderr, "usage: compare_files LEFT RIGHT\n");
         return 2;
     }
-    const korvane::ComparisonPages pages = korvane::BuildComparison(argv[1], argv[2]);
-    std::ofstream("tc.html", std::ios::binary) << pages.frameset;
-    std::ofstream("fa.html", std::ios::binary) << pages.left;
-    std::ofstream("fb.html", std::ios::binary) << pages.right;
+    korvane::WriteComparisonPages(korvane::BuildComparison(argv[1], argv[2]), ".");
     return 0;
 }

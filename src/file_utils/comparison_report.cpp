@@ -70,13 +70,14 @@ const char* kPageTail = "   </pre>\t\t\t\t\t\t\t\t\t\r\n"
                         "   </html>\t\t\t\t\t\t\t\t\t\r\n";
 
 // Only "<" is escaped: the pages show the files' text, not their markup.
-void AppendRow(std::string& page, const std::string& text) {
+void AppendRow(std::string& page, std::string_view prefix, std::string_view text = {}) {
+    page += prefix;
     std::size_t from = 0;
-    for (std::size_t at; (at = text.find('<', from)) != std::string::npos; from = at + 1) {
+    for (std::size_t at; (at = text.find('<', from)) != std::string_view::npos; from = at + 1) {
         page.append(text, from, at - from);
         page += "&lt;";
     }
-    page.append(text, from, std::string::npos);
+    page.append(text, from, std::string_view::npos);
     page += "\r\n";
 }
 
@@ -115,20 +116,24 @@ std::string ReadWhole(int fd) {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    FileDescriptor file = OpenForRewrite(path);
     // A report file that cannot be written is lost without a message; the others still are.
-    if (file.IsOpen())
-        WriteAll(file.Get(), bytes.data(), bytes.size());
+    if (file.IsOpen() && WriteAll(file.Get(), bytes.data(), bytes.size()))
+        FinishRewrite(file.Get());
 }
 
 } // namespace
 
-std::vector<std::string> SplitComparisonLines(const std::string& bytes) {
-    std::vector<std::string> lines;
+namespace {
+
+// The lines of a file as views into its bytes, each at most 1023 characters.
+std::vector<std::string_view> SplitLineViews(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) {
+        if (end == std::string_view::npos) {
             lines.push_back(
                 bytes.substr(start, std::min(bytes.size() - start, kComparisonLineMaxChars)));
             return lines;
@@ -141,14 +146,7 @@ std::vector<std::string> SplitComparisonLines(const std::string& bytes) {
     }
 }
 
-std::vector<std::string> ReadComparisonLines(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.IsOpen())
-        return {};
-    return SplitComparisonLines(ReadWhole(file.Get()));
-}
-
-std::int32_t ComparisonLineKey(const std::string& line) {
+std::int32_t KeyOf(std::string_view line) {
     std::uint32_t key = 0; // unsigned arithmetic wraps exactly as the signed sum is meant to
     std::uint32_t position = 0;
     for (char c : line) {
@@ -159,6 +157,24 @@ std::int32_t ComparisonLineKey(const std::string& line) {
                static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
     }
     return static_cast<std::int32_t>(key);
+}
+
+} // namespace
+
+std::vector<std::string> SplitComparisonLines(const std::string& bytes) {
+    const auto views = SplitLineViews(bytes);
+    return {views.begin(), views.end()};
+}
+
+std::vector<std::string> ReadComparisonLines(const std::string& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen())
+        return {};
+    return SplitComparisonLines(ReadWhole(file.Get()));
+}
+
+std::int32_t ComparisonLineKey(const std::string& line) {
+    return KeyOf(line);
 }
 
 LinePairs MatchLinesByTable(const std::int32_t* left, std::size_t n, const std::int32_t* right,
@@ -209,18 +225,22 @@ std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::siz
                                               std::size_t budgetBytes) {
     const auto N = static_cast<std::int64_t>(n);
     const auto M = static_cast<std::int64_t>(m);
-    // Element t of the reversed files is element size - 1 - t of the files.
-    auto same = [&](std::int64_t x, std::int64_t y) { return left[N - 1 - x] == right[M - 1 - y]; };
+    // The files reversed, so that following a diagonal reads both forwards.
+    const std::vector<std::int32_t> a(std::make_reverse_iterator(left + n),
+                                      std::make_reverse_iterator(left));
+    const std::vector<std::int32_t> b(std::make_reverse_iterator(right + m),
+                                      std::make_reverse_iterator(right));
     constexpr std::int32_t kUnreached = -1;
-    // Row d holds V_d[k] for k = -d, -d + 2, ..., d. Rows are allocated one by one so that a
+    // V[k + M] is the furthest x on diagonal k of the latest row of its parity; diagonals
+    // outside the grid are never written and stay unreached.
+    std::vector<std::int32_t> furthest(static_cast<std::size_t>(N + M + 3), kUnreached);
+    auto V = [&](std::int64_t k) -> std::int32_t& {
+        return furthest[static_cast<std::size_t>(k + M + 1)];
+    };
+    // Row d keeps V_d[k] for k = -d, -d + 2, ..., d; rows are allocated one by one so that a
     // new row never copies the old ones.
     std::vector<std::unique_ptr<std::int32_t[]>> rows;
     std::size_t usedBytes = 0;
-    auto reached = [&](std::int64_t d, std::int64_t k) -> std::int64_t {
-        if (k < -d || k > d)
-            return kUnreached;
-        return rows[static_cast<std::size_t>(d)][static_cast<std::size_t>((k + d) / 2)];
-    };
     std::int64_t total = -1;
     for (std::int64_t d = 0; total < 0; ++d) {
         usedBytes += static_cast<std::size_t>(d + 1) * sizeof(std::int32_t);
@@ -228,36 +248,50 @@ std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::siz
             return std::nullopt;
         std::int32_t* row =
             rows.emplace_back(new std::int32_t[static_cast<std::size_t>(d + 1)]).get();
-        for (std::int64_t k = -d; k <= d; k += 2) {
-            std::int32_t& cell = row[static_cast<std::size_t>((k + d) / 2)];
-            cell = kUnreached;
+        std::fill(row, row + d + 1, kUnreached);
+        // Only the diagonals that meet the grid.
+        std::int64_t low = std::max(-d, -M);
+        if ((low + d) % 2 != 0)
+            ++low;
+        const std::int64_t high = std::min(d, N);
+        for (std::int64_t k = low; k <= high; k += 2) {
             std::int64_t x = kUnreached;
             if (d == 0) {
                 x = 0;
             } else {
-                const std::int64_t down = reached(d - 1, k + 1); // one more right line used
+                const std::int64_t down = k + 1 <= d - 1 ? V(k + 1) : kUnreached;
                 if (down != kUnreached && down - k <= M)
-                    x = down;
-                const std::int64_t across = reached(d - 1, k - 1); // one more left line used
+                    x = down; // one more right line used
+                const std::int64_t across = k - 1 >= -(d - 1) ? V(k - 1) : kUnreached;
                 if (across != kUnreached && across + 1 <= N)
-                    x = std::max(x, across + 1);
+                    x = std::max(x, across + 1); // one more left line used
             }
-            if (x == kUnreached || x - k < 0 || x - k > M)
-                continue;
-            while (x < N && x - k < M && same(x, x - k))
-                ++x;
-            cell = static_cast<std::int32_t>(x);
-            if (x == N && x - k == M)
-                total = d;
+            if (x != kUnreached) {
+                std::int64_t y = x - k;
+                while (x < N && y < M &&
+                       a[static_cast<std::size_t>(x)] == b[static_cast<std::size_t>(y)]) {
+                    ++x;
+                    ++y;
+                }
+                if (x == N && y == M)
+                    total = d;
+            }
+            V(k) = static_cast<std::int32_t>(x);
+            row[(k + d) / 2] = static_cast<std::int32_t>(x);
         }
     }
+    auto reached = [&](std::int64_t d, std::int64_t k) -> std::int64_t {
+        if (k < -d || k > d)
+            return kUnreached;
+        return rows[static_cast<std::size_t>(d)][static_cast<std::size_t>((k + d) / 2)];
+    };
 
     LinePairs pairs;
     std::int64_t x = N;
     std::int64_t y = M;
     std::int64_t d = total;
     while (x > 0 && y > 0) {
-        if (same(x - 1, y - 1)) {
+        if (a[static_cast<std::size_t>(x - 1)] == b[static_cast<std::size_t>(y - 1)]) {
             pairs.emplace_back(static_cast<std::size_t>(N - x), static_cast<std::size_t>(M - y));
             --x;
             --y;
@@ -295,21 +329,28 @@ LinePairs MatchLines(const std::vector<std::int32_t>& a, const std::vector<std::
 }
 
 ComparisonPages BuildComparison(const std::string& leftName, const std::string& rightName) {
-    std::vector<std::string> leftLines;
-    std::vector<std::string> rightLines;
+    std::string leftBytes;
+    std::string rightBytes;
+    bool bothOpened = false;
     {
         FileDescriptor leftFile(::open(leftName.c_str(), O_RDONLY | O_CLOEXEC));
         FileDescriptor rightFile(::open(rightName.c_str(), O_RDONLY | O_CLOEXEC));
         // Both are read only if both can be opened.
         if (leftFile.IsOpen() && rightFile.IsOpen()) {
-            leftLines = SplitComparisonLines(ReadWhole(leftFile.Get()));
-            rightLines = SplitComparisonLines(ReadWhole(rightFile.Get()));
+            bothOpened = true;
+            leftBytes = ReadWhole(leftFile.Get());
+            rightBytes = ReadWhole(rightFile.Get());
         }
     }
+    // Files not read have no lines at all, not even the empty last one.
+    const std::vector<std::string_view> leftLines =
+        bothOpened ? SplitLineViews(leftBytes) : std::vector<std::string_view>{};
+    const std::vector<std::string_view> rightLines =
+        bothOpened ? SplitLineViews(rightBytes) : std::vector<std::string_view>{};
     std::vector<std::int32_t> leftKeys(leftLines.size());
     std::vector<std::int32_t> rightKeys(rightLines.size());
-    std::transform(leftLines.begin(), leftLines.end(), leftKeys.begin(), ComparisonLineKey);
-    std::transform(rightLines.begin(), rightLines.end(), rightKeys.begin(), ComparisonLineKey);
+    std::transform(leftLines.begin(), leftLines.end(), leftKeys.begin(), KeyOf);
+    std::transform(rightLines.begin(), rightLines.end(), rightKeys.begin(), KeyOf);
     auto pairs = MatchLines(leftKeys, rightKeys);
 
     ComparisonPages pages;
@@ -317,6 +358,9 @@ ComparisonPages BuildComparison(const std::string& leftName, const std::string& 
         pages.frameset += line;
     pages.left = PageHead(true) + leftName + "\r\n";
     pages.right = PageHead(false) + rightName + "\r\n";
+    // Rows hold the files' text and a few marks each: reserve so the pages grow without copying.
+    pages.left.reserve(pages.left.size() + leftBytes.size() + rightLines.size() * 16 + 4096);
+    pages.right.reserve(pages.right.size() + rightBytes.size() + leftLines.size() * 16 + 4096);
 
     const auto n = static_cast<std::int64_t>(leftLines.size());
     const auto m = static_cast<std::int64_t>(rightLines.size());
@@ -336,31 +380,33 @@ ComparisonPages BuildComparison(const std::string& leftName, const std::string& 
             block(kTealTag, [&] {
                 for (std::int64_t r = pR + 1; r < j; ++r) {
                     AppendRow(pages.left, "(+)");
-                    AppendRow(pages.right, "(+)" + rightLines[static_cast<std::size_t>(r)]);
+                    AppendRow(pages.right, "(+)", rightLines[static_cast<std::size_t>(r)]);
                 }
             });
         } else if (dR == 1 && dL > 1) {
             block(kRedTag, [&] {
                 for (std::int64_t l = pL + 1; l < i; ++l) {
-                    AppendRow(pages.left, "(-)" + leftLines[static_cast<std::size_t>(l)]);
+                    AppendRow(pages.left, "(-)", leftLines[static_cast<std::size_t>(l)]);
                     AppendRow(pages.right, "(-)");
                 }
             });
         } else if (const std::int64_t k = std::max(dL, dR); k > 1) {
             block(kBlueTag, [&] {
                 for (std::int64_t t = 1; t < k; ++t) {
-                    AppendRow(pages.left, pL + t < i
-                                              ? "(*)" + leftLines[static_cast<std::size_t>(pL + t)]
-                                              : std::string("(+)"));
-                    AppendRow(pages.right,
-                              pR + t < j ? "(*)" + rightLines[static_cast<std::size_t>(pR + t)]
-                                         : std::string("(-)"));
+                    if (pL + t < i)
+                        AppendRow(pages.left, "(*)", leftLines[static_cast<std::size_t>(pL + t)]);
+                    else
+                        AppendRow(pages.left, "(+)");
+                    if (pR + t < j)
+                        AppendRow(pages.right, "(*)", rightLines[static_cast<std::size_t>(pR + t)]);
+                    else
+                        AppendRow(pages.right, "(-)");
                 }
             });
         }
         if (real) {
-            AppendRow(pages.left, leftLines[static_cast<std::size_t>(i)]);
-            AppendRow(pages.right, rightLines[static_cast<std::size_t>(j)]);
+            AppendRow(pages.left, {}, leftLines[static_cast<std::size_t>(i)]);
+            AppendRow(pages.right, {}, rightLines[static_cast<std::size_t>(j)]);
         }
         pL = i;
         pR = j;
@@ -380,12 +426,15 @@ std::pair<std::string, std::string> OrderBySize(const std::string& first,
     return {first, second};
 }
 
-void ShowComparison(Desktop& desktop, const std::string& leftName, const std::string& rightName,
-                    const std::string& folder) {
-    const ComparisonPages pages = BuildComparison(leftName, rightName);
+void WriteComparisonPages(const ComparisonPages& pages, const std::string& folder) {
     WriteFile(folder + "/tc.html", pages.frameset);
     WriteFile(folder + "/fa.html", pages.left);
     WriteFile(folder + "/fb.html", pages.right);
+}
+
+void ShowComparison(Desktop& desktop, const std::string& leftName, const std::string& rightName,
+                    const std::string& folder) {
+    WriteComparisonPages(BuildComparison(leftName, rightName), folder);
     desktop.OpenInBrowser(folder + "/tc.html");
 }
 

@@ -51,7 +51,9 @@ ComparisonPages BuildComparison(const std::string& leftName, const std::string& 
 std::pair<std::string, std::string> OrderBySize(const std::string& first,
                                                 const std::string& second);
 
-// Writes tc.html, fa.html and fb.html into `folder` and opens tc.html in the browser.
+// Writes tc.html, fa.html and fb.html into `folder`.
+void WriteComparisonPages(const ComparisonPages& pages, const std::string& folder);
+// Builds the comparison, writes its pages into `folder` and opens tc.html in the browser.
 void ShowComparison(Desktop& desktop, const std::string& leftName, const std::string& rightName,
                     const std::string& folder = ".");
 
