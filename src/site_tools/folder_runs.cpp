@@ -67,6 +67,24 @@ void ReportStatus(ReportTextBox& report, const std::string& name, int code) {
     ReportAppend(report, "File: %s not available. Server code: %d\r\n", name.c_str(), code);
 }
 
+// The header of a stored reply when it holds the status 200; otherwise reports why not (the
+// header cannot be read, or the status lines), sounds the alert and gives nothing.
+std::optional<ReplyHeader> AcceptedHeader(Shell& shell, ReportTextBox& report,
+                                          const std::string& name, const std::string& replyPath) {
+    ReplyHeader header = ReadReplyHeader(replyPath);
+    if (header.status != HeaderStatus::Found) {
+        ReportAppend(report, "Unable to resolve header: %s\r\n", name.c_str());
+        Alert(shell);
+        return std::nullopt;
+    }
+    if (const int code = ParseStatus(header.text); code != 0) {
+        ReportStatus(report, name, code);
+        Alert(shell);
+        return std::nullopt;
+    }
+    return header;
+}
+
 void ReplyFileFatal(Shell& shell, const char* name) {
     shell.desktop.ShowMessage(std::string("Data file: ") + name + ".", "Fatal error");
 }
@@ -186,20 +204,13 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
             ReplyFileFatal(shell, kVerifyReplyFile);
             return;
         }
-        const ReplyHeader header = ReadReplyHeader(replyPath);
-        if (header.status != HeaderStatus::Found) {
-            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
-            Alert(shell);
+        const std::optional<ReplyHeader> header =
+            AcceptedHeader(shell, report, file.name, replyPath);
+        if (!header)
             continue;
-        }
-        if (const int code = ParseStatus(header.text); code != 0) {
-            ReportStatus(report, file.name, code);
-            Alert(shell);
-            continue;
-        }
-        ::lseek(reply.Get(), static_cast<off_t>(header.text.size()), SEEK_SET);
+        ::lseek(reply.Get(), static_cast<off_t>(header->text.size()), SEEK_SET);
         const BodyComparison compared =
-            CompareBody(reply.Get(), header.text.size() - 1, file.contents, input.forgiveCrLf);
+            CompareBody(reply.Get(), header->text.size() - 1, file.contents, input.forgiveCrLf);
         switch (compared.outcome) {
         case BodyComparison::Outcome::Truncated:
             ReportAppend(report, "File: %s truncated at: %llu\r\n", file.name.c_str(),
@@ -256,17 +267,10 @@ void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
             ReplyFileFatal(shell, kCheckReplyFile);
             return;
         }
-        const ReplyHeader header = ReadReplyHeader(replyPath);
-        if (header.status != HeaderStatus::Found) {
-            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
-            Alert(shell);
+        const std::optional<ReplyHeader> header =
+            AcceptedHeader(shell, report, file.name, replyPath);
+        if (!header)
             continue;
-        }
-        if (const int code = ParseStatus(header.text); code != 0) {
-            ReportStatus(report, file.name, code);
-            Alert(shell);
-            continue;
-        }
         ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
     }
     report.Append("Finished.\r\n\r\n");
