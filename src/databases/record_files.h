@@ -198,7 +198,9 @@ bool NamePatternMatch(std::string_view pattern, NameKey key, std::string_view na
 // One character c searches as c followed by "?".
 std::string WidenPattern(std::string_view typed);
 
-// One database: its file, index and record buffer. Lock order: buffer before index.
+// One database: its file, index and record buffer. Code that needs both locks takes them together
+// with one std::scoped_lock (which cannot deadlock whatever order another thread uses), or holds
+// the index lock and then takes the buffer lock, as a walk over the records does.
 template <typename Record> struct RecordStore {
     std::string path;
     NameKey (*keyOf)(const Record&) = nullptr;

@@ -187,6 +187,25 @@ std::optional<Found<Record>> ScanFrom(Shell& shell, RecordStore<Record>& store,
     return std::nullopt;
 }
 
+// For the workers that go through a whole database: visits every live record in number order,
+// read into the shared buffer, with the index held still for the whole walk. `visit` gets the
+// record and returns false to stop. Returns false when a record could not be read.
+template <typename Record, typename Visit>
+bool WalkRecords(RecordStore<Record>& store, Visit&& visit) {
+    std::scoped_lock indexLock(store.indexMutex);
+    for (const IndexEntry& entry : store.index.entries) {
+        if (entry.number < kLowestRecordNumber)
+            continue;
+        std::scoped_lock bufferLock(store.bufferMutex);
+        if (ReadRecord(store.path, entry.slot, store.buffer) != RecordIo::Ok)
+            return false;
+        store.currentSlot = entry.slot;
+        if (!visit(static_cast<const Record&>(store.buffer)))
+            break;
+    }
+    return true;
+}
+
 enum class MatchChoice { Accept, Cancel, Next };
 
 // Text search: each match is offered in the match dialog until one is accepted.

@@ -2,6 +2,7 @@
 
 #include "databases/customers.h"
 #include "databases/record_files.h"
+#include "databases/record_operations.h"
 #include "databases/search_engines.h"
 
 #include "support/scripted_desktop.h"
@@ -9,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace korvane {
@@ -335,6 +338,40 @@ TYPED_TEST(RecordDatabaseContract, AmendRewritesTheRecordInPlaceButNeverItsNumbe
     EXPECT_EQ(this->t.desktop.Messages().back(),
               (ShownMessage{"Number cannot be changed", "Problem"}));
     EXPECT_EQ(ReadWholeFile(this->Path()), file);
+}
+
+// A worker walks the records while the menu adds and deletes: every record it sees is whole and
+// carries the number its index entry promised.
+TYPED_TEST(RecordDatabaseContract, AWorkerWalkSeesWholeRecordsWhileTheMenuChangesThem) {
+    this->LoadWith({{1, "FIRST"}, {2, "SECOND"}});
+    std::atomic<bool> done = false;
+    std::atomic<int> walks = 0;
+    std::atomic<int> mismatches = 0;
+    std::thread worker([&] {
+        while (!done || walks == 0) {
+            WalkRecords(TypeParam::Store(this->t), [&](const auto& record) {
+                const std::string name = record.Text(TypeParam::Store(this->t).nameField);
+                if (name != "N" + std::to_string(record.Number()) && name != "FIRST" &&
+                    name != "SECOND")
+                    ++mismatches;
+                return true;
+            });
+            ++walks;
+        }
+    });
+    for (std::int64_t n = 3; n < 23; ++n) {
+        this->AnswerAdd(n, "N" + std::to_string(n));
+        TypeParam::Add(this->t.shell);
+        if (n % 3 == 0) {
+            this->AnswerPrompt(std::to_string(n - 1));
+            TypeParam::Delete(this->t.shell);
+        }
+    }
+    done = true;
+    worker.join();
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(walks, 0);
+    EXPECT_EQ(TypeParam::Store(this->t).index.liveCount, 22 - 7);
 }
 
 } // namespace
