@@ -124,7 +124,12 @@ TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsStayFast) {
         MarkSlotDeleted(index, 4 * n + 1, 2 * n);
     }
     const auto perOperation = (std::chrono::steady_clock::now() - start) / 400;
+#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
+    // Timing means something only in an optimized, uninstrumented build.
     EXPECT_LT(std::chrono::duration_cast<std::chrono::microseconds>(perOperation).count(), 1000);
+#else
+    (void)perOperation;
+#endif
     // The first addition appended; each later one reused the slot deleted just before it.
     EXPECT_EQ(index.SlotCount(), 100001);
     EXPECT_EQ(index.liveCount, 100000);
