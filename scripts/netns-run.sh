@@ -25,7 +25,12 @@ fi
 
 run=$(mktemp -d /tmp/korvane-netns.XXXXXX)
 nginx_pid=""
+smtp_pid=""
 cleanup() {
+  if [ -n "$smtp_pid" ]; then
+    kill "$smtp_pid" 2>/dev/null || true
+    wait "$smtp_pid" 2>/dev/null || true
+  fi
   if [ -n "$nginx_pid" ]; then
     kill "$nginx_pid" 2>/dev/null || true
     wait "$nginx_pid" 2>/dev/null || true
@@ -64,6 +69,24 @@ for _ in $(seq 1 100); do
   fi
   sleep 0.05
 done
+
+# A real mail server on port 25 that keeps every message it receives, for the mail tests.
+mkdir -p "$run/mail"
+PYTHONPATH="$root/tests/net" /usr/bin/python3 -m aiosmtpd -n -l 127.0.0.1:25 \
+  -c smtp_store.RawStore "$run/mail" 2>"$run/smtp.log" &
+smtp_pid=$!
+for _ in $(seq 1 100); do
+  if (exec 3<>/dev/tcp/127.0.0.1/25) 2>/dev/null; then
+    break
+  fi
+  if ! kill -0 "$smtp_pid" 2>/dev/null; then
+    echo "the mail server did not start:" >&2
+    cat "$run/smtp.log" >&2 || true
+    exit 1
+  fi
+  sleep 0.05
+done
+export KORVANE_TEST_MAILDIR="$run/mail"
 
 export KORVANE_TEST_NET=1
 status=0

@@ -145,8 +145,13 @@ QWidget* FormDialog::BuildField(FormField& field) {
         edit->setReadOnly(field.readOnly);
         if (field.maxChars > 0)
             KeepWithinLimit(edit, field.maxChars);
-        m_bindings.push_back({[edit, &field] { field.text = ToStdString(edit->toPlainText()); },
-                              [edit, &field] { edit->setPlainText(ToQString(field.text)); }});
+        // Line ends are CR LF in the core, as a text box of the Windows kind hands them over.
+        m_bindings.push_back({[edit, &field] {
+                                  QString text = edit->toPlainText();
+                                  text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+                                  field.text = ToStdString(text);
+                              },
+                              [edit, &field] { edit->setPlainText(ForDisplay(field.text)); }});
         return edit;
     }
     case FormField::Kind::Check: {

@@ -1,6 +1,7 @@
 #include "shell/tool_registry.h"
 
 #include "databases/customers.h"
+#include "databases/database_email.h"
 #include "databases/search_engines.h"
 #include "file_utils/byte_viewer.h"
 #include "file_utils/comparison_report.h"
@@ -53,6 +54,8 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::VerifyFolder, [&shell] { VerifyFolderCommand(shell); });
     dispatcher.Register(Command::CheckSite, [&shell] { CheckSiteCommand(shell); });
     dispatcher.Register(Command::VerifyFile, [&shell] { VerifyFileCommand(shell); });
+    dispatcher.Register(Command::Mailmerge, [&shell] { MailmergeCommand(shell); });
+    dispatcher.Register(Command::DatabaseEmail, [&shell] { DatabaseEmailCommand(shell); });
 }
 
 } // namespace korvane

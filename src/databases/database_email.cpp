@@ -1,0 +1,247 @@
+#include "databases/database_email.h"
+
+#include "databases/record_files.h"
+#include "shell/preferences.h"
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+
+#include <charconv>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::size_t kRecipientMaxChars = 199;
+constexpr std::size_t kSubjectMaxChars = 199;
+constexpr std::size_t kCustomerNumberMaxChars = 19;
+constexpr const char* kPresetText = "Your message";
+const std::vector<std::string> kQuantities = {"1",  "10", "20", "30", "40",
+                                              "50", "60", "70", "80", "90"};
+
+void Fatal(Shell& shell, const std::string& text) {
+    shell.desktop.ShowMessage(text, "Fatal error");
+}
+void Problem(Shell& shell, const std::string& text) {
+    shell.desktop.ShowMessage(text, "Problem");
+}
+
+// "Load": the chosen file's bytes become the message text.
+void LoadText(Shell& shell, Form& form) {
+    const auto path = shell.pickers.PickOpen(shell.desktop);
+    if (!path)
+        return;
+    FileDescriptor file(::open(path->c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.IsOpen()) {
+        Fatal(shell, "File not present.");
+        return;
+    }
+    struct stat status {};
+    if (::fstat(file.Get(), &status) != 0 || status.st_size == 0 ||
+        static_cast<std::uint64_t>(status.st_size) > kMailFileMaxBytes) {
+        shell.desktop.ShowMessage("File of incorrect type", "Problem", MessageButtons::OkCancel);
+        return;
+    }
+    std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+    bytes.resize(ReadUpTo(file.Get(), bytes.data(), bytes.size()));
+    form.Field("Text").text = bytes;
+}
+
+// "Save": the message text is written to the chosen file, without a terminator.
+void SaveText(Shell& shell, const Form& form) {
+    const auto path = shell.pickers.PickSave(shell.desktop);
+    if (!path)
+        return;
+    const std::string& text = form.Field("Text").text;
+    FileDescriptor file(::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!file.IsOpen() || !WriteAll(file.Get(), text.data(), text.size()))
+        Fatal(shell, "File failure.");
+}
+
+void AddMessageFields(Shell& shell, Form& form) {
+    form.fields.push_back(FormField::TextBox("Subject", "Subject", "", kSubjectMaxChars));
+    form.fields.push_back(FormField::NoteText(" Please enter the text:"));
+    FormField text = FormField::TextBox("Text", "", kPresetText, kMailTextMaxChars);
+    text.kind = FormField::Kind::MultiLine;
+    form.fields.push_back(std::move(text));
+    form.buttons = {
+        FormButton{"Load", 2, false, [&shell](Form& shown) { LoadText(shell, shown); }},
+        FormButton{"Save", 3, false, [&shell](Form& shown) { SaveText(shell, shown); }},
+        FormButton{"OK", kFormAccepted, true, {}},
+        FormButton{"Cancel", kFormCancelled, false, {}},
+    };
+}
+
+std::int64_t ParseNumber(const std::string& text) {
+    std::int64_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return error == std::errc() && end == text.data() + text.size() ? number : 0;
+}
+
+// Fills the job and starts the worker; asks for the sender first when no mail server is set.
+void StartMail(Shell& shell, MailRun run) {
+    if (shell.settings.Get(field::SmtpServer).empty() && !EmailIdentityCommand(shell))
+        return;
+    run.job.server = shell.settings.Get(field::SmtpServer);
+    run.job.sender = shell.settings.Get(field::FromAddress);
+    // A line break in an address or the subject would let the text add its own commands.
+    if (!SafeMailHeaderValue(run.job.sender) || !SafeMailHeaderValue(run.subject) ||
+        (!run.customerRange && !SafeMailHeaderValue(run.recipient))) {
+        Problem(shell, "An address or the subject holds a line break.");
+        return;
+    }
+    shell.threads.Start([&shell, run = std::move(run)] { DatabaseEmailWorker(shell, run); });
+}
+
+struct CustomerToMail {
+    std::int64_t number = 0;
+    std::int64_t slot = 0;
+};
+
+// The first customer of the index numbered `from` or more, up to `last`.
+std::optional<CustomerToMail> NextCustomer(CustomerStore& store, std::int64_t from,
+                                           std::int64_t last) {
+    std::lock_guard lock(store.indexMutex);
+    const std::size_t position = LocateNumber(store.index, from);
+    if (position >= store.index.Size())
+        return std::nullopt;
+    const IndexEntry& entry = store.index.entries[position];
+    if (entry.number > last)
+        return std::nullopt;
+    return CustomerToMail{entry.number, entry.slot};
+}
+
+} // namespace
+
+void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
+    const MailJob job = run.job;
+    shell.log.AppendHighlighted("Database email: " + job.server);
+    SmtpSession session(shell, run.replyTimeout);
+    switch (session.Open(job.server)) {
+    case SmtpSession::OpenResult::NotResolved:
+        Problem(shell, "Cannot find SMTP mail server");
+        shell.log.AppendLine("Transmission aborted");
+        shell.log.AppendLine("    ");
+        return;
+    case SmtpSession::OpenResult::NoSocket:
+        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
+        Problem(shell, "Cannot open mail server socket");
+        return;
+    case SmtpSession::OpenResult::NotConnected:
+        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
+        Problem(shell, "Error connecting to the server socket");
+        return;
+    case SmtpSession::OpenResult::Connected:
+        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
+        break;
+    }
+    session.Greet(job.server);
+
+    MailMessage message;
+    message.subject = run.subject;
+    message.bodyLines = MailBodyLines(run.text);
+    const int copies = std::max(1, run.quantity);
+    if (!run.customerRange) {
+        message.recipient = run.recipient;
+        for (int copy = 0; copy < copies; ++copy)
+            session.Send(job.sender, message);
+    } else {
+        CustomerStore& store = shell.records.customers;
+        for (std::int64_t current = run.first;;) {
+            const auto next = NextCustomer(store, current, run.last);
+            if (!next)
+                break;
+            current = next->number;
+            CustomerRecord record;
+            if (ReadRecord(store.path, next->slot, record) == RecordIo::OpenFailed) {
+                Fatal(shell, "Data file: member.dat, not present.");
+                return;
+            }
+            const std::string address = record.Text(customer::Email1);
+            if (record.Number() == current && !address.empty()) {
+                if (!SafeMailHeaderValue(address)) {
+                    shell.log.AppendLine("Customer " + std::to_string(current) +
+                                         " skipped: Email 1 holds a line break");
+                } else {
+                    message.recipient = address;
+                    for (int copy = 0; copy < copies; ++copy)
+                        session.Send(job.sender, message);
+                }
+            }
+            if (current == kHighestRecordNumber)
+                break;
+            current += 1;
+        }
+    }
+    session.Quit();
+    shell.log.AppendLine("Transmission complete");
+    shell.log.AppendLine("    ");
+    if (shell.desktop.ShowMessage("Drop connection", "Finished", MessageButtons::YesNo) ==
+        MessageAnswer::Yes) {
+        // There is no dial-up connection to hang up here; the pause is kept.
+        std::this_thread::sleep_for(run.hangUpWait);
+    }
+}
+
+void MailmergeCommand(Shell& shell) {
+    Form form;
+    form.name = "Mailmerge";
+    form.title = "Mailmerge";
+    form.fields.push_back(FormField::TextBox("Recipient", "Recipient", "", kRecipientMaxChars));
+    form.fields.push_back(FormField::ChoiceList("Quantity", "Quantity", kQuantities, -1));
+    AddMessageFields(shell, form);
+    form.focusField = "Recipient";
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    MailRun run;
+    run.recipient = form.Field("Recipient").text;
+    if (run.recipient.empty())
+        return;
+    const int chosen = form.Field("Quantity").selected;
+    run.quantity = chosen >= 0 ? std::stoi(kQuantities[static_cast<std::size_t>(chosen)]) : 1;
+    run.subject = form.Field("Subject").text;
+    run.text = form.Field("Text").text;
+    StartMail(shell, std::move(run));
+}
+
+void DatabaseEmailCommand(Shell& shell) {
+    std::string start = "1";
+    std::string end = "0";
+    {
+        CustomerStore& store = shell.records.customers;
+        std::lock_guard lock(store.indexMutex);
+        const RecordIndex& index = store.index;
+        const std::size_t firstLive = LocateNumber(index, kLowestRecordNumber);
+        if (firstLive < index.Size())
+            start = std::to_string(index.entries[firstLive].number);
+        if (!index.entries.empty())
+            end = std::to_string(index.entries.back().number);
+    }
+    Form form;
+    form.name = "Database email";
+    form.title = "Database email";
+    form.frameLabel = "";
+    form.fields.push_back(FormField::NoteText("Customers"));
+    form.fields.push_back(FormField::TextBox("Start", "Start", start, kCustomerNumberMaxChars));
+    FormField last = FormField::TextBox("End", "End", end, kCustomerNumberMaxChars);
+    last.besidePrevious = true;
+    form.fields.push_back(std::move(last));
+    AddMessageFields(shell, form);
+    form.focusField = "Start";
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    MailRun run;
+    run.customerRange = true;
+    run.first = ParseNumber(form.Field("Start").text);
+    run.last = ParseNumber(form.Field("End").text);
+    if (run.first < 1 || run.first > run.last)
+        return;
+    run.subject = form.Field("Subject").text;
+    run.text = form.Field("Text").text;
+    StartMail(shell, std::move(run));
+}
+
+} // namespace korvane

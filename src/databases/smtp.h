@@ -1,0 +1,80 @@
+#pragma once
+
+#include "shell/posix_file.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+struct Shell;
+
+// Each reply of the server is taken with one receive of at most this many bytes, then dropped.
+inline constexpr std::size_t kSmtpReplyBytes = 4096;
+inline constexpr std::uint16_t kSmtpDefaultPort = 25;
+inline constexpr std::size_t kMailTextMaxChars = 997;
+inline constexpr std::size_t kMailAddressMaxChars = 79;
+
+// What a mail worker is handed; the worker keeps its own copy, so a job started later cannot
+// change one already running.
+struct MailJob {
+    std::string server;    // the "SMTP server" setting
+    std::string recipient; // the alert mailer's recipient
+    std::string sender;    // MAIL FROM and the FROM header line
+};
+
+struct MailMessage {
+    std::string recipient;
+    std::string subject;
+    std::vector<std::string> bodyLines;
+};
+
+// The message text cut into the lines that are sent: at each CR LF, and at a CR or LF standing
+// alone (a bare line feed is no line end in mail), and at the end of the text.
+std::vector<std::string> MailBodyLines(std::string_view text);
+
+// An address or subject holding a line break could add commands to the dialogue: refused.
+bool SafeMailHeaderValue(std::string_view value);
+
+// One SMTP dialogue over one TCP connection. Reply codes are never examined: every reply is read
+// and dropped, and only a failed or closed socket is logged ("Email error: %s"), after which the
+// dialogue goes on.
+class SmtpSession {
+  public:
+    enum class OpenResult { Connected, NotResolved, NoSocket, NotConnected };
+
+    explicit SmtpSession(Shell& shell, std::chrono::milliseconds replyTimeout = kReplyTimeout);
+
+    // Resolves the server (a dotted address by address, anything else by name; the first address
+    // is used) and connects to the "mail" service's port, or 25.
+    OpenResult Open(const std::string& server);
+    // The dotted address that Open connected to (or tried).
+    const std::string& Address() const { return m_address; }
+
+    // Reads the greeting and says HELO with the server's name as configured.
+    void Greet(const std::string& server);
+    // MAIL FROM, RCPT TO, DATA, the header lines, the body lines and the end marker.
+    void Send(const std::string& sender, const MailMessage& message);
+    void Quit();
+
+    // A server that says nothing for this long counts as a failed receive.
+    static constexpr std::chrono::milliseconds kReplyTimeout{30000};
+
+  private:
+    void SendStep(std::string_view bytes, const char* label);
+    void ReceiveStep(const char* label);
+
+    Shell& m_shell;
+    std::chrono::milliseconds m_replyTimeout;
+    FileDescriptor m_socket;
+    std::string m_address;
+};
+
+// The port of the "mail" service in the system's services list, or 25.
+std::uint16_t MailPort();
+
+} // namespace korvane

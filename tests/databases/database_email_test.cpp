@@ -1,0 +1,320 @@
+#include "databases/database_email.h"
+
+#include "databases/record_files.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+using test::ReadWholeFile;
+using test::ShownMessage;
+using test::TestShell;
+
+TEST(MailBodyLines, CutAtEveryLineEndAndKeepAFinalEmptyLine) {
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(MailBodyLines("Your message"), Lines{"Your message"});
+    EXPECT_EQ(MailBodyLines("one\r\ntwo\r\n"), (Lines{"one", "two", ""}));
+    EXPECT_EQ(MailBodyLines("a\rb\nc"), (Lines{"a", "b", "c"}));
+    EXPECT_EQ(MailBodyLines(""), Lines{""});
+    EXPECT_TRUE(SafeMailHeaderValue("Spring news"));
+    EXPECT_FALSE(SafeMailHeaderValue("a@b\r\nRCPT TO:<c@d>"));
+    EXPECT_FALSE(SafeMailHeaderValue("line\nbreak"));
+}
+
+// The messages the real mail server stored for one recipient, in arrival order.
+std::vector<std::string> StoredFor(const std::string& recipient) {
+    const char* folder = std::getenv("KORVANE_TEST_MAILDIR");
+    std::vector<std::pair<int, std::string>> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        if (entry.path().extension() != ".data")
+            continue;
+        const std::string base = path.substr(0, path.size() - 5);
+        if (ReadWholeFile(base + ".to") == recipient)
+            found.emplace_back(std::stoi(entry.path().stem().string()), ReadWholeFile(path));
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> messages;
+    for (auto& [number, data] : found)
+        messages.push_back(std::move(data));
+    return messages;
+}
+
+// A recipient no other test uses, so tests that share the mail server keep apart.
+std::string UniqueAddress(const std::string& name) {
+    return name + "-" + std::to_string(::getpid()) + "@customers.test";
+}
+
+class RealMailServer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        KORVANE_REQUIRE_TEST_NETWORK();
+        t.settings.Set(field::SmtpServer, "localhost");
+        t.settings.Set(field::FromAddress, "shop@example.test");
+    }
+    TestShell t;
+};
+
+TEST_F(RealMailServer, MailmergeSendsTheChosenNumberOfCopiesOverOneConnection) {
+    const std::string recipient = UniqueAddress("merge");
+    t.desktop.AnswerForm([&](Form& form) {
+        EXPECT_EQ(form.Field("Text").text, "Your message");
+        EXPECT_EQ(form.Field("Quantity").selected, -1);
+        form.Field("Recipient").text = recipient;
+        form.Field("Quantity").selected = 2; // "20"
+        form.Field("Subject").text = "Spring news";
+        form.Field("Text").text = "Hello\r\n.\r\n.hidden\r\nBye";
+        return kFormAccepted;
+    });
+    t.desktop.AnswerMessage(MessageAnswer::No); // "Drop connection"
+    MailmergeCommand(t.shell);
+    t.threads.WaitIdle();
+
+    const auto stored = StoredFor(recipient);
+    ASSERT_EQ(stored.size(), 20u);
+    for (const std::string& data : stored)
+        EXPECT_EQ(data, "FROM: shop@example.test\r\nTO: " + recipient +
+                            "\r\nSUBJECT: Spring news\r\nHello\r\n.\r\n.hidden\r\nBye\r\n\r\n");
+    const auto log = t.LogTexts();
+    EXPECT_EQ(log.front(), "Database email: localhost");
+    EXPECT_EQ(log[1], "Located mail server localhost, IP: 127.0.0.1");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Forwarding mail"), 20);
+    EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
+              (std::vector<std::string>{"Transmission complete", "    "}));
+    EXPECT_EQ(t.desktop.Messages(), (std::vector<ShownMessage>{{"Drop connection", "Finished"}}));
+}
+
+void PutCustomers(TestShell& t, const std::vector<std::pair<std::int64_t, std::string>>& rows) {
+    std::string bytes;
+    for (const auto& [number, email] : rows) {
+        CustomerRecord record;
+        record.Clear();
+        record.SetNumber(number);
+        record.SetText(customer::Company, "COMPANY " + std::to_string(number));
+        record.SetText(customer::Email1, email);
+        bytes.append(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
+    }
+    CustomerStore& store = t.records.customers;
+    test::WriteWholeFile(store.path, bytes);
+    std::lock_guard lock(store.indexMutex);
+    ASSERT_EQ(
+        ReadRecordIndex(store.path, kCustomerRecordSize, customer::Company.offset, 0, store.index),
+        LoadStatus::Loaded);
+}
+
+TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {
+    const std::string a = UniqueAddress("first");
+    const std::string c = UniqueAddress("third");
+    const std::string outside = UniqueAddress("outside");
+    PutCustomers(t, {{7, outside}, {2, a}, {3, ""}, {5, c}, {4, "evil@x\r\nRCPT TO:<y@z>"}});
+    MailRun run;
+    run.customerRange = true;
+    run.first = 2;
+    run.last = 6;
+    run.job.server = "127.0.0.1";
+    run.job.sender = "shop@example.test";
+    run.subject = "Invoice";
+    run.text = "Dear customer";
+    t.desktop.AnswerMessage(MessageAnswer::Yes);
+    run.hangUpWait = std::chrono::milliseconds(10);
+    DatabaseEmailWorker(t.shell, run);
+
+    EXPECT_EQ(StoredFor(a).size(), 1u);
+    EXPECT_EQ(StoredFor(c).size(), 1u);
+    EXPECT_TRUE(StoredFor(outside).empty());
+    const auto log = t.LogTexts();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Customer 4 skipped: Email 1 holds a line break"),
+              log.end());
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Forwarding mail"), 2);
+}
+
+TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
+    t.desktop.AnswerForm(kFormAccepted); // Mailmerge with no recipient
+    MailmergeCommand(t.shell);
+    PutCustomers(t, {{3, "x@y"}, {9, "z@y"}});
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.Field("Start").text, "3");
+        EXPECT_EQ(form.Field("End").text, "9");
+        form.Field("Start").text = "5";
+        form.Field("End").text = "3";
+        return kFormAccepted;
+    });
+    DatabaseEmailCommand(t.shell);
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Recipient").text = "a@b";
+        form.Field("Subject").text = "Hi\r\nBCC: everyone";
+        return kFormAccepted;
+    });
+    MailmergeCommand(t.shell);
+    t.threads.WaitIdle();
+    EXPECT_EQ(t.LogTexts(), std::vector<std::string>{});
+    EXPECT_EQ(
+        t.desktop.Messages(),
+        (std::vector<ShownMessage>{{"An address or the subject holds a line break.", "Problem"}}));
+}
+
+TEST_F(RealMailServer, AnUnknownServerEndsTheRunBeforeAnythingIsSent) {
+    MailRun run;
+    run.job.server = "nosuch.test";
+    run.recipient = "a@b";
+    DatabaseEmailWorker(t.shell, run);
+    EXPECT_EQ(t.desktop.Messages(),
+              (std::vector<ShownMessage>{{"Cannot find SMTP mail server", "Problem"}}));
+    EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"Database email: nosuch.test",
+                                                      "Transmission aborted", "    "}));
+}
+
+// A mail server that answers by a script, for what a real one does not do.
+class ScriptedSmtp {
+  public:
+    enum class Mode { RefuseRecipient, CloseAfterHelo, Silent };
+
+    explicit ScriptedSmtp(Mode mode) : m_mode(mode) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        // Port 25 of an address of its own, beside the real mail server on 127.0.0.1.
+        for (int last = 250; last > 200; --last) {
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(25);
+            m_address = "127.0.0." + std::to_string(last);
+            ::inet_pton(AF_INET, m_address.c_str(), &address.sin_addr);
+            if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+                break;
+        }
+        ::listen(m_listen, 1);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~ScriptedSmtp() {
+        Finish();
+        ::close(m_listen);
+    }
+    const std::string& Address() const { return m_address; }
+    // Everything the client sent, once it has gone.
+    std::string Finish() {
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_received;
+    }
+
+  private:
+    void Reply(int client, const std::string& text) {
+        if (m_mode != Mode::Silent)
+            ::send(client, text.data(), text.size(), MSG_NOSIGNAL);
+    }
+    void Serve() {
+        const int client = ::accept(m_listen, nullptr, nullptr);
+        Reply(client, "220 scripted\r\n");
+        std::string pending;
+        bool inData = false;
+        char chunk[4096];
+        for (ssize_t n; (n = ::recv(client, chunk, sizeof chunk, 0)) > 0;) {
+            m_received.append(chunk, static_cast<std::size_t>(n));
+            pending.append(chunk, static_cast<std::size_t>(n));
+            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                if (inData) {
+                    if (line == ".") {
+                        inData = false;
+                        Reply(client, "250 queued\r\n");
+                    }
+                } else if (line.rfind("RCPT", 0) == 0 && m_mode == Mode::RefuseRecipient) {
+                    Reply(client, "550 no such user\r\n");
+                } else if (line == "DATA") {
+                    inData = true;
+                    Reply(client, "354 go ahead\r\n");
+                } else if (line == "QUIT") {
+                    Reply(client, "221 bye\r\n");
+                    ::close(client);
+                    return;
+                } else {
+                    Reply(client, "250 ok\r\n");
+                    if (line.rfind("HELO", 0) == 0 && m_mode == Mode::CloseAfterHelo) {
+                        ::close(client);
+                        return;
+                    }
+                }
+            }
+        }
+        ::close(client);
+    }
+
+    Mode m_mode;
+    int m_listen = -1;
+    std::string m_address;
+    std::string m_received;
+    std::thread m_thread;
+};
+
+MailRun OneMessageTo(const std::string& server) {
+    MailRun run;
+    run.job.server = server;
+    run.job.sender = "shop@example.test";
+    run.recipient = "nobody@customers.test";
+    run.subject = "Hello";
+    run.text = "Line";
+    run.replyTimeout = std::chrono::milliseconds(150);
+    run.hangUpWait = std::chrono::milliseconds(0);
+    return run;
+}
+
+std::vector<std::string> ErrorLines(const std::vector<std::string>& log) {
+    std::vector<std::string> errors;
+    for (const std::string& line : log)
+        if (line.rfind("Email error: ", 0) == 0)
+            errors.push_back(line.substr(13));
+    return errors;
+}
+
+TEST_F(RealMailServer, ARefusedRecipientStillGetsTheWholeMessageSent) {
+    ScriptedSmtp server(ScriptedSmtp::Mode::RefuseRecipient);
+    DatabaseEmailWorker(t.shell, OneMessageTo(server.Address()));
+    EXPECT_EQ(server.Finish(),
+              "HELO " + server.Address() +
+                  "\r\nMAIL FROM:<shop@example.test>\r\nRCPT TO:<nobody@customers.test>\r\n"
+                  "DATA\r\nFROM: shop@example.test\r\nTO: nobody@customers.test\r\n"
+                  "SUBJECT: Hello\r\nLine\r\n\r\n.\r\nQUIT\r\n");
+    EXPECT_EQ(ErrorLines(t.LogTexts()), std::vector<std::string>{});
+}
+
+TEST_F(RealMailServer, AClosedOrSilentServerIsLoggedStepByStepAndTheRunGoesOn) {
+    {
+        ScriptedSmtp server(ScriptedSmtp::Mode::CloseAfterHelo);
+        DatabaseEmailWorker(t.shell, OneMessageTo(server.Address()));
+    }
+    const auto closed = ErrorLines(t.LogTexts());
+    ASSERT_FALSE(closed.empty());
+    EXPECT_EQ(closed.back(), "recv() QUIT");
+    EXPECT_NE(std::find(closed.begin(), closed.end(), "recv() MAIL FROM"), closed.end());
+    EXPECT_EQ(t.LogTexts().back(), "    ");
+
+    TestShell quiet;
+    {
+        ScriptedSmtp server(ScriptedSmtp::Mode::Silent);
+        DatabaseEmailWorker(quiet.shell, OneMessageTo(server.Address()));
+    }
+    EXPECT_EQ(ErrorLines(quiet.LogTexts()),
+              (std::vector<std::string>{"recv() Reply", "recv() HELO", "recv() MAIL FROM",
+                                        "recv() RCPT TO", "recv() DATA", "recv() end-message",
+                                        "recv() QUIT"}));
+    const auto log = quiet.LogTexts();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Transmission complete"), log.end());
+}
+
+} // namespace
+} // namespace korvane
