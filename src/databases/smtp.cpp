@@ -2,6 +2,7 @@
 
 #include "shell/shell.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
@@ -128,7 +129,10 @@ void SmtpSession::Send(const std::string& sender, const MailMessage& message) {
              "send() message-line");
     for (const std::string& line : message.bodyLines) {
         // A line that begins with "." gets one more, so that no line can end the message early.
-        const std::string stuffed = !line.empty() && line.front() == '.' ? "." + line : line;
+        std::string stuffed = !line.empty() && line.front() == '.' ? "." + line : line;
+        // A line break inside a line (a file name, say) would start a line of its own.
+        std::replace_if(
+            stuffed.begin(), stuffed.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
         SendStep(stuffed + "\r\n", "send() message-line");
     }
     SendStep("\r\n.\r\n", "send() end-message");

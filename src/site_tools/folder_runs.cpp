@@ -4,6 +4,7 @@
 #include "shell/shell.h"
 #include "site_tools/body_compare.h"
 #include "site_tools/folder_scan.h"
+#include "site_tools/site_requests.h"
 #include "web/http_exchange.h"
 
 #include <cstdlib>
@@ -17,55 +18,6 @@ namespace {
 
 constexpr const char* kVerifyReplyFile = "the7.html";
 constexpr const char* kCheckReplyFile = "the9.html";
-
-// A report line shown only while "Verbose operation detail display" is on.
-void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text) {
-    if (shell.settings.IsOn(field::DetailFlag))
-        report.Append(text);
-}
-
-// The check reports each failed address in its window rather than in the log.
-FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
-                                const std::string& server, ReportTextBox& report) {
-    for (const ResolvedAddress& address : addresses) {
-        FileDescriptor socket(
-            ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
-        if (!socket.IsOpen()) {
-            ReportAppend(report, "Unable to open socket: %s\r\n", server.c_str());
-            continue;
-        }
-        int result;
-        do {
-            result = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address.address),
-                               address.length);
-        } while (result != 0 && errno == EINTR);
-        if (result == 0)
-            return socket;
-        ReportAppend(report, "Unable to connect: %s\r\n", server.c_str());
-    }
-    return {};
-}
-
-enum class Fetched { Stored, ReplyFileFailed };
-
-// Sends one request on `socket` and stores the whole reply in the reply file.
-Fetched FetchInto(FileDescriptor socket, const std::string& request, const std::string& replyPath,
-                  const FolderRunInput& input) {
-    // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
-    SendRequest(socket.Get(), request);
-    FileDescriptor reply = OpenForRewrite(replyPath);
-    if (!reply.IsOpen())
-        return Fetched::ReplyFileFailed;
-    ReceiveToFile(socket.Get(), reply.Get(), input.idleTimeout);
-    FinishRewrite(reply.Get());
-    return Fetched::Stored;
-}
-
-void ReportStatus(ReportTextBox& report, const std::string& name, int code) {
-    if (const auto text = StatusText(code))
-        ReportAppend(report, "%.*s\r\n", static_cast<int>(text->size()), text->data());
-    ReportAppend(report, "File: %s not available. Server code: %d\r\n", name.c_str(), code);
-}
 
 // The header of a stored reply when it holds the status 200; otherwise reports why not (the
 // header cannot be read, or the status lines), sounds the alert and gives nothing.
@@ -193,7 +145,7 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
             RequestLine("GET", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        if (FetchInto(std::move(socket), request, replyPath, input) != Fetched::Stored) {
+        if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout)) {
             ReplyFileFatal(shell, kVerifyReplyFile);
             return;
         }
@@ -211,24 +163,8 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
         ::lseek(reply.Get(), static_cast<off_t>(header->text.size()), SEEK_SET);
         const BodyComparison compared =
             CompareBody(reply.Get(), header->text.size() - 1, file.contents, input.forgiveCrLf);
-        switch (compared.outcome) {
-        case BodyComparison::Outcome::Truncated:
-            ReportAppend(report, "File: %s truncated at: %llu\r\n", file.name.c_str(),
-                         static_cast<unsigned long long>(compared.counter));
+        if (ReportComparison(report, file.name, compared))
             Alert(shell);
-            break;
-        case BodyComparison::Outcome::Differs:
-            ReportAppend(report, "File: %s differs at location: %llu\r\n", file.name.c_str(),
-                         static_cast<unsigned long long>(compared.localPosition));
-            if (PrintablePair(compared.localByte, compared.webByte))
-                ReportAppend(report, "Local file: %c, web file: %c\r\n", compared.localByte,
-                             compared.webByte);
-            Alert(shell);
-            break;
-        case BodyComparison::Outcome::Verified:
-            ReportAppend(report, "Integrity verified: %s\r\n", file.name.c_str());
-            break;
-        }
     }
     report.Append("Finished.\r\n\r\n");
 }
@@ -259,7 +195,7 @@ void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
             RequestLine("HEAD", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        if (FetchInto(std::move(socket), request, replyPath, input) != Fetched::Stored) {
+        if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout)) {
             ReplyFileFatal(shell, kCheckReplyFile);
             return;
         }

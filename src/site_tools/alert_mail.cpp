@@ -1,0 +1,57 @@
+#include "site_tools/alert_mail.h"
+
+#include "shell/shell.h"
+
+namespace korvane {
+
+void AlertMailer(Shell& shell, const AlertMail& alert) {
+    const MailJob job = alert.job;
+    shell.log.AppendHighlighted("Alert to: " + job.recipient);
+    shell.log.AppendLine("From: " + job.sender);
+    SmtpSession session(shell, alert.replyTimeout);
+    switch (session.Open(job.server)) {
+    case SmtpSession::OpenResult::NotResolved:
+        shell.log.AppendLine("Unable to resolve SMTP mail server");
+        shell.log.AppendLine("Transmission aborted");
+        return;
+    case SmtpSession::OpenResult::NoSocket:
+        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
+        shell.log.AppendLine("Cannot open mail server socket");
+        return;
+    case SmtpSession::OpenResult::NotConnected:
+        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
+        shell.log.AppendLine("Error connecting to the server socket");
+        return;
+    case SmtpSession::OpenResult::Connected:
+        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
+        break;
+    }
+    session.Greet(job.server);
+    MailMessage message;
+    message.recipient = job.recipient;
+    message.subject = "Korvane Alert";
+    message.bodyLines = {"Alert Notice",
+                         "Server: " + alert.failedServer + ", page: " + alert.failedPage};
+    session.Send(job.sender, message);
+    session.Quit();
+    shell.log.AppendLine("Transmission complete");
+}
+
+void RequestAlertMail(Shell& shell, const std::string& server, const std::string& page) {
+    AlertMail alert;
+    alert.job.server = shell.settings.Get(field::SmtpServer);
+    if (alert.job.server.empty())
+        return;
+    alert.job.recipient = shell.settings.Get(field::AlertAddress);
+    alert.job.sender = std::string(kAlertSender);
+    alert.failedServer = server;
+    alert.failedPage = page;
+    // The address comes from a dialog field; a line break in it would add its own commands.
+    if (!SafeMailHeaderValue(alert.job.recipient)) {
+        shell.log.AppendLine("Alert not sent: the alert address holds a line break");
+        return;
+    }
+    shell.threads.Start([&shell, alert] { AlertMailer(shell, alert); });
+}
+
+} // namespace korvane

@@ -1,0 +1,76 @@
+#include "site_tools/site_requests.h"
+
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+
+#include <cerrno>
+#include <sys/socket.h>
+
+namespace korvane {
+
+void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text) {
+    if (shell.settings.IsOn(field::DetailFlag))
+        report.Append(text);
+}
+
+FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
+                                const std::string& server, ReportTextBox& report) {
+    for (const ResolvedAddress& address : addresses) {
+        FileDescriptor socket(
+            ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
+        if (!socket.IsOpen()) {
+            ReportAppend(report, "Unable to open socket: %s\r\n", server.c_str());
+            continue;
+        }
+        int result;
+        do {
+            result = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address.address),
+                               address.length);
+        } while (result != 0 && errno == EINTR);
+        if (result == 0)
+            return socket;
+        ReportAppend(report, "Unable to connect: %s\r\n", server.c_str());
+    }
+    return {};
+}
+
+bool FetchReply(FileDescriptor socket, const std::string& request, const std::string& replyPath,
+                std::chrono::milliseconds idleTimeout) {
+    // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
+    SendRequest(socket.Get(), request);
+    FileDescriptor reply = OpenForRewrite(replyPath);
+    if (!reply.IsOpen())
+        return false;
+    ReceiveToFile(socket.Get(), reply.Get(), idleTimeout);
+    FinishRewrite(reply.Get());
+    return true;
+}
+
+void ReportStatus(ReportTextBox& report, const std::string& name, int code) {
+    if (const auto text = StatusText(code))
+        ReportAppend(report, "%.*s\r\n", static_cast<int>(text->size()), text->data());
+    ReportAppend(report, "File: %s not available. Server code: %d\r\n", name.c_str(), code);
+}
+
+bool ReportComparison(ReportTextBox& report, const std::string& name,
+                      const BodyComparison& compared) {
+    switch (compared.outcome) {
+    case BodyComparison::Outcome::Truncated:
+        ReportAppend(report, "File: %s truncated at: %llu\r\n", name.c_str(),
+                     static_cast<unsigned long long>(compared.counter));
+        return true;
+    case BodyComparison::Outcome::Differs:
+        ReportAppend(report, "File: %s differs at location: %llu\r\n", name.c_str(),
+                     static_cast<unsigned long long>(compared.localPosition));
+        if (PrintablePair(compared.localByte, compared.webByte))
+            ReportAppend(report, "Local file: %c, web file: %c\r\n", compared.localByte,
+                         compared.webByte);
+        return true;
+    case BodyComparison::Outcome::Verified:
+        ReportAppend(report, "Integrity verified: %s\r\n", name.c_str());
+        return false;
+    }
+    return false;
+}
+
+} // namespace korvane

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "shell/posix_file.h"
+#include "site_tools/body_compare.h"
+#include "web/http_exchange.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+struct Shell;
+class ReportTextBox;
+
+// The pieces the folder runs and the watches share: each file of a folder is one request on a
+// connection of its own, reported line by line in a report window.
+
+// A report line shown only while "Verbose operation detail display" is on.
+void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text);
+
+// Connects to the first address that answers, reporting each one that does not.
+FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
+                                const std::string& server, ReportTextBox& report);
+
+// Sends the request and stores the whole reply in the reply file; false when the file cannot
+// be written.
+bool FetchReply(FileDescriptor socket, const std::string& request, const std::string& replyPath,
+                std::chrono::milliseconds idleTimeout);
+
+// The status lines: the status text, when there is one, and "File: %s not available...".
+void ReportStatus(ReportTextBox& report, const std::string& name, int code);
+
+// Reports how the body compared ("Integrity verified", "truncated at", "differs at location");
+// true when the copies are not the same.
+bool ReportComparison(ReportTextBox& report, const std::string& name,
+                      const BodyComparison& compared);
+
+} // namespace korvane
