@@ -54,36 +54,66 @@ std::optional<std::vector<ResolvedAddress>> ResolveLinkHost(const std::string& h
 
 } // namespace
 
-bool LinkScanner::Step(char c) {
+const char* LinkScanner::Advance(const char* at, const char* end) {
     static constexpr std::string_view kKeyword = "href=";
-    switch (m_state) {
-    case State::Keyword:
-        if (Lower(c) == kKeyword[static_cast<std::size_t>(m_matched)]) {
-            if (++m_matched == static_cast<int>(kKeyword.size())) {
+    while (at < end) {
+        switch (m_state) {
+        case State::Keyword:
+            if (m_matched == 0) {
+                // Most of a page is skipped here: only an H or h can start the keyword.
+                while (at < end && (*at | 0x20) != 'h')
+                    ++at;
+                if (at == end)
+                    return at;
+                m_matched = 1;
+            } else if (Lower(*at) == kKeyword[m_matched]) {
+                if (++m_matched == kKeyword.size()) {
+                    m_matched = 0;
+                    m_state = State::TargetStart;
+                }
+            } else {
+                // A mismatching byte is not looked at again, so "hhref=" is not a match.
                 m_matched = 0;
-                m_state = State::TargetStart;
             }
-        } else {
-            // A mismatching byte is not looked at again, so "hhref=" is not a match.
-            m_matched = 0;
+            ++at;
+            break;
+        case State::TargetStart:
+            m_target.clear();
+            if (*at != '"' && *at != '\'')
+                m_target.push_back(*at);
+            m_state = State::Target;
+            ++at;
+            break;
+        case State::Target:
+            while (at < end) {
+                const char c = *at++;
+                if (IsTargetEnd(c) || m_target.size() == kLinkTargetMaxChars) {
+                    // At the limit the byte read is dropped and the target ends with it.
+                    m_state = State::Keyword;
+                    m_complete = true;
+                    return at;
+                }
+                m_target.push_back(c);
+            }
+            break;
         }
-        return false;
-    case State::TargetStart:
-        m_target.clear();
-        if (c != '"' && c != '\'')
-            m_target.push_back(c);
-        m_state = State::Target;
-        return false;
-    case State::Target:
-        if (IsTargetEnd(c) || m_target.size() == kLinkTargetMaxChars) {
-            // At the limit the byte read is dropped and the target ends with it.
-            m_state = State::Keyword;
-            return true;
-        }
-        m_target.push_back(c);
-        return false;
     }
-    return false;
+    return at;
+}
+
+bool ScanLinks(int file, const std::function<void(std::string_view)>& found) {
+    LinkScanner scanner;
+    std::vector<char> block(kScanBlockBytes);
+    for (;;) {
+        const ssize_t got = ::read(file, block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        scanner.Feed(std::string_view(block.data(), static_cast<std::size_t>(got)), found);
+    }
 }
 
 bool ShowsTarget(LinkMode mode, std::string_view target) {
@@ -174,8 +204,6 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
         return;
     }
 
-    LinkScanner scanner;
-    std::vector<char> block(kScanBlockBytes);
     const auto act = [&](std::string_view target) {
         if (mode != LinkMode::Broken) {
             if (ShowsTarget(mode, target))
@@ -186,16 +214,9 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
         CheckLink(shell, target, server, options);
         shell.desktop.SetCaption(kMainCaption);
     };
-    if (::lseek(file.Get(), static_cast<off_t>(header.text.size()), SEEK_SET) >= 0) {
-        for (;;) {
-            const ssize_t got = ::read(file.Get(), block.data(), block.size());
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            scanner.Feed(std::string_view(block.data(), static_cast<std::size_t>(got)), act);
-        }
-    }
+    // A read failure ends the body like its end does.
+    if (::lseek(file.Get(), static_cast<off_t>(header.text.size()), SEEK_SET) >= 0)
+        ScanLinks(file.Get(), act);
     file.Close();
     shell.log.AppendLine("Scan complete");
 }

@@ -4,6 +4,7 @@
 #include "shell/form.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,20 +26,31 @@ class LinkScanner {
   public:
     // Calls found(std::string_view target) for each complete target in `bytes`.
     template <typename Found> void Feed(std::string_view bytes, Found&& found) {
-        for (const char c : bytes)
-            if (Step(c))
+        const char* at = bytes.data();
+        const char* const end = at + bytes.size();
+        while (at < end) {
+            at = Advance(at, end);
+            if (m_complete) {
+                m_complete = false;
                 found(std::string_view(m_target));
+            }
+        }
     }
 
   private:
-    // Takes one byte; true when it completed a target.
-    bool Step(char c);
+    // Takes bytes until a target is complete or the bytes end; returns where it stopped.
+    const char* Advance(const char* at, const char* end);
 
     enum class State { Keyword, TargetStart, Target };
     State m_state = State::Keyword;
-    int m_matched = 0; // characters of "href=" matched so far
+    std::size_t m_matched = 0; // characters of "href=" matched so far
+    bool m_complete = false;
     std::string m_target;
 };
+
+// Feeds the file from its current position to its end through a LinkScanner, in blocks; false
+// when a read failed.
+bool ScanLinks(int file, const std::function<void(std::string_view)>& found);
 
 // Whether a target is logged in the mode (all, local or external).
 bool ShowsTarget(LinkMode mode, std::string_view target);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -138,6 +139,9 @@ void ScriptedServer::Handle(int client, const ServerScript& script) {
         left -= piece;
     }
     if (script.then == ServerScript::Then::Reset) {
+        // A reset discards whatever the client has not read yet; give it time to read the reply
+        // first, as a reset in the middle of a longer reply would.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const linger abort{1, 0};
         ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     } else if (script.then == ServerScript::Then::HoldOpen) {
