@@ -4,6 +4,7 @@
 #include "gui/text.h"
 
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextCursor>
 
 namespace korvane::gui {
@@ -18,6 +19,14 @@ void QtReportTextBox::Append(std::string_view text) {
         end.insertText(shown);
         m_edit->setTextCursor(end);
         m_edit->ensureCursorVisible();
+    });
+}
+
+void QtReportTextBox::SetButtonLabel(std::string_view label) {
+    const QString text = ToQString(label);
+    m_desktop.OnGuiThread([&] {
+        if (m_button)
+            m_button->setText(text);
     });
 }
 

@@ -10,6 +10,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <limits>
+
 namespace korvane::gui {
 
 ReportWindowDialog::ReportWindowDialog(QtDesktop& desktop, const ReportWindowRun& run,
@@ -37,12 +40,23 @@ ReportWindowDialog::ReportWindowDialog(QtDesktop& desktop, const ReportWindowRun
 
 void ReportWindowDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (m_started || !m_run.onOpen)
+    if (m_started)
         return;
     m_started = true;
+    if (m_run.tickPeriod.count() > 0 && m_run.onTick) {
+        // The timer belongs to the window: closing it ends the ticks.
+        auto* timer = new QTimer(this);
+        timer->setInterval(static_cast<int>(std::min<std::chrono::milliseconds::rep>(
+            m_run.tickPeriod.count(), std::numeric_limits<int>::max())));
+        connect(timer, &QTimer::timeout, this, [this] { m_run.onTick(); });
+        timer->start();
+    }
+    if (!m_run.onOpen)
+        return;
     // Start the run from the window's own loop, once it is on screen.
-    QTimer::singleShot(
-        0, this, [this] { m_run.onOpen(std::make_shared<QtReportTextBox>(m_desktop, m_text)); });
+    QTimer::singleShot(0, this, [this] {
+        m_run.onOpen(std::make_shared<QtReportTextBox>(m_desktop, m_text, m_button));
+    });
 }
 
 } // namespace korvane::gui

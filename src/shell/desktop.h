@@ -2,6 +2,7 @@
 
 #include "shell/form.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -38,14 +39,25 @@ class ReportTextBox {
     virtual void Append(std::string_view text) = 0;
 };
 
+// The report window as a run sees it while it is open: its text, and its one push button.
+class ReportWindowHandle : public ReportTextBox {
+  public:
+    // Relabels the push button (a watch's "Cancel" becomes "OK" when its only pass is over).
+    virtual void SetButtonLabel(std::string_view label) = 0;
+};
+
 // One run of the report window: a modal window with a caption, a read-only scrolling text and
-// one push button, for folder runs and watches.
+// one push button that closes it, for folder runs and watches.
 struct ReportWindowRun {
     std::string caption;
     std::string buttonLabel = "OK";
     // Called on the interface thread once the window is up; it usually starts the run's worker.
-    // The text box outlives the window: what is appended after the window closed is dropped.
-    std::function<void(std::shared_ptr<ReportTextBox>)> onOpen;
+    // The handle outlives the window: what is appended after the window closed is dropped.
+    std::function<void(std::shared_ptr<ReportWindowHandle>)> onOpen;
+    // While the window is open, onTick is called on the interface thread every tickPeriod
+    // (never when the period is zero); closing the window ends the ticks.
+    std::chrono::milliseconds tickPeriod{0};
+    std::function<void()> onTick;
 };
 
 // The only way the core reaches the user. The Qt layer implements it; tests use a scripted

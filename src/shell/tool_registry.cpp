@@ -16,6 +16,7 @@
 #include "shell/preferences.h"
 #include "shell/shell.h"
 #include "site_tools/folder_runs.h"
+#include "site_tools/monitoring.h"
 
 namespace korvane {
 
@@ -54,6 +55,10 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::VerifyFolder, [&shell] { VerifyFolderCommand(shell); });
     dispatcher.Register(Command::CheckSite, [&shell] { CheckSiteCommand(shell); });
     dispatcher.Register(Command::VerifyFile, [&shell] { VerifyFileCommand(shell); });
+    dispatcher.Register(Command::VerifyMultipleSites,
+                        [&shell] { VerifyMultipleSitesCommand(shell); });
+    dispatcher.Register(Command::CheckMultipleSites,
+                        [&shell] { CheckMultipleSitesCommand(shell); });
     dispatcher.Register(Command::Mailmerge, [&shell] { MailmergeCommand(shell); });
     dispatcher.Register(Command::DatabaseEmail, [&shell] { DatabaseEmailCommand(shell); });
 }

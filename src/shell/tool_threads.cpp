@@ -9,8 +9,10 @@ void ToolThreads::Start(std::function<void()> work) {
         std::lock_guard lock(m_mutex);
         ++m_running;
     }
-    std::thread([this, work = std::move(work)] {
+    std::thread([this, work = std::move(work)]() mutable {
         work();
+        // What the work held is released before the run counts as over.
+        work = nullptr;
         std::lock_guard lock(m_mutex);
         if (--m_running == 0)
             m_idle.notify_all();

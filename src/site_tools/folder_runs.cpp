@@ -102,7 +102,7 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
     reservation.HandOver();
     ReportWindowRun run;
     run.caption = caption;
-    run.onOpen = [&shell, input, worker](std::shared_ptr<ReportTextBox> report) {
+    run.onOpen = [&shell, input, worker](std::shared_ptr<ReportWindowHandle> report) {
         shell.threads.Start([&shell, input, worker, report] {
             SiteRunHold hold;
             worker(shell, input, *report);

@@ -34,38 +34,56 @@ void ScriptedDesktop::ShowByteViewer(ByteViewerModel& model) {
 }
 
 namespace {
-// Records what a worker appends; the window of a scripted run never closes under it.
-class RecordingReportBox final : public ReportTextBox {
+// Records what a worker appends and how it relabels the button.
+class RecordingReportBox final : public ReportWindowHandle {
   public:
-    RecordingReportBox(std::mutex& mutex, std::shared_ptr<std::vector<std::string>> texts)
-        : m_mutex(mutex), m_texts(std::move(texts)) {}
+    RecordingReportBox(std::mutex& mutex, ScriptedDesktop::ReportWindowShown shown)
+        : m_mutex(mutex), m_shown(std::move(shown)) {}
     void Append(std::string_view text) override {
         std::lock_guard lock(m_mutex);
-        m_texts->emplace_back(text);
+        m_shown.texts->emplace_back(text);
+    }
+    void SetButtonLabel(std::string_view label) override {
+        std::lock_guard lock(m_mutex);
+        m_shown.buttonLabels->emplace_back(label);
     }
 
   private:
     std::mutex& m_mutex;
-    std::shared_ptr<std::vector<std::string>> m_texts;
+    ScriptedDesktop::ReportWindowShown m_shown;
 };
 } // namespace
 
+void ScriptedDesktop::AnswerReportWindow(std::function<void(const ReportWindowRun&)> whileOpen) {
+    std::lock_guard lock(m_mutex);
+    m_reportAnswers.push_back(std::move(whileOpen));
+}
+
 void ScriptedDesktop::RunReportWindow(const ReportWindowRun& run) {
-    auto texts = std::make_shared<std::vector<std::string>>();
+    ReportWindowShown shown{
+        run.caption, std::make_shared<std::vector<std::string>>(),
+        std::make_shared<std::vector<std::string>>(std::vector<std::string>{run.buttonLabel})};
+    std::function<void(const ReportWindowRun&)> whileOpen;
     {
         std::lock_guard lock(m_mutex);
-        m_reportWindows.push_back({run.caption, run.buttonLabel, texts});
+        m_reportWindows.push_back(shown);
+        if (!m_reportAnswers.empty()) {
+            whileOpen = std::move(m_reportAnswers.front());
+            m_reportAnswers.pop_front();
+        }
     }
     if (run.onOpen)
-        run.onOpen(std::make_shared<RecordingReportBox>(m_mutex, texts));
+        run.onOpen(std::make_shared<RecordingReportBox>(m_mutex, shown));
+    if (whileOpen)
+        whileOpen(run);
 }
 
 std::vector<ScriptedDesktop::ReportWindowShown> ScriptedDesktop::ReportWindows() const {
     std::lock_guard lock(m_mutex);
     std::vector<ReportWindowShown> copies;
     for (const ReportWindowShown& shown : m_reportWindows)
-        copies.push_back({shown.caption, shown.buttonLabel,
-                          std::make_shared<std::vector<std::string>>(*shown.texts)});
+        copies.push_back({shown.caption, std::make_shared<std::vector<std::string>>(*shown.texts),
+                          std::make_shared<std::vector<std::string>>(*shown.buttonLabels)});
     return copies;
 }
 

@@ -44,13 +44,18 @@ class ScriptedDesktop final : public Desktop {
     int Sounds() const;
     int Repaints() const;
     int HelpRequests() const;
-    // Each report window shown: its caption and every text appended to it, in order.
+    // Each report window shown: its caption, every text appended to it in order, and the labels
+    // its push button had, the first one first.
     struct ReportWindowShown {
         std::string caption;
-        std::string buttonLabel;
         std::shared_ptr<std::vector<std::string>> texts;
+        std::shared_ptr<std::vector<std::string>> buttonLabels;
         std::string Text() const;
+        std::string ButtonLabel() const { return buttonLabels->back(); }
     };
+    // What the user does while the next report window is open (ticks of its timer, say); by
+    // default it is closed as soon as its run has started.
+    void AnswerReportWindow(std::function<void(const ReportWindowRun&)> whileOpen);
     std::vector<ReportWindowShown> ReportWindows() const;
     // The titles of the byte viewers shown.
     std::vector<std::string> ByteViewers() const;
@@ -86,6 +91,7 @@ class ScriptedDesktop final : public Desktop {
     std::deque<std::function<void(ByteViewerModel&)>> m_viewerAnswers;
     std::vector<std::string> m_byteViewers;
     std::vector<ReportWindowShown> m_reportWindows;
+    std::deque<std::function<void(const ReportWindowRun&)>> m_reportAnswers;
     int m_sounds = 0;
     int m_repaints = 0;
     int m_help = 0;

@@ -1,0 +1,258 @@
+#include "site_tools/monitoring.h"
+
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+#include "site_tools/alert_mail.h"
+#include "site_tools/folder_runs.h"
+#include "site_tools/folder_scan.h"
+#include "site_tools/site_requests.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+std::atomic<bool> g_alertRequested{false};
+
+constexpr const char* kVerifyReplyFile = "the8.html";
+constexpr const char* kCheckReplyFile = "the10.html";
+
+void AlertMailOnce(Shell& shell, const std::string& server, const std::string& page) {
+    if (AlertLatch::TakeFirst())
+        RequestAlertMail(shell, server, page);
+}
+
+// The pass over one site; false when nothing more is to be said of it (no blank line).
+bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
+              ReportWindowHandle& report) {
+    const auto table = FolderScan(site.folder);
+    if (!table) {
+        ReportAppend(report, "No files in folder: %s.\r\n", site.folder.c_str());
+        Alert(shell);
+        return false;
+    }
+    ReportAppend(report, "Files in directory %s: %d\r\n", site.folder.c_str(),
+                 static_cast<int>(table->size()));
+    if (site.server.empty())
+        return false;
+    const auto addresses = ResolveServer(site.server, AddressFamily::IPv4);
+    if (!addresses) {
+        report.Append("Unable to resolve server\r\n");
+        Alert(shell);
+        return false;
+    }
+    const bool verify = input.kind == WatchKind::Verify;
+    const std::string replyPath =
+        ReplyFilePath(input.workFolder, verify ? kVerifyReplyFile : kCheckReplyFile);
+    for (const ScannedFile& file : *table) {
+        FileDescriptor socket = ConnectReporting(*addresses, site.server, report);
+        if (!socket.IsOpen()) {
+            ReportAppend(report, "Unable to communicate: %s\r\n", site.server.c_str());
+            continue;
+        }
+        const std::string request = RequestLine(verify ? "GET" : "HEAD", file.name) +
+                                    ComposeHeaderBlock(shell.settings, site.server);
+        ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
+        ReplyFileHold hold(replyPath);
+        // A reply file that cannot be written or read back skips the file without a word.
+        if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout))
+            continue;
+        if (verify)
+            ReportDetail(shell, report, "Reply received\r\n");
+        else
+            ReportAppend(report, "Reply received: %s\r\n", file.name.c_str());
+        FileDescriptor reply(::open(replyPath.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!reply.IsOpen())
+            continue;
+        const ReplyHeader header = ReadReplyHeader(replyPath);
+        if (header.status != HeaderStatus::Found) {
+            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
+            Alert(shell);
+            continue;
+        }
+        if (const int code = ParseStatus(header.text); code != 0) {
+            ReportStatus(report, file.name, code);
+            Alert(shell);
+            if (input.alertMode == kAlertOnUnavailable || input.alertMode == kAlertOnVerifyFail)
+                AlertMailOnce(shell, site.server, file.name);
+            continue;
+        }
+        if (!verify)
+            continue;
+        ::lseek(reply.Get(), static_cast<off_t>(header.text.size()), SEEK_SET);
+        const BodyComparison compared =
+            CompareBody(reply.Get(), header.text.size() - 1, file.contents, input.forgiveCrLf);
+        if (ReportComparison(report, file.name, compared)) {
+            Alert(shell);
+            if (input.alertMode == kAlertOnVerifyFail)
+                AlertMailOnce(shell, site.server, file.name);
+        }
+    }
+    return true;
+}
+
+std::vector<std::string> FrequencyChoices() {
+    std::vector<std::string> choices;
+    for (int minutes = 0; minutes < kFrequencyChoices; ++minutes)
+        choices.push_back(std::to_string(minutes));
+    return choices;
+}
+
+} // namespace
+
+void AlertLatch::Clear() {
+    g_alertRequested.store(false);
+}
+
+bool AlertLatch::TakeFirst() {
+    return !g_alertRequested.exchange(true);
+}
+
+std::size_t FirstWatchSlot(WatchKind kind, bool forCustomer) {
+    return (kind == WatchKind::Verify ? 0 : 8) + (forCustomer ? 4 : 0);
+}
+
+WatchInput WatchInputFromSettings(const Shell& shell, WatchKind kind, bool forCustomer) {
+    WatchInput input;
+    input.kind = kind;
+    const std::size_t first = FirstWatchSlot(kind, forCustomer);
+    for (std::size_t i = 0; i < kWatchSlots; ++i) {
+        input.sites[i].server = shell.settings.Get(field::MonitoredServer(first + i));
+        input.sites[i].folder = shell.settings.Get(field::MonitoredFolder(first + i));
+    }
+    input.frequency = shell.settings.Get(field::CheckFrequency);
+    input.alertMode = shell.settings.Get(field::AlertMode);
+    input.forgiveCrLf = shell.settings.IsOn(field::LineEndFlag);
+    return input;
+}
+
+void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report) {
+    if (input.kind == WatchKind::Verify)
+        report.Append(TimeStampLine(shell.clock.Now()) + ".\r\n");
+    ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
+    for (const WatchedSite& site : input.sites) {
+        if (site.folder.empty())
+            continue;
+        if (PassSite(shell, input, site, report))
+            report.Append("\r\n");
+    }
+    report.Append("Finished.\r\n\r\n");
+    if (input.frequency < 1)
+        report.SetButtonLabel("OK");
+}
+
+void RunWatch(Shell& shell, const WatchInput& input) {
+    // Shared by the window and every pass: a tick while a pass runs is dropped, and the site
+    // runs stay refused until the window is closed and the last pass is over.
+    struct WatchState {
+        std::atomic<bool> passRunning{false};
+        std::shared_ptr<ReportWindowHandle> report;
+        ~WatchState() { SiteRunSlot::Release(); }
+    };
+    auto state = std::make_shared<WatchState>();
+    auto startPass = [&shell, input, weak = std::weak_ptr<WatchState>(state)] {
+        const auto watch = weak.lock();
+        if (!watch || !watch->report || watch->passRunning.exchange(true))
+            return;
+        shell.threads.Start([&shell, input, watch] {
+            WatchPass(shell, input, *watch->report);
+            watch->passRunning.store(false);
+        });
+    };
+    ReportWindowRun run;
+    run.caption =
+        input.kind == WatchKind::Verify ? "Verify multiple sites" : "Check multiple sites";
+    run.buttonLabel = "Cancel";
+    run.onOpen = [state, startPass](std::shared_ptr<ReportWindowHandle> report) {
+        state->report = std::move(report);
+        startPass();
+    };
+    if (input.frequency > 0) {
+        run.tickPeriod = std::chrono::minutes(input.frequency);
+        run.onTick = startPass;
+    }
+    shell.desktop.RunReportWindow(run);
+}
+
+bool WatchDialog(Shell& shell, WatchKind kind, std::size_t firstSlot, const std::string& title) {
+    SettingsBlock& settings = shell.settings;
+    Form form;
+    form.name = title;
+    form.title = title;
+    for (std::size_t i = 0; i < kWatchSlots; ++i) {
+        const std::string n = std::to_string(i + 1);
+        form.fields.push_back(FormField::TextBox(
+            "Server" + n, "Server " + n, settings.Get(field::MonitoredServer(firstSlot + i)), 199));
+        std::string folder = settings.Get(field::MonitoredFolder(firstSlot + i));
+        if (i == 0 && folder.empty())
+            folder = DefaultWebFolder();
+        FormField folderField = FormField::TextBox("Folder" + n, "Folder " + n, folder, 199);
+        folderField.besidePrevious = true;
+        form.fields.push_back(std::move(folderField));
+    }
+    form.fields.push_back(FormField::NoteText("For example: example.com"));
+    const std::int32_t frequency = settings.Get(field::CheckFrequency);
+    form.fields.push_back(
+        FormField::ChoiceList("Frequency", "Frequency (minutes)", FrequencyChoices(),
+                              frequency >= 0 && frequency < kFrequencyChoices ? frequency : -1));
+    const std::int32_t mode = settings.Get(field::AlertMode);
+    if (kind == WatchKind::Verify)
+        form.fields.push_back(FormField::RadioGroup(
+            "Alerts", "Alerts", {"No alerts", "Alert on unavailable", "Alert on verify fail"},
+            mode >= kNoAlerts && mode <= kAlertOnVerifyFail ? mode : kNoAlerts));
+    else
+        form.fields.push_back(FormField::RadioGroup("Alerts", "Alerts",
+                                                    {"No alerts", "Alert on unavailable"},
+                                                    mode == kAlertOnUnavailable ? 1 : 0));
+    form.fields.push_back(
+        FormField::TextBox("Email", "Email address", settings.Get(field::AlertAddress), 199));
+    form.fields.push_back(FormField::NoteText("The server should be the one that hosts (do not "
+                                              "use a domain name that redirects to another "
+                                              "server)."));
+    form.buttons = Form::OkCancel();
+    form.focusField = "Server1";
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return false;
+    for (std::size_t i = 0; i < kWatchSlots; ++i) {
+        const std::string n = std::to_string(i + 1);
+        settings.Set(field::MonitoredServer(firstSlot + i), form.Field("Server" + n).text);
+        settings.Set(field::MonitoredFolder(firstSlot + i), form.Field("Folder" + n).text);
+    }
+    if (const int chosen = form.Field("Frequency").selected; chosen >= 0)
+        settings.Set(field::CheckFrequency, chosen);
+    const int alerts = form.Field("Alerts").selected;
+    settings.Set(field::AlertMode, alerts > 0 ? alerts : kNoAlerts);
+    settings.Set(field::AlertAddress, form.Field("Email").text);
+    return true;
+}
+
+namespace {
+
+void WatchCommand(Shell& shell, WatchKind kind, const std::string& title) {
+    AlertLatch::Clear();
+    // A watch shares the reply files and the scan with the folder runs: one at a time.
+    SiteRunReservation reservation;
+    if (!reservation.Take()) {
+        shell.desktop.ShowMessage("In progress", "Please wait");
+        return;
+    }
+    if (!WatchDialog(shell, kind, FirstWatchSlot(kind, false), title))
+        return;
+    reservation.HandOver();
+    RunWatch(shell, WatchInputFromSettings(shell, kind, false));
+}
+
+} // namespace
+
+void VerifyMultipleSitesCommand(Shell& shell) {
+    WatchCommand(shell, WatchKind::Verify, "Verify multiple sites");
+}
+
+void CheckMultipleSitesCommand(Shell& shell) {
+    WatchCommand(shell, WatchKind::Check, "Check multiple sites");
+}
+
+} // namespace korvane

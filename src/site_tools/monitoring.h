@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace korvane {
+
+struct Shell;
+class ReportWindowHandle;
+
+enum class WatchKind { Verify, Check };
+
+inline constexpr std::size_t kWatchSlots = 4;
+inline constexpr int kFrequencyChoices = 800; // "0" to "799" minutes
+
+// Alert modes of the monitoring dialogs.
+inline constexpr std::int32_t kNoAlerts = 0;
+inline constexpr std::int32_t kAlertOnUnavailable = 1;
+inline constexpr std::int32_t kAlertOnVerifyFail = 2;
+
+// One server and the local folder that mirrors its root.
+struct WatchedSite {
+    std::string server;
+    std::string folder;
+};
+
+// What every pass of one watch works on, taken from the settings when the watch starts.
+struct WatchInput {
+    WatchKind kind = WatchKind::Verify;
+    std::array<WatchedSite, kWatchSlots> sites;
+    std::int32_t frequency = 0; // minutes; 0: one pass
+    std::int32_t alertMode = kNoAlerts;
+    bool forgiveCrLf = true;
+    std::string workFolder = "."; // the8.html, the10.html
+    std::chrono::milliseconds idleTimeout{30000};
+};
+
+// The first of the four slots of the settings that a watch of this kind uses: the menu's
+// watches use groups 0 and 2, the customer site watches groups 1 and 3.
+std::size_t FirstWatchSlot(WatchKind kind, bool forCustomer);
+WatchInput WatchInputFromSettings(const Shell& shell, WatchKind kind, bool forCustomer);
+
+// At most one alert e-mail per watch: cleared when a monitoring command starts, set when an
+// alert e-mail is asked for.
+class AlertLatch {
+  public:
+    static void Clear();
+    // True once: for the first caller after Clear().
+    static bool TakeFirst();
+};
+
+// One pass over every site of the watch, reported into its window.
+void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report);
+
+// Opens the watch's report window and runs a pass at once and then on every tick, never two at
+// a time; returns when the window is closed.
+void RunWatch(Shell& shell, const WatchInput& input);
+
+// Verify > "Multiple folders to sites" and Check > "Multiple sites".
+void VerifyMultipleSitesCommand(Shell& shell);
+void CheckMultipleSitesCommand(Shell& shell);
+
+// The watch dialog over one group of slots; false when it was cancelled.
+bool WatchDialog(Shell& shell, WatchKind kind, std::size_t firstSlot, const std::string& title);
+
+} // namespace korvane
