@@ -15,6 +15,8 @@
 #include "shell/commands.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
+#include "site_tools/connection_alert.h"
+#include "site_tools/customer_site.h"
 #include "site_tools/folder_runs.h"
 #include "site_tools/monitoring.h"
 
@@ -59,6 +61,11 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
                         [&shell] { VerifyMultipleSitesCommand(shell); });
     dispatcher.Register(Command::CheckMultipleSites,
                         [&shell] { CheckMultipleSitesCommand(shell); });
+    dispatcher.Register(Command::VerifyCustomerSite,
+                        [&shell] { VerifyCustomerSiteCommand(shell); });
+    dispatcher.Register(Command::CheckCustomerSite, [&shell] { CheckCustomerSiteCommand(shell); });
+    dispatcher.Register(Command::ConnectionDropAlert,
+                        [&shell] { ConnectionDropAlertCommand(shell); });
     dispatcher.Register(Command::Mailmerge, [&shell] { MailmergeCommand(shell); });
     dispatcher.Register(Command::DatabaseEmail, [&shell] { DatabaseEmailCommand(shell); });
 }

@@ -118,11 +118,7 @@ std::size_t FirstWatchSlot(WatchKind kind, bool forCustomer) {
 WatchInput WatchInputFromSettings(const Shell& shell, WatchKind kind, bool forCustomer) {
     WatchInput input;
     input.kind = kind;
-    const std::size_t first = FirstWatchSlot(kind, forCustomer);
-    for (std::size_t i = 0; i < kWatchSlots; ++i) {
-        input.sites[i].server = shell.settings.Get(field::MonitoredServer(first + i));
-        input.sites[i].folder = shell.settings.Get(field::MonitoredFolder(first + i));
-    }
+    input.sites = SitesOfSlots(shell, FirstWatchSlot(kind, forCustomer));
     input.frequency = shell.settings.Get(field::CheckFrequency);
     input.alertMode = shell.settings.Get(field::AlertMode);
     input.forgiveCrLf = shell.settings.IsOn(field::LineEndFlag);
@@ -144,49 +140,73 @@ void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report
         report.SetButtonLabel("OK");
 }
 
-void RunWatch(Shell& shell, const WatchInput& input) {
+void RunTimedReport(Shell& shell, const std::string& caption, std::chrono::milliseconds period,
+                    std::function<void(ReportWindowHandle&)> pass) {
     // Shared by the window and every pass: a tick while a pass runs is dropped, and the site
     // runs stay refused until the window is closed and the last pass is over.
-    struct WatchState {
+    struct RunState {
         std::atomic<bool> passRunning{false};
         std::shared_ptr<ReportWindowHandle> report;
-        ~WatchState() { SiteRunSlot::Release(); }
+        ~RunState() { SiteRunSlot::Release(); }
     };
-    auto state = std::make_shared<WatchState>();
-    auto startPass = [&shell, input, weak = std::weak_ptr<WatchState>(state)] {
-        const auto watch = weak.lock();
-        if (!watch || !watch->report || watch->passRunning.exchange(true))
+    auto state = std::make_shared<RunState>();
+    auto startPass = [&shell, pass = std::move(pass), weak = std::weak_ptr<RunState>(state)] {
+        const auto run = weak.lock();
+        if (!run || !run->report || run->passRunning.exchange(true))
             return;
-        shell.threads.Start([&shell, input, watch] {
-            WatchPass(shell, input, *watch->report);
-            watch->passRunning.store(false);
+        shell.threads.Start([pass, run] {
+            pass(*run->report);
+            run->passRunning.store(false);
         });
     };
     ReportWindowRun run;
-    run.caption =
-        input.kind == WatchKind::Verify ? "Verify multiple sites" : "Check multiple sites";
+    run.caption = caption;
     run.buttonLabel = "Cancel";
     run.onOpen = [state, startPass](std::shared_ptr<ReportWindowHandle> report) {
         state->report = std::move(report);
         startPass();
     };
-    if (input.frequency > 0) {
-        run.tickPeriod = std::chrono::minutes(input.frequency);
+    if (period.count() > 0) {
+        run.tickPeriod = period;
         run.onTick = startPass;
     }
     shell.desktop.RunReportWindow(run);
 }
 
-bool WatchDialog(Shell& shell, WatchKind kind, std::size_t firstSlot, const std::string& title) {
+void RunWatch(Shell& shell, const WatchInput& input) {
+    RunTimedReport(
+        shell, input.kind == WatchKind::Verify ? "Verify multiple sites" : "Check multiple sites",
+        input.frequency > 0 ? std::chrono::minutes(input.frequency) : std::chrono::milliseconds(0),
+        [&shell, input](ReportWindowHandle& report) { WatchPass(shell, input, report); });
+}
+
+WatchedSites SitesOfSlots(const Shell& shell, std::size_t firstSlot) {
+    WatchedSites sites;
+    for (std::size_t i = 0; i < kWatchSlots; ++i) {
+        sites[i].server = shell.settings.Get(field::MonitoredServer(firstSlot + i));
+        sites[i].folder = shell.settings.Get(field::MonitoredFolder(firstSlot + i));
+    }
+    return sites;
+}
+
+void StoreSitesInSlots(Shell& shell, std::size_t firstSlot, const WatchedSites& sites) {
+    for (std::size_t i = 0; i < kWatchSlots; ++i) {
+        shell.settings.Set(field::MonitoredServer(firstSlot + i), sites[i].server);
+        shell.settings.Set(field::MonitoredFolder(firstSlot + i), sites[i].folder);
+    }
+}
+
+std::optional<WatchedSites> WatchDialog(Shell& shell, WatchKind kind, const WatchedSites& sites,
+                                        bool otherModeSelectsNothing) {
     SettingsBlock& settings = shell.settings;
     Form form;
-    form.name = title;
-    form.title = title;
+    form.title = kind == WatchKind::Verify ? "Verify multiple sites" : "Check multiple sites";
+    form.name = form.title;
     for (std::size_t i = 0; i < kWatchSlots; ++i) {
         const std::string n = std::to_string(i + 1);
-        form.fields.push_back(FormField::TextBox(
-            "Server" + n, "Server " + n, settings.Get(field::MonitoredServer(firstSlot + i)), 199));
-        std::string folder = settings.Get(field::MonitoredFolder(firstSlot + i));
+        form.fields.push_back(
+            FormField::TextBox("Server" + n, "Server " + n, sites[i].server, 199));
+        std::string folder = sites[i].folder;
         if (i == 0 && folder.empty())
             folder = DefaultWebFolder();
         FormField folderField = FormField::TextBox("Folder" + n, "Folder " + n, folder, 199);
@@ -199,14 +219,17 @@ bool WatchDialog(Shell& shell, WatchKind kind, std::size_t firstSlot, const std:
         FormField::ChoiceList("Frequency", "Frequency (minutes)", FrequencyChoices(),
                               frequency >= 0 && frequency < kFrequencyChoices ? frequency : -1));
     const std::int32_t mode = settings.Get(field::AlertMode);
-    if (kind == WatchKind::Verify)
+    if (kind == WatchKind::Verify) {
         form.fields.push_back(FormField::RadioGroup(
             "Alerts", "Alerts", {"No alerts", "Alert on unavailable", "Alert on verify fail"},
             mode >= kNoAlerts && mode <= kAlertOnVerifyFail ? mode : kNoAlerts));
-    else
-        form.fields.push_back(FormField::RadioGroup("Alerts", "Alerts",
-                                                    {"No alerts", "Alert on unavailable"},
-                                                    mode == kAlertOnUnavailable ? 1 : 0));
+    } else {
+        int selected = mode == kAlertOnUnavailable ? 1 : 0;
+        if (otherModeSelectsNothing && mode != kNoAlerts && mode != kAlertOnUnavailable)
+            selected = -1;
+        form.fields.push_back(FormField::RadioGroup(
+            "Alerts", "Alerts", {"No alerts", "Alert on unavailable"}, selected));
+    }
     form.fields.push_back(
         FormField::TextBox("Email", "Email address", settings.Get(field::AlertAddress), 199));
     form.fields.push_back(FormField::NoteText("The server should be the one that hosts (do not "
@@ -215,23 +238,23 @@ bool WatchDialog(Shell& shell, WatchKind kind, std::size_t firstSlot, const std:
     form.buttons = Form::OkCancel();
     form.focusField = "Server1";
     if (ShowForm(shell.desktop, form) != kFormAccepted)
-        return false;
+        return std::nullopt;
+    WatchedSites typed;
     for (std::size_t i = 0; i < kWatchSlots; ++i) {
         const std::string n = std::to_string(i + 1);
-        settings.Set(field::MonitoredServer(firstSlot + i), form.Field("Server" + n).text);
-        settings.Set(field::MonitoredFolder(firstSlot + i), form.Field("Folder" + n).text);
+        typed[i] = {form.Field("Server" + n).text, form.Field("Folder" + n).text};
     }
     if (const int chosen = form.Field("Frequency").selected; chosen >= 0)
         settings.Set(field::CheckFrequency, chosen);
     const int alerts = form.Field("Alerts").selected;
     settings.Set(field::AlertMode, alerts > 0 ? alerts : kNoAlerts);
     settings.Set(field::AlertAddress, form.Field("Email").text);
-    return true;
+    return typed;
 }
 
 namespace {
 
-void WatchCommand(Shell& shell, WatchKind kind, const std::string& title) {
+void WatchCommand(Shell& shell, WatchKind kind) {
     AlertLatch::Clear();
     // A watch shares the reply files and the scan with the folder runs: one at a time.
     SiteRunReservation reservation;
@@ -239,8 +262,11 @@ void WatchCommand(Shell& shell, WatchKind kind, const std::string& title) {
         shell.desktop.ShowMessage("In progress", "Please wait");
         return;
     }
-    if (!WatchDialog(shell, kind, FirstWatchSlot(kind, false), title))
+    const std::size_t firstSlot = FirstWatchSlot(kind, false);
+    const auto sites = WatchDialog(shell, kind, SitesOfSlots(shell, firstSlot));
+    if (!sites)
         return;
+    StoreSitesInSlots(shell, firstSlot, *sites);
     reservation.HandOver();
     RunWatch(shell, WatchInputFromSettings(shell, kind, false));
 }
@@ -248,11 +274,11 @@ void WatchCommand(Shell& shell, WatchKind kind, const std::string& title) {
 } // namespace
 
 void VerifyMultipleSitesCommand(Shell& shell) {
-    WatchCommand(shell, WatchKind::Verify, "Verify multiple sites");
+    WatchCommand(shell, WatchKind::Verify);
 }
 
 void CheckMultipleSitesCommand(Shell& shell) {
-    WatchCommand(shell, WatchKind::Check, "Check multiple sites");
+    WatchCommand(shell, WatchKind::Check);
 }
 
 } // namespace korvane

@@ -3,6 +3,8 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace korvane {
@@ -54,15 +56,29 @@ class AlertLatch {
 // One pass over every site of the watch, reported into its window.
 void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report);
 
-// Opens the watch's report window and runs a pass at once and then on every tick, never two at
-// a time; returns when the window is closed.
+// Opens a report window whose push button reads "Cancel", runs `pass` at once and then every
+// `period` (never when it is zero) on a worker, never two at a time: a tick during a pass is
+// dropped. Returns when the window is closed. The caller holds the site-run slot; it is given
+// back once the window is closed and the last pass is over.
+void RunTimedReport(Shell& shell, const std::string& caption, std::chrono::milliseconds period,
+                    std::function<void(ReportWindowHandle&)> pass);
+
+// Opens the watch's report window and runs a pass at once and then every frequency minutes.
 void RunWatch(Shell& shell, const WatchInput& input);
 
 // Verify > "Multiple folders to sites" and Check > "Multiple sites".
 void VerifyMultipleSitesCommand(Shell& shell);
 void CheckMultipleSitesCommand(Shell& shell);
 
-// The watch dialog over one group of slots; false when it was cancelled.
-bool WatchDialog(Shell& shell, WatchKind kind, std::size_t firstSlot, const std::string& title);
+using WatchedSites = std::array<WatchedSite, kWatchSlots>;
+
+// The watch dialog over four sites: stores the frequency, alert mode and alert address, and gives
+// the sites as typed; nothing when it was cancelled. With `otherModeSelectsNothing`, a stored
+// alert mode that the check dialog does not offer shows no radio button selected (the customer
+// site watch), rather than "No alerts".
+std::optional<WatchedSites> WatchDialog(Shell& shell, WatchKind kind, const WatchedSites& sites,
+                                        bool otherModeSelectsNothing = false);
+WatchedSites SitesOfSlots(const Shell& shell, std::size_t firstSlot);
+void StoreSitesInSlots(Shell& shell, std::size_t firstSlot, const WatchedSites& sites);
 
 } // namespace korvane

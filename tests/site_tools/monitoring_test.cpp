@@ -186,8 +186,10 @@ TEST(WatchDialogs, StoreTheirGroupFrequencyAndAlertMode) {
         form.Field("Folder2").text = "/srv/www";
         return kFormAccepted;
     });
-    EXPECT_TRUE(WatchDialog(t.shell, WatchKind::Check, FirstWatchSlot(WatchKind::Check, false),
-                            "Check multiple sites"));
+    const auto checked = WatchDialog(
+        t.shell, WatchKind::Check, SitesOfSlots(t.shell, FirstWatchSlot(WatchKind::Check, false)));
+    ASSERT_TRUE(checked);
+    StoreSitesInSlots(t.shell, FirstWatchSlot(WatchKind::Check, false), *checked);
     EXPECT_EQ(t.settings.Get(field::AlertMode), kNoAlerts);
     EXPECT_EQ(t.settings.Get(field::CheckFrequency), 1000);
     EXPECT_EQ(t.settings.Get(field::MonitoredServer(9)), "www.example.org");
@@ -201,8 +203,7 @@ TEST(WatchDialogs, StoreTheirGroupFrequencyAndAlertMode) {
         form.Field("Email").text = "me@example.org";
         return kFormAccepted;
     });
-    EXPECT_TRUE(WatchDialog(t.shell, WatchKind::Verify, FirstWatchSlot(WatchKind::Verify, true),
-                            "Verify multiple sites"));
+    EXPECT_TRUE(WatchDialog(t.shell, WatchKind::Verify, WatchedSites{}));
     EXPECT_EQ(t.settings.Get(field::CheckFrequency), 15);
     EXPECT_EQ(t.settings.Get(field::AlertMode), kAlertOnVerifyFail);
     EXPECT_EQ(t.settings.Get(field::AlertAddress), "me@example.org");

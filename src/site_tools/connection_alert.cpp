@@ -1,0 +1,99 @@
+#include "site_tools/connection_alert.h"
+
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+#include "site_tools/folder_scan.h"
+#include "site_tools/monitoring.h"
+#include "site_tools/site_requests.h"
+#include "web/http_exchange.h"
+
+#include <cerrno>
+#include <sys/socket.h>
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kReplyFile = "the8.html";
+
+void Unavailable(Shell& shell, ReportWindowHandle& report, bool sound) {
+    if (sound)
+        AlertAlways(shell);
+    report.Append("Connection unavailable.\r\n\r\n");
+}
+
+} // namespace
+
+void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWindowHandle& report) {
+    report.Append(TimeStampLine(shell.clock.Now()) + ".\r\n");
+    ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
+    const auto addresses = ResolveServer(input.probeHost, AddressFamily::IPv4);
+    if (!addresses || addresses->empty()) {
+        report.Append("Unable to resolve server\r\n");
+        Unavailable(shell, report, true);
+        return;
+    }
+    ReportDetail(shell, report, "Resolved server\r\n");
+    const ResolvedAddress& first = addresses->front();
+    FileDescriptor socket(::socket(first.family, first.type | SOCK_CLOEXEC, first.protocol));
+    if (!socket.IsOpen()) {
+        ReportAppend(report, "Socket creation error #%i.\r\n", errno);
+        Unavailable(shell, report, true);
+        return;
+    }
+    int connected;
+    do {
+        connected = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&first.address),
+                              first.length);
+    } while (connected != 0 && errno == EINTR);
+    if (connected != 0) {
+        ReportAppend(report, "Connect error #%i.\r\n", errno);
+        Unavailable(shell, report, true);
+        return;
+    }
+    const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
+    ReplyFileHold hold(replyPath);
+    const std::string request =
+        RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, input.probeHost);
+    // Any reply at all, even an empty one, shows that the connection is there.
+    if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout)) {
+        Unavailable(shell, report, false);
+        return;
+    }
+    report.Append("Connection available.\r\n\r\n");
+}
+
+void ConnectionDropAlertCommand(Shell& shell) {
+    // The checks write the reply file of the watches: one site run at a time.
+    SiteRunReservation reservation;
+    if (!reservation.Take()) {
+        shell.desktop.ShowMessage("In progress", "Please wait");
+        return;
+    }
+    std::vector<std::string> seconds;
+    for (int second = 1; second <= kCheckSecondsChoices; ++second)
+        seconds.push_back(std::to_string(second));
+    Form form;
+    form.name = "Connection drop alert";
+    form.title = "Connection drop alert";
+    form.fields.push_back(FormField::ChoiceList("Frequency", "Check frequency (seconds)",
+                                                std::move(seconds), kDefaultCheckSeconds - 1));
+    form.fields.push_back(
+        FormField::NoteText("The program will sound an audible tone each check when a connection "
+                            "is unavailable. \r\nUseful say for an alert during a download."));
+    form.buttons = Form::OkCancel();
+    form.focusField = "Frequency";
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    if (const int chosen = form.Field("Frequency").selected; chosen >= 0)
+        shell.settings.Set(field::CheckFrequency, chosen + 1);
+    const std::int32_t frequency = shell.settings.Get(field::CheckFrequency);
+    reservation.HandOver();
+    ConnectionCheckInput input;
+    RunTimedReport(
+        shell, "Connect drop audio alert",
+        frequency > 0 ? std::chrono::seconds(frequency) : std::chrono::seconds(0),
+        [&shell, input](ReportWindowHandle& report) { ConnectionCheck(shell, input, report); });
+}
+
+} // namespace korvane

@@ -1,0 +1,76 @@
+#include "site_tools/connection_alert.h"
+
+#include "shell/desktop.h"
+#include "site_tools/folder_scan.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+using test::TestShell;
+
+// Runs one check into a report window of its own and returns what it reported.
+std::string Check(TestShell& t, const std::string& probe, const std::string& folder) {
+    ConnectionCheckInput input;
+    input.probeHost = probe;
+    input.workFolder = folder;
+    ReportWindowRun run;
+    run.onOpen = [&](std::shared_ptr<ReportWindowHandle> report) {
+        ConnectionCheck(t.shell, input, *report);
+    };
+    t.desktop.RunReportWindow(run);
+    return t.desktop.ReportWindows().back().Text();
+}
+
+TEST(ConnectionAlarm, EachCheckGivesItsVerdictAndEveryFailureSounds) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    test::TempDir work;
+    TestShell t;
+    t.settings.SetOn(field::BeepFlag, false); // the alarm sounds all the same
+    EXPECT_EQ(Check(t, "site.test", work.Path()),
+              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
+              "Connection available.\r\n\r\n");
+    EXPECT_EQ(t.desktop.Sounds(), 0);
+    EXPECT_EQ(Check(t, "nosuch.test", work.Path()),
+              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nUnable to resolve server\r\n"
+              "Connection unavailable.\r\n\r\n");
+    EXPECT_EQ(Check(t, "refused.test", work.Path()),
+              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
+              "Connect error #111.\r\nConnection unavailable.\r\n\r\n");
+    EXPECT_EQ(t.desktop.Sounds(), 2);
+
+    t.settings.SetOn(field::DetailFlag, false);
+    EXPECT_EQ(Check(t, "site.test", work.Path()),
+              "9:05 Sun Dec 6 2026.\r\nConnection available.\r\n\r\n");
+}
+
+TEST(ConnectionAlarm, TheDialogOffersTwentySecondsAndTheWatchTicksAtThatPace) {
+    TestShell t;
+    t.settings.Set(field::CheckFrequency, 7);
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.title, "Connection drop alert");
+        EXPECT_EQ(form.Field("Frequency").choices.size(), 2000u);
+        EXPECT_EQ(form.Field("Frequency")
+                      .choices[static_cast<std::size_t>(form.Field("Frequency").selected)],
+                  "20");
+        return kFormAccepted;
+    });
+    std::chrono::milliseconds period{0};
+    t.desktop.AnswerReportWindow([&](const ReportWindowRun& run) { period = run.tickPeriod; });
+    ConnectionDropAlertCommand(t.shell);
+    t.threads.WaitIdle();
+    EXPECT_EQ(t.settings.Get(field::CheckFrequency), 20);
+    EXPECT_EQ(period, std::chrono::milliseconds(20000));
+    const auto window = t.desktop.ReportWindows().back();
+    EXPECT_EQ(window.caption, "Connect drop audio alert");
+    EXPECT_EQ(*window.buttonLabels, std::vector<std::string>{"Cancel"});
+    EXPECT_TRUE(SiteRunSlot::TryTake()) << "closing the window gives the slot back";
+    SiteRunSlot::Release();
+}
+
+} // namespace
+} // namespace korvane

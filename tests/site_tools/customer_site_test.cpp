@@ -1,0 +1,96 @@
+#include "site_tools/customer_site.h"
+
+#include "databases/record_files.h"
+#include "site_tools/monitoring.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace korvane {
+namespace {
+
+using test::TestShell;
+
+// One customer, number 17, whose first site is the fixture site mirrored in `folder`.
+void PutCustomer(TestShell& t, const std::string& folder) {
+    CustomerRecord record;
+    record.Clear();
+    record.SetNumber(17);
+    record.SetText(customer::Company, "ACME WIDGETS");
+    record.SetText(customer::Server(0), "site.test");
+    record.SetText(customer::LocalFolder(0), folder);
+    record.SetText(customer::Server(2), "www.acme.test"); // a site without a folder
+    CustomerStore& store = t.records.customers;
+    test::WriteWholeFile(store.path, std::string(reinterpret_cast<const char*>(record.Raw().data()),
+                                                 CustomerRecord::kSize));
+    std::lock_guard lock(store.indexMutex);
+    ASSERT_EQ(
+        ReadRecordIndex(store.path, kCustomerRecordSize, customer::Company.offset, 0, store.index),
+        LoadStatus::Loaded);
+}
+
+TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    test::TempDir local;
+    test::WriteWholeFile(local.File("fr-same.html"),
+                         "<html>\n<body>The same page</body>\n</html>\n");
+    TestShell t;
+    PutCustomer(t, local.Path());
+    t.settings.Set(field::AlertMode, kAlertOnVerifyFail);
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.title, "Verify customer site");
+        form.Field("EDIT2BOX").text = "17";
+        return kFormAccepted;
+    });
+    t.desktop.AnswerForm([&](Form& form) {
+        EXPECT_EQ(form.title, "Verify multiple sites");
+        EXPECT_EQ(form.Field("Server1").text, "site.test");
+        EXPECT_EQ(form.Field("Folder1").text, local.Path());
+        EXPECT_EQ(form.Field("Server3").text, "www.acme.test");
+        EXPECT_EQ(form.Field("Alerts").selected, 2);
+        form.Field("Server2").text = "www.new.test";
+        return kFormAccepted;
+    });
+    VerifyCustomerSiteCommand(t.shell);
+    t.threads.WaitIdle();
+
+    CustomerRecord stored;
+    ASSERT_EQ(ReadRecord(t.records.customers.path, 0, stored), RecordIo::Ok);
+    EXPECT_EQ(stored.Text(customer::Server(1)), "www.new.test");
+    EXPECT_EQ(t.settings.Get(field::MonitoredServer(5)), "www.new.test");
+    EXPECT_EQ(t.settings.Get(field::MonitoredFolder(4)), local.Path());
+    EXPECT_EQ(t.settings.Get(field::MonitoredServer(0)), "") << "the menu's group is untouched";
+    const std::string report = t.desktop.ReportWindows().back().Text();
+    EXPECT_NE(report.find("Integrity verified: fr-same.html\r\n"), std::string::npos) << report;
+    EXPECT_TRUE(t.desktop.Results().empty() && t.desktop.Forms().size() == 2u)
+        << "no customer view is shown";
+}
+
+TEST(CustomerSite, TheCheckShowsNoAlertChoiceForAModeItDoesNotOfferAndCancelWritesNothing) {
+    test::TempDir local;
+    TestShell t;
+    PutCustomer(t, local.Path());
+    const std::string before = test::ReadWholeFile(t.records.customers.path);
+    t.settings.Set(field::AlertMode, kAlertOnVerifyFail);
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("EDIT2BOX").text = "17";
+        return kFormAccepted;
+    });
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.title, "Check multiple sites");
+        EXPECT_EQ(form.Field("Alerts").selected, -1);
+        form.Field("Server1").text = "changed.test";
+        return kFormCancelled;
+    });
+    CheckCustomerSiteCommand(t.shell);
+    EXPECT_EQ(test::ReadWholeFile(t.records.customers.path), before);
+    EXPECT_TRUE(t.desktop.ReportWindows().empty());
+    EXPECT_EQ(t.settings.Get(field::MonitoredServer(12)), "");
+}
+
+} // namespace
+} // namespace korvane
