@@ -1,6 +1,7 @@
 #include "databases/database_email.h"
 
 #include "databases/record_files.h"
+#include "databases/record_walk.h"
 #include "shell/preferences.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
@@ -96,24 +97,6 @@ void StartMail(Shell& shell, MailRun run) {
     shell.threads.Start([&shell, run = std::move(run)] { DatabaseEmailWorker(shell, run); });
 }
 
-struct CustomerToMail {
-    std::int64_t number = 0;
-    std::int64_t slot = 0;
-};
-
-// The first customer of the index numbered `from` or more, up to `last`.
-std::optional<CustomerToMail> NextCustomer(CustomerStore& store, std::int64_t from,
-                                           std::int64_t last) {
-    std::lock_guard lock(store.indexMutex);
-    const std::size_t position = LocateNumber(store.index, from);
-    if (position >= store.index.Size())
-        return std::nullopt;
-    const IndexEntry& entry = store.index.entries[position];
-    if (entry.number > last)
-        return std::nullopt;
-    return CustomerToMail{entry.number, entry.slot};
-}
-
 } // namespace
 
 void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
@@ -149,19 +132,18 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
         for (int copy = 0; copy < copies; ++copy)
             session.Send(job.sender, message);
     } else {
-        CustomerStore& store = shell.records.customers;
+        WalkedRecord<CustomerRecord> walked;
         for (std::int64_t current = run.first;;) {
-            const auto next = NextCustomer(store, current, run.last);
-            if (!next)
-                break;
-            current = next->number;
-            CustomerRecord record;
-            if (ReadRecord(store.path, next->slot, record) == RecordIo::OpenFailed) {
+            const WalkStep step = NextRecordFrom(shell.records.customers, current, walked);
+            if (step == WalkStep::FileMissing) {
                 Fatal(shell, "Data file: member.dat, not present.");
                 return;
             }
-            const std::string address = record.Text(customer::Email1);
-            if (record.Number() == current && !address.empty()) {
+            if (step == WalkStep::End || walked.number > run.last)
+                break;
+            current = walked.number;
+            const std::string address = walked.record.Text(customer::Email1);
+            if (!address.empty()) {
                 if (!SafeMailHeaderValue(address)) {
                     shell.log.AppendLine("Customer " + std::to_string(current) +
                                          " skipped: Email 1 holds a line break");

@@ -2,7 +2,9 @@
 
 #include "databases/customers.h"
 #include "databases/database_email.h"
+#include "databases/link_exchange.h"
 #include "databases/search_engines.h"
+#include "databases/url_submission.h"
 #include "file_utils/byte_viewer.h"
 #include "file_utils/comparison_report.h"
 #include "page_tools/links.h"
@@ -67,6 +69,8 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::ConnectionDropAlert,
                         [&shell] { ConnectionDropAlertCommand(shell); });
     dispatcher.Register(Command::Mailmerge, [&shell] { MailmergeCommand(shell); });
+    dispatcher.Register(Command::SubmitUrl, [&shell] { SubmitUrlCommand(shell); });
+    dispatcher.Register(Command::LinkExchangeCheck, [&shell] { LinkExchangeCommand(shell); });
     dispatcher.Register(Command::DatabaseEmail, [&shell] { DatabaseEmailCommand(shell); });
 }
 

@@ -1,0 +1,193 @@
+#include "databases/link_exchange.h"
+
+#include "databases/record_walk.h"
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+#include "web/http_exchange.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kReplyFile = "the1.html";
+constexpr std::size_t kHeaderLimit = 1 << 20;
+
+void Warn(Shell& shell, const std::string& line) {
+    shell.log.AppendLine(line);
+    Alert(shell);
+}
+
+enum class CustomerEnd { Next, EndRun };
+
+// The partner's first address: a dotted address as it is, a name by looking it up.
+std::optional<in_addr> LookUp(Shell& shell, const std::string& domain) {
+    in_addr address{};
+    if (::inet_pton(AF_INET, domain.c_str(), &address) == 1)
+        return address;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int error = ::getaddrinfo(domain.c_str(), nullptr, &hints, &found);
+    if (error != 0 || found == nullptr) {
+        Warn(shell, "DNS server lookup error (" + domain + ", gethostbyname) #" +
+                        std::to_string(error) + ".");
+        return std::nullopt;
+    }
+    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    ::freeaddrinfo(found);
+    return address;
+}
+
+CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
+                          const CustomerRecord& record) {
+    const std::string domain = record.Text(customer::LinkDomain);
+    const std::string page = record.Text(customer::LinkPage);
+    const std::string text = record.Text(customer::LinkText);
+    if (domain.empty() || page.empty() || text.empty())
+        return CustomerEnd::Next;
+    AppendDetail(shell, "Resolving server");
+    const auto address = LookUp(shell, domain);
+    if (!address)
+        return CustomerEnd::Next;
+    char dotted[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &*address, dotted, sizeof dotted);
+    AppendDetail(shell, "Server: " + domain + ": " + dotted);
+
+    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket.IsOpen()) {
+        shell.log.AppendLine("Socket creation error #" + std::to_string(errno) + ".");
+        Warn(shell, "  ");
+        return CustomerEnd::EndRun;
+    }
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(80);
+    target.sin_addr = *address;
+    int connected;
+    do {
+        connected =
+            ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    } while (connected != 0 && errno == EINTR);
+    if (connected != 0) {
+        shell.log.AppendLine("Connect error #" + std::to_string(errno) + ".");
+        Warn(shell, "  ");
+        return CustomerEnd::Next;
+    }
+    const std::string request =
+        RequestLine("GET", page) + ComposeHeaderBlock(shell.settings, domain);
+    if (const auto error = SendRequest(socket.Get(), request)) {
+        Warn(shell, "Send error #" + std::to_string(*error) + ".");
+        return CustomerEnd::Next;
+    }
+    AppendDetail(shell, "Sent request.");
+
+    const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
+    ReplyFileHold hold(replyPath);
+    {
+        FileDescriptor reply = OpenForRewrite(replyPath);
+        if (!reply.IsOpen()) {
+            shell.log.AppendLine("Data file: the1.html.");
+            return CustomerEnd::EndRun;
+        }
+        ReceiveToFile(socket.Get(), reply.Get(), input.idleTimeout);
+        FinishRewrite(reply.Get());
+    }
+    socket.Close();
+    shell.log.AppendLine("Reply received.");
+    FileDescriptor reply(::open(replyPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!reply.IsOpen())
+        return CustomerEnd::EndRun;
+    const ReplyHeader header = ReadReplyHeader(replyPath, kHeaderLimit);
+    if (header.status != HeaderStatus::Found) {
+        Warn(shell, "Unable to resolve header.");
+        return CustomerEnd::EndRun;
+    }
+    if (const int code = ParseStatus(header.text); code != 0) {
+        if (const auto status = StatusText(code))
+            shell.log.AppendLine(std::string(*status));
+        shell.log.AppendLine("File is not available. Server code: " + std::to_string(code));
+        Warn(shell, "  ");
+        return CustomerEnd::Next;
+    }
+    // Only the body is searched: the text never counts where it straddles the header's end.
+    ::lseek(reply.Get(), static_cast<off_t>(header.text.size()), SEEK_SET);
+    if (StreamContains(reply.Get(), text))
+        shell.log.AppendLine("Link found");
+    else
+        shell.log.AppendHighlighted("Link not found");
+    shell.log.AppendLine("  ");
+    return CustomerEnd::Next;
+}
+
+} // namespace
+
+bool StreamContains(int fd, std::string_view text) {
+    if (text.empty())
+        return true;
+    std::string window;
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+        const std::size_t got = ReadUpTo(fd, block.data(), block.size());
+        if (got == 0)
+            return false;
+        window.append(block.data(), got);
+        if (window.find(text) != std::string::npos)
+            return true;
+        // Keep just enough to find a text that begins in this block and ends in the next.
+        if (window.size() >= text.size())
+            window.erase(0, window.size() - (text.size() - 1));
+    }
+}
+
+void LinkExchangeRun(Shell& shell, const LinkExchangeInput& input) {
+    BusyRelease release(shell.busy, BusyFlag::HeaderAndSubmit);
+    shell.log.AppendLine("  ");
+    shell.log.AppendHighlighted("Link exchange verification");
+    AppendDetail(shell, "Initialized: " + std::string(kSocketStatusText));
+    CustomerStore& store = shell.records.customers;
+    WalkedRecord<CustomerRecord> walked;
+    for (std::int64_t from = kLowestRecordNumber;;) {
+        const WalkStep step = NextRecordFrom(store, from, walked);
+        if (step == WalkStep::FileMissing) {
+            shell.desktop.ShowMessage("Data file: member.dat, not present.", "Fatal error");
+            return;
+        }
+        if (step == WalkStep::End)
+            break;
+        if (CheckCustomer(shell, input, walked.record) == CustomerEnd::EndRun)
+            return;
+        if (walked.number >= kHighestRecordNumber)
+            break;
+        from = walked.number + 1;
+    }
+    shell.log.AppendLine("Complete");
+    shell.log.AppendLine("  ");
+}
+
+void LinkExchangeCommand(Shell& shell) {
+    Form form;
+    form.name = "Link exchange verification";
+    form.title = "Link exchange verification";
+    form.fields.push_back(FormField::NoteText(
+        "For each entry in the Customer database with link exchange detail the program will "
+        "verify against the web page to confirm the specified text."));
+    form.fields.push_back(FormField::NoteText("The check is case sensitive."));
+    form.buttons = {FormButton{"Start", kFormAccepted, true, {}},
+                    FormButton{"Cancel", kFormCancelled, false, {}}};
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    // The flag is shared with the submission and the header tool, and set without a check.
+    shell.busy.Set(BusyFlag::HeaderAndSubmit);
+    shell.threads.Start([&shell] { LinkExchangeRun(shell, LinkExchangeInput{}); });
+}
+
+} // namespace korvane

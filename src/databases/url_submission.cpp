@@ -1,0 +1,250 @@
+#include "databases/url_submission.h"
+
+#include "databases/record_walk.h"
+#include "shell/shared_dialogs.h"
+#include "shell/shell.h"
+#include "web/http_exchange.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+constexpr const char* kReplyFile = "the1.html";
+// A reply header may be as long as a server makes it; it is read whole, up to this size.
+constexpr std::size_t kHeaderLimit = 1 << 20;
+
+bool KeptAsIs(unsigned char byte) {
+    return byte == '=' || byte == '.' || byte == '&' || byte == '+' ||
+           (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'z');
+}
+
+void Warn(Shell& shell, const std::string& line) {
+    shell.log.AppendLine(line);
+    Alert(shell);
+}
+
+enum class Received { Closed, TimedOut };
+
+// Receives until the server closes, or the limit from `sent` has passed.
+Received ReceiveUntil(int socket, int file, std::chrono::steady_clock::time_point sent,
+                      std::chrono::milliseconds limit) {
+    std::array<char, kReceiveChunkBytes> chunk{};
+    const auto deadline = sent + limit;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return Received::TimedOut;
+        pollfd ready{socket, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled == 0)
+            return Received::TimedOut;
+        const ssize_t got = ::recv(socket, chunk.data(), chunk.size(), 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return Received::Closed;
+        WriteAll(file, chunk.data(), static_cast<std::size_t>(got));
+    }
+}
+
+enum class EngineEnd { Next, EndRun };
+
+EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
+                         const SearchEngineRecord& engine) {
+    const std::string host = engine.Text(engine::BaseUrl);
+    AppendDetail(shell, "Resolving server");
+    const auto addresses = ResolveServer(host, AddressFamily::IPv4);
+    if (!addresses) {
+        Warn(shell, "Unable to translate host " + host);
+        return EngineEnd::Next;
+    }
+    FileDescriptor socket;
+    for (const ResolvedAddress& address : *addresses) {
+        FileDescriptor candidate(
+            ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
+        if (!candidate.IsOpen()) {
+            shell.log.AppendLine("Unable to open socket: " + host);
+            continue;
+        }
+        timeval limit{};
+        limit.tv_sec = static_cast<time_t>(kSubmitSendTimeout.count() / 1000);
+        if (::setsockopt(candidate.Get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
+            shell.log.AppendLine("Connect option error");
+            shell.log.AppendLine("  ");
+        }
+        int connected;
+        do {
+            connected =
+                ::connect(candidate.Get(), reinterpret_cast<const sockaddr*>(&address.address),
+                          address.length);
+        } while (connected != 0 && errno == EINTR);
+        if (connected == 0) {
+            socket = std::move(candidate);
+            break;
+        }
+        shell.log.AppendLine("Unable to connect: " + host);
+    }
+    if (!socket.IsOpen()) {
+        shell.log.AppendLine("Unable to communicate: " + host);
+        shell.log.AppendLine("  ");
+        return EngineEnd::Next;
+    }
+    const std::string request = SubmissionRequest(shell, engine, input.url, input.email);
+    if (const auto error = SendRequest(socket.Get(), request)) {
+        Warn(shell, "Send error #" + std::to_string(*error) + ".");
+        return EngineEnd::Next;
+    }
+    AppendDetail(shell, "Sent request.");
+    const auto sent = std::chrono::steady_clock::now();
+
+    const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
+    ReplyFileHold hold(replyPath);
+    FileDescriptor reply = OpenForRewrite(replyPath);
+    if (!reply.IsOpen()) {
+        shell.log.AppendLine("Data file: the1.html.");
+        return EngineEnd::EndRun;
+    }
+    const Received received = ReceiveUntil(socket.Get(), reply.Get(), sent, input.replyLimit);
+    FinishRewrite(reply.Get());
+    reply.Close();
+    socket.Close();
+    if (received == Received::TimedOut) {
+        shell.log.AppendLine("Timed out.");
+        Warn(shell, "  ");
+        return EngineEnd::Next;
+    }
+    shell.log.AppendLine("Reply received.");
+    const ReplyHeader header = ReadReplyHeader(replyPath, kHeaderLimit);
+    if (header.status == HeaderStatus::NotOpened)
+        return EngineEnd::EndRun;
+    if (header.status != HeaderStatus::Found) {
+        shell.log.AppendLine("Unable to resolve header.");
+        Warn(shell, "  ");
+        return EngineEnd::Next;
+    }
+    if (const int code = ParseStatus(header.text); code != 0) {
+        if (const auto text = StatusText(code))
+            shell.log.AppendLine(std::string(*text));
+        shell.log.AppendLine(host);
+        shell.log.AppendLine("File is not available. Server code: " + std::to_string(code));
+        Warn(shell, "  ");
+        return EngineEnd::Next;
+    }
+    shell.log.AppendLine(host);
+    shell.log.AppendLine("Success, server completed request, code 200");
+    shell.log.AppendLine("  ");
+    return EngineEnd::Next;
+}
+
+} // namespace
+
+std::string FormEncode(std::string_view text) {
+    std::string encoded;
+    encoded.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (KeptAsIs(byte)) {
+            encoded += c;
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            encoded += escaped;
+        }
+    }
+    return encoded;
+}
+
+std::string FormBody(const SearchEngineRecord& engine, std::string_view url,
+                     std::string_view email) {
+    std::string body = engine.Text(engine::UrlFormName) + "=" + std::string(url);
+    if (const std::string emailName = engine.Text(engine::EmailFormName); !emailName.empty())
+        body += "&" + emailName + "=" + std::string(email);
+    for (std::size_t row = 0; row < engine::kExtraRows; ++row) {
+        const std::string name = engine.Text(engine::ExtraField(row));
+        if (name.empty())
+            continue;
+        body += "&" + name + "=" + engine.Text(engine::ExtraValue(row));
+    }
+    return FormEncode(body);
+}
+
+std::string SubmissionRequest(const Shell& shell, const SearchEngineRecord& engine,
+                              std::string_view url, std::string_view email) {
+    const std::string host = engine.Text(engine::BaseUrl);
+    const std::string script = engine.Text(engine::ScriptPath);
+    const std::string body = FormBody(engine, url, email);
+    if (engine.Int32At(engine::kMethodOffset) == engine::kMethodPost) {
+        return "POST /" + script + " HTTP/1.0" +
+               "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+               std::to_string(body.size()) + ComposeHeaderBlock(shell.settings, host) + body +
+               "\r\n\r\n";
+    }
+    return "GET /" + script + "?" + body + " HTTP/1.0" + ComposeHeaderBlock(shell.settings, host);
+}
+
+void SubmissionRun(Shell& shell, const SubmissionInput& input) {
+    BusyRelease release(shell.busy, BusyFlag::HeaderAndSubmit);
+    shell.log.AppendLine("  ");
+    shell.log.AppendHighlighted("Submit URL: " + input.url);
+    AppendDetail(shell, "Initialized: " + std::string(kSocketStatusText));
+    SearchEngineStore& store = shell.records.engines;
+    WalkedRecord<SearchEngineRecord> walked;
+    for (std::int64_t from = kLowestRecordNumber;;) {
+        const WalkStep step = NextRecordFrom(store, from, walked);
+        if (step == WalkStep::FileMissing) {
+            shell.desktop.ShowMessage("Data file: urlsubmit.dat, not present.", "Fatal error");
+            return;
+        }
+        if (step == WalkStep::End)
+            break;
+        const SearchEngineRecord& engine = walked.record;
+        if (!engine.Text(engine::BaseUrl).empty() && !engine.Text(engine::UrlFormName).empty() &&
+            SubmitToEngine(shell, input, engine) == EngineEnd::EndRun)
+            return;
+        if (walked.number >= kHighestRecordNumber)
+            break;
+        from = walked.number + 1;
+    }
+    shell.log.AppendLine("Complete");
+    shell.log.AppendLine("  ");
+}
+
+void SubmitUrlCommand(Shell& shell) {
+    if (RefuseWhileBusy(shell.busy, BusyFlag::HeaderAndSubmit, shell.desktop))
+        return;
+    Form form;
+    form.name = "Submit URL";
+    form.title = "Submit URL";
+    form.fields.push_back(FormField::TextBox("URL", "URL", "http://www.", 199));
+    form.fields.push_back(FormField::TextBox("Email", "Email", "info@", 199));
+    form.fields.push_back(
+        FormField::NoteText("A POST or GET request is used to emulate an HTML form. "));
+    form.fields.push_back(FormField::NoteText(
+        "The base requirement for each database entry is the URL field name. The email is also "
+        "often required and is used if the database field has been populated."));
+    form.buttons = Form::OkCancel();
+    form.focusField = "URL";
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    shell.settings.Set(field::ServerField(DialogSlot::SubmitUrl), form.Field("URL").text);
+    shell.settings.Set(field::SecondField(DialogSlot::SubmitUrl), form.Field("Email").text);
+    SubmissionInput input;
+    input.url = shell.settings.Get(field::ServerField(DialogSlot::SubmitUrl));
+    input.email = shell.settings.Get(field::SecondField(DialogSlot::SubmitUrl));
+    shell.busy.Set(BusyFlag::HeaderAndSubmit);
+    shell.threads.Start([&shell, input] { SubmissionRun(shell, input); });
+}
+
+} // namespace korvane

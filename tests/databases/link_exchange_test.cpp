@@ -1,0 +1,144 @@
+#include "databases/link_exchange.h"
+
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+using test::ScriptedServer;
+using test::ServerScript;
+using test::TestShell;
+
+TEST(StreamContains, FindsTheTextAnywhereAcrossBlocks) {
+    test::TempDir dir;
+    struct Case {
+        std::size_t at;
+        bool present;
+    };
+    const std::string text = "Visit Acme Widgets";
+    for (const Case& c : {Case{0, true}, Case{39999, true}, Case{65536 - 5, true},
+                          Case{400000, true}, Case{1000, false}}) {
+        std::string bytes(c.at, 'x');
+        bytes += c.present ? text : std::string("visit acme widgets");
+        bytes += std::string(100, 'y');
+        test::WriteWholeFile(dir.File("page"), bytes);
+        const int fd = ::open(dir.File("page").c_str(), O_RDONLY);
+        EXPECT_EQ(StreamContains(fd, text), c.present) << c.at;
+        ::close(fd);
+    }
+}
+
+struct Partner {
+    std::int64_t number;
+    std::string domain;
+    std::string page;
+    std::string text;
+};
+
+void PutCustomers(TestShell& t, const std::vector<Partner>& partners) {
+    std::string bytes;
+    for (const Partner& partner : partners) {
+        CustomerRecord record;
+        record.Clear();
+        record.SetNumber(partner.number);
+        record.SetText(customer::Company, "PARTNER " + std::to_string(partner.number));
+        record.SetText(customer::LinkDomain, partner.domain);
+        record.SetText(customer::LinkPage, partner.page);
+        record.SetText(customer::LinkText, partner.text);
+        bytes.append(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
+    }
+    CustomerStore& store = t.records.customers;
+    test::WriteWholeFile(store.path, bytes);
+    std::lock_guard lock(store.indexMutex);
+    ASSERT_EQ(
+        ReadRecordIndex(store.path, kCustomerRecordSize, customer::Company.offset, 0, store.index),
+        LoadStatus::Loaded);
+}
+
+std::string PageWithTextAt(std::size_t offset, const std::string& text) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + std::string(offset, 'x') + text +
+           "</html>";
+}
+
+TEST(LinkExchange, ReportsEachPartnerPageAndGoesOnPastFailures) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    const std::string text = "Visit Acme Widgets";
+    ScriptedServer near(ServerScript{PageWithTextAt(39999, text)});
+    ScriptedServer far(ServerScript{PageWithTextAt(400000, text)});
+    // The text begins in the header and ends in the body: only the body counts.
+    ScriptedServer split(ServerScript{"HTTP/1.0 200 OK\r\nX-Note: Visit Acme\r\n\r\n Widgets"});
+    ASSERT_TRUE(near.Started() && far.Started() && split.Started());
+    TestShell t;
+    PutCustomers(t, {{1, "site.test", "lx-present.html", text},
+                     {2, "site.test", "lx-case.html", text},
+                     {3, "site.test", "lx-present.html", ""}, // no link text: skipped
+                     {4, "site.test", "fr-missing.html", text},
+                     {5, near.Host(), "page.html", text},
+                     {6, far.Host(), "page.html", text},
+                     {7, split.Host(), "page.html", "Acme\r\n\r\n Widgets"},
+                     {8, "nosuch.test", "page.html", text},
+                     {9, "refused.test", "page.html", text}});
+    t.settings.SetOn(field::DetailFlag, false);
+    t.busy.Set(BusyFlag::HeaderAndSubmit);
+    LinkExchangeInput input;
+    test::TempDir work;
+    input.workFolder = work.Path();
+    LinkExchangeRun(t.shell, input);
+
+    const std::vector<std::string> expected = {
+        "  ",
+        "Link exchange verification",
+        "Reply received.",
+        "Link found",
+        "  ",
+        "Reply received.",
+        "Link not found",
+        "  ",
+        "Reply received.",
+        "Not found.",
+        "File is not available. Server code: 404",
+        "  ",
+        "Reply received.",
+        "Link found",
+        "  ",
+        "Reply received.",
+        "Link found",
+        "  ",
+        "Reply received.",
+        "Link not found",
+        "  ",
+        "DNS server lookup error (nosuch.test, gethostbyname) #-2.",
+        "Connect error #111.",
+        "  ",
+        "Complete",
+        "  "};
+    EXPECT_EQ(t.LogTexts(), expected);
+    EXPECT_EQ(t.log.Snapshot()[6].colour, LineColour::Highlighted) << "Link not found stands out";
+    EXPECT_FALSE(t.busy.IsSet(BusyFlag::HeaderAndSubmit));
+    EXPECT_EQ(t.desktop.Sounds(), 3);
+}
+
+TEST(LinkExchange, AReplyWithoutAHeaderEndsTheRun) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    ScriptedServer broken(ServerScript{"HTTP/1.0 200 OK\r\nno end of header"});
+    TestShell t;
+    PutCustomers(t, {{1, broken.Host(), "p.html", "x"}, {2, "site.test", "lx-present.html", "x"}});
+    t.settings.SetOn(field::DetailFlag, false);
+    LinkExchangeInput input;
+    test::TempDir work;
+    input.workFolder = work.Path();
+    LinkExchangeRun(t.shell, input);
+    EXPECT_EQ(t.LogTexts(),
+              (std::vector<std::string>{"  ", "Link exchange verification", "Reply received.",
+                                        "Unable to resolve header."}));
+}
+
+} // namespace
+} // namespace korvane

@@ -1,0 +1,173 @@
+#include "databases/url_submission.h"
+
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+#include "web/http_exchange.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+using test::ScriptedServer;
+using test::ServerScript;
+using test::TestShell;
+
+TEST(FormEncode, KeepsOnlyItsSetAndEscapesEveryOtherByteInUpperCaseHex) {
+    for (int value = 0; value < 256; ++value) {
+        const auto byte = static_cast<unsigned char>(value);
+        const bool kept = byte == '=' || byte == '.' || byte == '&' || byte == '+' ||
+                          (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'z');
+        char expected[4];
+        std::snprintf(expected, sizeof expected, "%%%02X", value);
+        EXPECT_EQ(FormEncode(std::string(1, static_cast<char>(byte))),
+                  kept ? std::string(1, static_cast<char>(byte)) : std::string(expected))
+            << value;
+    }
+    EXPECT_EQ(FormEncode("a b:/@"), "a%20b%3A%2F%40");
+    EXPECT_EQ(FormEncode("[\\]^_`"), "[\\]^_`");
+}
+
+SearchEngineRecord Engine(std::int64_t number, const std::string& host, const std::string& script,
+                          std::int32_t method, const std::string& urlName,
+                          const std::string& emailName = "") {
+    SearchEngineRecord engine;
+    engine.Clear();
+    engine.SetNumber(number);
+    engine.SetText(engine::Name, "ENGINE " + std::to_string(number));
+    engine.SetText(engine::BaseUrl, host);
+    engine.SetText(engine::ScriptPath, script);
+    engine.SetText(engine::UrlFormName, urlName);
+    engine.SetText(engine::EmailFormName, emailName);
+    engine.SetInt32At(engine::kMethodOffset, method);
+    return engine;
+}
+
+TEST(FormBody, JoinsTheNamedFieldsAndEncodesTheWhole) {
+    SearchEngineRecord engine = Engine(1, "search.test", "add", engine::kMethodPost, "url");
+    EXPECT_EQ(FormBody(engine, "http://www.example.com/", "me@example.com"),
+              "url=http%3A%2F%2Fwww.example.com%2F");
+    engine.SetText(engine::EmailFormName, "email");
+    engine.SetText(engine::ExtraField(1), "lang");
+    engine.SetText(engine::ExtraField(2), "cat");
+    engine.SetText(engine::ExtraValue(2), "a&b c");
+    EXPECT_EQ(FormBody(engine, "x", "me@example.com"),
+              "url=x&email=me%40example.com&lang=&cat=a&b%20c");
+}
+
+void PutEngines(TestShell& t, const std::vector<SearchEngineRecord>& engines) {
+    std::string bytes;
+    for (const SearchEngineRecord& engine : engines)
+        bytes.append(reinterpret_cast<const char*>(engine.Raw().data()), SearchEngineRecord::kSize);
+    SearchEngineStore& store = t.records.engines;
+    test::WriteWholeFile(store.path, bytes);
+    std::lock_guard lock(store.indexMutex);
+    ASSERT_EQ(
+        ReadRecordIndex(store.path, kSearchEngineRecordSize, engine::Name.offset, 0, store.index),
+        LoadStatus::Loaded);
+}
+
+class Submission : public ::testing::Test {
+  protected:
+    void SetUp() override { KORVANE_REQUIRE_TEST_NETWORK(); }
+
+    std::vector<std::string> Run(std::chrono::milliseconds limit = kSubmitReplyLimit) {
+        SubmissionInput input;
+        input.url = "http://www.example.com/";
+        input.email = "info@example.com";
+        input.workFolder = m_work.Path();
+        input.replyLimit = limit;
+        t.busy.Set(BusyFlag::HeaderAndSubmit);
+        SubmissionRun(t.shell, input);
+        EXPECT_FALSE(t.busy.IsSet(BusyFlag::HeaderAndSubmit));
+        return t.LogTexts();
+    }
+
+    TestShell t;
+    test::TempDir m_work;
+};
+
+TEST_F(Submission, PostAndGetSendTheirFormsExactly) {
+    ScriptedServer post(ServerScript{"HTTP/1.0 200 OK\r\n\r\nthanks"});
+    ScriptedServer get(ServerScript{"HTTP/1.0 200 OK\r\n\r\nthanks"});
+    ASSERT_TRUE(post.Started() && get.Started());
+    PutEngines(t, {Engine(2, get.Host(), "cgi/add", engine::kMethodGet, "u", "e"),
+                   Engine(1, post.Host(), "submit.php", engine::kMethodPost, "url", "mail")});
+    const auto log = Run();
+
+    const std::string postBody = "url=http%3A%2F%2Fwww.example.com%2F&mail=info%40example.com";
+    EXPECT_EQ(post.Requests(),
+              std::vector<std::string>{
+                  "POST /submit.php HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded"
+                  "\r\nContent-Length: " +
+                  std::to_string(postBody.size()) + ComposeHeaderBlock(t.settings, post.Host()) +
+                  postBody + "\r\n\r\n"});
+    EXPECT_EQ(get.Requests(),
+              std::vector<std::string>{
+                  "GET /cgi/add?u=http%3A%2F%2Fwww.example.com%2F&e=info%40example.com HTTP/1.0" +
+                  ComposeHeaderBlock(t.settings, get.Host())});
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 2),
+              (std::vector<std::string>{"  ", "Submit URL: http://www.example.com/"}));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Success, server completed request, code 200"), 2);
+    EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
+              (std::vector<std::string>{"Complete", "  "}));
+}
+
+TEST_F(Submission, EveryEngineFailureIsLoggedAndTheRunGoesOn) {
+    SearchEngineRecord unfinished = Engine(1, "www.example.com", "", engine::kMethodPost, "");
+    PutEngines(t, {unfinished, Engine(2, "nosuch.test", "add", engine::kMethodGet, "u"),
+                   Engine(3, "refused.test", "add", engine::kMethodGet, "u"),
+                   Engine(4, "site.test", "fr-missing.html", engine::kMethodGet, "u"),
+                   Engine(5, "site.test", "fr-same.html", engine::kMethodGet, "u")});
+    t.settings.SetOn(field::DetailFlag, false);
+    const auto log = Run();
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "  ", "Submit URL: http://www.example.com/",
+                       "Unable to translate host nosuch.test", "Unable to connect: refused.test",
+                       "Unable to communicate: refused.test", "  ", "Reply received.", "Not found.",
+                       "site.test", "File is not available. Server code: 404", "  ",
+                       "Reply received.", "site.test",
+                       "Success, server completed request, code 200", "  ", "Complete", "  "}));
+    EXPECT_EQ(t.desktop.Sounds(), 2);
+}
+
+TEST_F(Submission, OnlyTheDefaultEngineMeansNothingIsSent) {
+    PutEngines(t, {Engine(1, "www.example.com", "", engine::kMethodPost, "")});
+    EXPECT_EQ(Run(), (std::vector<std::string>{"  ", "Submit URL: http://www.example.com/",
+                                               "Initialized: Running", "Complete", "  "}));
+}
+
+TEST_F(Submission, AServerThatKeepsTheConnectionOpenTimesOut) {
+    ServerScript hold{"HTTP/1.0 200 OK\r\n", 0, ServerScript::Then::HoldOpen};
+    ScriptedServer server(hold);
+    PutEngines(t, {Engine(1, server.Host(), "add", engine::kMethodPost, "url"),
+                   Engine(2, "site.test", "fr-same.html", engine::kMethodGet, "u")});
+    t.settings.SetOn(field::DetailFlag, false);
+    const auto started = std::chrono::steady_clock::now();
+    const auto log = Run(std::chrono::milliseconds(1500));
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    EXPECT_EQ(std::vector<std::string>(log.begin() + 2, log.begin() + 4),
+              (std::vector<std::string>{"Timed out.", "  "}));
+    EXPECT_EQ(log[log.size() - 3], "  ") << "the next engine was still tried";
+    EXPECT_EQ(log.back(), "  ");
+}
+
+TEST(SubmitUrlCommand, SharesItsBusyFlagWithTheHeaderTool) {
+    TestShell t;
+    t.busy.Set(BusyFlag::HeaderAndSubmit);
+    SubmitUrlCommand(t.shell);
+    EXPECT_EQ(t.desktop.Messages(),
+              (std::vector<test::ShownMessage>{{"In progress", "Please wait"}}));
+    t.busy.Clear(BusyFlag::HeaderAndSubmit);
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.Field("URL").text, "http://www.");
+        EXPECT_EQ(form.Field("Email").text, "info@");
+        return kFormCancelled;
+    });
+    SubmitUrlCommand(t.shell);
+    EXPECT_FALSE(t.busy.IsSet(BusyFlag::HeaderAndSubmit));
+}
+
+} // namespace
+} // namespace korvane
