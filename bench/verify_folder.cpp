@@ -15,7 +15,7 @@ using namespace korvane;
 
 // Nobody watches a benchmark: every dialog is cancelled and nothing is shown.
 class QuietDesktop final : public Desktop {
-public:
+  public:
     int RunForm(Form&) override { return kFormCancelled; }
     MessageAnswer ShowMessage(std::string_view text, std::string_view title,
                               MessageButtons) override {
@@ -36,7 +36,7 @@ public:
 };
 
 class PrintedReport final : public ReportTextBox {
-public:
+  public:
     void Append(std::string_view text) override {
         std::fwrite(text.data(), 1, text.size(), stdout);
     }
