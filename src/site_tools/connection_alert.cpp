@@ -56,7 +56,7 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
     const std::string request =
         RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, input.probeHost);
     // Any reply at all, even an empty one, shows that the connection is there.
-    if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout)) {
+    if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout).IsOpen()) {
         Unavailable(shell, report, false);
         return;
     }

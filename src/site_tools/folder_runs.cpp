@@ -22,8 +22,8 @@ constexpr const char* kCheckReplyFile = "the9.html";
 // The header of a stored reply when it holds the status 200; otherwise reports why not (the
 // header cannot be read, or the status lines), sounds the alert and gives nothing.
 std::optional<ReplyHeader> AcceptedHeader(Shell& shell, ReportTextBox& report,
-                                          const std::string& name, const std::string& replyPath) {
-    ReplyHeader header = ReadReplyHeader(replyPath);
+                                          const std::string& name, int reply) {
+    ReplyHeader header = ReadReplyHeaderOf(reply);
     if (header.status != HeaderStatus::Found) {
         ReportAppend(report, "Unable to resolve header: %s\r\n", name.c_str());
         Alert(shell);
@@ -145,22 +145,16 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
             RequestLine("GET", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout)) {
-            ReplyFileFatal(shell, kVerifyReplyFile);
-            return;
-        }
-        ReportDetail(shell, report, "Reply received\r\n");
-
-        FileDescriptor reply(::open(replyPath.c_str(), O_RDONLY | O_CLOEXEC));
+        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
         if (!reply.IsOpen()) {
             ReplyFileFatal(shell, kVerifyReplyFile);
             return;
         }
+        ReportDetail(shell, report, "Reply received\r\n");
         const std::optional<ReplyHeader> header =
-            AcceptedHeader(shell, report, file.name, replyPath);
+            AcceptedHeader(shell, report, file.name, reply.Get());
         if (!header)
             continue;
-        ::lseek(reply.Get(), static_cast<off_t>(header->text.size()), SEEK_SET);
         const BodyComparison compared =
             CompareBody(reply.Get(), header->text.size() - 1, file.contents, input.forgiveCrLf);
         if (ReportComparison(report, file.name, compared))
@@ -195,17 +189,12 @@ void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
             RequestLine("HEAD", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout)) {
+        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
+        if (!reply.IsOpen()) {
             ReplyFileFatal(shell, kCheckReplyFile);
             return;
         }
-        if (::access(replyPath.c_str(), R_OK) != 0) {
-            ReplyFileFatal(shell, kCheckReplyFile);
-            return;
-        }
-        const std::optional<ReplyHeader> header =
-            AcceptedHeader(shell, report, file.name, replyPath);
-        if (!header)
+        if (!AcceptedHeader(shell, report, file.name, reply.Get()))
             continue;
         ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
     }

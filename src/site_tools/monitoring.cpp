@@ -58,16 +58,14 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
         // A reply file that cannot be written or read back skips the file without a word.
-        if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout))
+        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
+        if (!reply.IsOpen())
             continue;
         if (verify)
             ReportDetail(shell, report, "Reply received\r\n");
         else
             ReportAppend(report, "Reply received: %s\r\n", file.name.c_str());
-        FileDescriptor reply(::open(replyPath.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!reply.IsOpen())
-            continue;
-        const ReplyHeader header = ReadReplyHeader(replyPath);
+        const ReplyHeader header = ReadReplyHeaderOf(reply.Get());
         if (header.status != HeaderStatus::Found) {
             ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
             Alert(shell);
@@ -82,7 +80,6 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
         }
         if (!verify)
             continue;
-        ::lseek(reply.Get(), static_cast<off_t>(header.text.size()), SEEK_SET);
         const BodyComparison compared =
             CompareBody(reply.Get(), header.text.size() - 1, file.contents, input.forgiveCrLf);
         if (ReportComparison(report, file.name, compared)) {

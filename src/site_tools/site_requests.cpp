@@ -4,7 +4,9 @@
 #include "shell/shell.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace korvane {
 
@@ -34,16 +36,29 @@ FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
     return {};
 }
 
-bool FetchReply(FileDescriptor socket, const std::string& request, const std::string& replyPath,
-                std::chrono::milliseconds idleTimeout) {
+FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
+                          const std::string& replyPath, std::chrono::milliseconds idleTimeout) {
     // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
     SendRequest(socket.Get(), request);
-    FileDescriptor reply = OpenForRewrite(replyPath);
+    FileDescriptor reply(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!reply.IsOpen())
-        return false;
+        return reply;
     ReceiveToFile(socket.Get(), reply.Get(), idleTimeout);
     FinishRewrite(reply.Get());
-    return true;
+    return reply;
+}
+
+ReplyHeader ReadReplyHeaderOf(int fd) {
+    std::string start(kHeaderBufferBytes, '\0');
+    ssize_t got;
+    do {
+        got = ::pread(fd, start.data(), start.size(), 0);
+    } while (got < 0 && errno == EINTR);
+    start.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    ReplyHeader header = FindReplyHeader(start);
+    if (header.status == HeaderStatus::Found)
+        ::lseek(fd, static_cast<off_t>(header.text.size()), SEEK_SET);
+    return header;
 }
 
 void ReportStatus(ReportTextBox& report, const std::string& name, int code) {

@@ -24,10 +24,14 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text);
 FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
                                 const std::string& server, ReportTextBox& report);
 
-// Sends the request and stores the whole reply in the reply file; false when the file cannot
-// be written.
-bool FetchReply(FileDescriptor socket, const std::string& request, const std::string& replyPath,
-                std::chrono::milliseconds idleTimeout);
+// Sends the request and stores the whole reply in the reply file; gives the file open for
+// reading it back, or nothing when it cannot be written.
+FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
+                          const std::string& replyPath, std::chrono::milliseconds idleTimeout);
+
+// The header at the start of a reply file that is open, read as ReadReplyHeader reads it; the
+// file is left positioned at the first body byte when the header is found.
+ReplyHeader ReadReplyHeaderOf(int fd);
 
 // The status lines: the status text, when there is one, and "File: %s not available...".
 void ReportStatus(ReportTextBox& report, const std::string& name, int code);

@@ -291,32 +291,6 @@ bool SendRequestOrReport(Shell& shell, int socket, std::string_view request) {
     return true;
 }
 
-namespace {
-
-// Writes the chunks in order, retrying partial writes.
-bool WriteChunks(int file, iovec* chunks, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = ::writev(file, chunks, static_cast<int>(count));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        auto left = static_cast<std::size_t>(written);
-        while (count > 0 && left >= chunks->iov_len) {
-            left -= chunks->iov_len;
-            ++chunks;
-            --count;
-        }
-        if (count > 0) {
-            chunks->iov_base = static_cast<char*>(chunks->iov_base) + left;
-            chunks->iov_len -= left;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout) {
     ReceiveResult result;
     // The idle limit is the socket's own receive timeout, so waiting costs no extra call.
@@ -325,47 +299,26 @@ ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idle
     limit.tv_usec = static_cast<suseconds_t>((idleTimeout.count() % 1000) * 1000);
     ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 
-    // Many chunks of at most kReceiveChunkBytes arrive in one system call and go to the file in
-    // one more: a reply of many megabytes then costs few calls.
-    constexpr std::size_t kChunksPerCall = 128;
-    std::vector<char> buffer(kChunksPerCall * kReceiveChunkBytes);
-    std::array<iovec, kChunksPerCall> chunks{};
-    std::array<mmsghdr, kChunksPerCall> messages{};
-    std::array<iovec, kChunksPerCall> received{};
+    // The reply is taken in large pieces: the reply file holds exactly the same bytes as with
+    // small ones, and a reply of many megabytes costs few system calls.
+    std::vector<char> buffer(kReceiveBlockBytes);
     bool writable = true;
     for (;;) {
-        for (std::size_t i = 0; i < kChunksPerCall; ++i) {
-            chunks[i] = {buffer.data() + i * kReceiveChunkBytes, kReceiveChunkBytes};
-            messages[i] = {};
-            messages[i].msg_hdr.msg_iov = &chunks[i];
-            messages[i].msg_hdr.msg_iovlen = 1;
-        }
-        const int count =
-            ::recvmmsg(socket, messages.data(), kChunksPerCall, MSG_WAITFORONE, nullptr);
-        if (count < 0 && errno == EINTR)
+        const ssize_t got = ::recv(socket, buffer.data(), buffer.size(), 0);
+        if (got < 0 && errno == EINTR)
             continue;
-        if (count < 0) {
+        if (got < 0) {
             // Nothing for the whole idle limit: as if the server had closed.
             result.timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
             return result;
         }
-        // A close by the server shows as an empty chunk; a failed receive as no chunk.
-        bool closed = count == 0;
-        std::size_t filled = 0;
-        for (int i = 0; i < count; ++i) {
-            const std::size_t length = messages[static_cast<std::size_t>(i)].msg_len;
-            if (length == 0) {
-                closed = true;
-                break;
-            }
-            received[filled++] = {chunks[static_cast<std::size_t>(i)].iov_base, length};
-            result.bytes += length;
-        }
-        // A failed write is not reported; the rest of the reply is still drained.
-        if (writable && filled > 0)
-            writable = WriteChunks(file, received.data(), filled);
-        if (closed)
+        // A close by the server ends the reply.
+        if (got == 0)
             return result;
+        result.bytes += static_cast<std::uint64_t>(got);
+        // A failed write is not reported; the rest of the reply is still drained.
+        if (writable)
+            writable = WriteAll(file, buffer.data(), static_cast<std::size_t>(got));
     }
 }
 

@@ -21,6 +21,9 @@ class SettingsBlock;
 
 // Replies are streamed to their file in pieces of this size, so no reply is held whole.
 inline constexpr std::size_t kReceiveChunkBytes = 512;
+// What one receive takes at most: measured faster than many 512-byte receives, with the same
+// bytes in the reply file.
+inline constexpr std::size_t kReceiveBlockBytes = 64 * 1024;
 // A server that neither sends nor closes for this long is treated as if it had closed.
 inline constexpr std::chrono::milliseconds kReceiveIdleTimeout{30000};
 // The header buffer of the header tools: a header of at most 2003 bytes and a terminating zero.
