@@ -63,6 +63,13 @@ struct Customers {
         return {"Data file: member.dat, not present.", "Fatal error"};
     }
     static ShownMessage AddWriteFailed() { return {"Not able to write to member.dat", "Problem"}; }
+    static ShownMessage FindOpenFailed() {
+        return {"Data file: member.dat, not present.", "Fatal error"};
+    }
+    static ShownMessage RewriteOpenFailed() {
+        return {"Data file: member.dat, not present.", "Problem"};
+    }
+    static bool Rewrite(Shell& shell) { return customers::RewriteRecord(shell); }
     static std::string ListTitle() { return "Customer list"; }
     static std::string MatchFormName() { return "DIALOG5"; }
     static std::string AmendedLine(std::int64_t n, const std::string& name) {
@@ -92,6 +99,13 @@ struct SearchEngines {
     static ShownMessage AddWriteFailed() {
         return {"Not able to write to urlsubmit.dat", "Problem"};
     }
+    static ShownMessage FindOpenFailed() {
+        return {"Data file: urlsubmit.dat, not present.", "Fatal error"};
+    }
+    static ShownMessage RewriteOpenFailed() {
+        return {"Unable to write to file: urlsubmit.dat.", "Permission problem"};
+    }
+    static bool Rewrite(Shell& shell) { return search_engines::RewriteRecord(shell); }
     static std::string ListTitle() { return "Search Engine List"; }
     static std::string MatchFormName() { return "SearchEngineMatch"; }
     static std::string AmendedLine(std::int64_t n, const std::string& name) {
@@ -372,6 +386,24 @@ TYPED_TEST(RecordDatabaseContract, AWorkerWalkSeesWholeRecordsWhileTheMenuChange
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(walks, 0);
     EXPECT_EQ(TypeParam::Store(this->t).index.liveCount, 22 - 7);
+}
+
+TYPED_TEST(RecordDatabaseContract, AFileThatVanishedIsReportedByFindAndRewrite) {
+    this->LoadWith({{1, "FIRST"}, {2, "SECOND"}});
+    this->AnswerPrompt("2");
+    this->t.desktop.AnswerForm(kFormAccepted);
+    TypeParam::Display(this->t.shell); // the record is now in the buffer
+    std::filesystem::remove(this->Path());
+
+    for (const char* typed : {"1", "FI"}) {
+        this->AnswerPrompt(typed);
+        TypeParam::Display(this->t.shell);
+        EXPECT_EQ(this->t.desktop.Messages().back(), TypeParam::FindOpenFailed()) << typed;
+    }
+    EXPECT_FALSE(TypeParam::Rewrite(this->t.shell));
+    EXPECT_EQ(this->t.desktop.Messages().back(), TypeParam::RewriteOpenFailed());
+    EXPECT_EQ(this->t.desktop.Messages().size(), 3U);
+    EXPECT_FALSE(std::filesystem::exists(this->Path())); // never created by a rewrite
 }
 
 } // namespace
