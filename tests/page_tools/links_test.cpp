@@ -224,5 +224,15 @@ TEST(Links, AFailedPageRequestEndsBeforeTheScan) {
                 ElementsAre(test::ShownMessage{"Data file: the4.html.", "Fatal error"}));
 }
 
+TEST(Links, AReplyFileThatCannotBeCreatedForALinkIsAFatalFileError) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TestShell t;
+    TempDir dir;
+    CheckLink(t.shell, "page2.html", "site.test", {dir.File("absent"), kReceiveIdleTimeout});
+    EXPECT_THAT(t.desktop.Messages(),
+                ElementsAre(test::ShownMessage{"Data file: the5.html.", "Fatal file error"}));
+    EXPECT_THAT(t.LogTexts(), ElementsAre());
+}
+
 } // namespace
 } // namespace korvane
