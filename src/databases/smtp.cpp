@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -84,6 +85,10 @@ SmtpSession::OpenResult SmtpSession::Open(const std::string& server) {
     limit.tv_sec = static_cast<time_t>(m_replyTimeout.count() / 1000);
     limit.tv_usec = static_cast<suseconds_t>((m_replyTimeout.count() % 1000) * 1000);
     ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    // The message goes out in many small sends before its reply is awaited: without this each
+    // message would wait for the delayed acknowledgement of the one before.
+    const int noDelay = 1;
+    ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     return OpenResult::Connected;
 }
 

@@ -1,0 +1,99 @@
+// Sends COUNT copies of one message over one SMTP connection, as Mailmerge does, or mails every
+// customer of a member.dat made for the run, as Database email does: for timing against swaks.
+// Usage: send_mail SERVER COUNT            (Mailmerge)
+//        send_mail SERVER COUNT customers  (Database email to COUNT customers)
+#include "databases/database_email.h"
+#include "databases/record_files.h"
+#include "shell/shell.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace korvane;
+
+// Nobody watches a benchmark: the one question at the end is answered "No".
+class QuietDesktop final : public Desktop {
+  public:
+    int RunForm(Form&) override { return kFormCancelled; }
+    MessageAnswer ShowMessage(std::string_view text, std::string_view title,
+                              MessageButtons) override {
+        if (title != "Finished")
+            std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                         static_cast<int>(text.size()), text.data());
+        return MessageAnswer::No;
+    }
+    int ShowResult(std::string_view) override { return 1; }
+    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
+    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
+    bool OpenInBrowser(std::string_view) override { return true; }
+    void PlayAlertSound() override {}
+    void SetCaption(std::string_view) override {}
+    void RequestLogRepaint() override {}
+    void ShowHelp() override {}
+    void RunReportWindow(const ReportWindowRun&) override {}
+    void ShowByteViewer(ByteViewerModel&) override {}
+};
+
+void WriteCustomers(const std::string& path, int count) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    for (int number = 1; number <= count; ++number) {
+        CustomerRecord record;
+        record.Clear();
+        record.SetNumber(number);
+        record.SetText(customer::Company, "CUSTOMER " + std::to_string(number));
+        record.SetText(customer::Email1, "customer" + std::to_string(number) + "@bench.test");
+        std::fwrite(record.Raw().data(), 1, CustomerRecord::kSize, file);
+    }
+    std::fclose(file);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: send_mail SERVER COUNT [customers]\n");
+        return 2;
+    }
+    const int count = std::atoi(argv[2]);
+    char pattern[] = "/tmp/korvane-mail-bench-XXXXXX";
+    const std::string folder = ::mkdtemp(pattern);
+    SessionLog log;
+    SettingsBlock settings;
+    BusyFlags busy;
+    FilePickerState pickers;
+    QuietDesktop desktop;
+    SystemClock clock;
+    ToolThreads threads;
+    RecordDatabases records(folder);
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
+
+    MailRun run;
+    run.job.server = argv[1];
+    run.job.sender = "shop@bench.test";
+    run.subject = "Benchmark";
+    run.text = "A short message\r\nof two lines";
+    if (argc > 3) {
+        WriteCustomers(records.customers.path, count);
+        std::lock_guard lock(records.customers.indexMutex);
+        ReadRecordIndex(records.customers.path, kCustomerRecordSize, customer::Company.offset, 0,
+                        records.customers.index);
+        run.customerRange = true;
+        run.first = 1;
+        run.last = count;
+    } else {
+        run.recipient = "someone@bench.test";
+        run.quantity = count;
+    }
+    DatabaseEmailWorker(shell, run);
+    std::filesystem::remove_all(folder);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::fprintf(stderr, "peak memory: %ld KB\n", usage.ru_maxrss);
+    return 0;
+}
