@@ -46,5 +46,41 @@ TEST(ReportWindow, AWorkerStartedOnOpeningFillsItAndLinesAfterClosingAreDropped)
     ReportAppend(*kept, "Finished.\r\n\r\n");
 }
 
+TEST(ReportWindow, TicksWhileOpenAndAWorkerCanRelabelTheButton) {
+    QtDesktop desktop;
+    std::shared_ptr<ReportWindowHandle> handle;
+    int ticks = 0;
+    QString labelAfter;
+    ReportWindowRun run;
+    run.caption = "Connect drop audio alert";
+    run.buttonLabel = "Cancel";
+    run.tickPeriod = std::chrono::milliseconds(20);
+    run.onTick = [&] { ++ticks; };
+    run.onOpen = [&](std::shared_ptr<ReportWindowHandle> opened) { handle = opened; };
+    test::WhenModalOpens([&](QWidget* window) {
+        auto* button = window->findChild<QPushButton*>(QStringLiteral("ReportButton"));
+        EXPECT_EQ(button->text(), QStringLiteral("Cancel"));
+        for (int i = 0; i < 500 && ticks < 3; ++i)
+            QTest::qWait(5);
+        // The worker waits for the interface thread, so the test keeps it turning meanwhile.
+        std::atomic<bool> relabelled{false};
+        std::thread worker([&] {
+            handle->SetButtonLabel("OK");
+            relabelled = true;
+        });
+        for (int i = 0; i < 500 && !relabelled.load(); ++i)
+            QTest::qWait(2);
+        worker.join();
+        labelAfter = button->text();
+        QTest::mouseClick(button, Qt::LeftButton);
+    });
+    desktop.RunReportWindow(run);
+    const int ticksAtClose = ticks;
+    QTest::qWait(60);
+    EXPECT_GE(ticksAtClose, 3);
+    EXPECT_EQ(ticks, ticksAtClose) << "the ticks end with the window";
+    EXPECT_EQ(labelAfter, QStringLiteral("OK"));
+}
+
 } // namespace
 } // namespace korvane::gui
