@@ -138,6 +138,7 @@ TEST_F(Submission, OnlyTheDefaultEngineMeansNothingIsSent) {
                                                "Initialized: Running", "Complete", "  "}));
 }
 
+// The one test that waits the whole ten seconds, as a user would.
 TEST_F(Submission, AServerThatKeepsTheConnectionOpenTimesOut) {
     ServerScript hold{"HTTP/1.0 200 OK\r\n", 0, ServerScript::Then::HoldOpen};
     ScriptedServer server(hold);
@@ -145,8 +146,8 @@ TEST_F(Submission, AServerThatKeepsTheConnectionOpenTimesOut) {
                    Engine(2, "site.test", "fr-same.html", engine::kMethodGet, "u")});
     t.settings.SetOn(field::DetailFlag, false);
     const auto started = std::chrono::steady_clock::now();
-    const auto log = Run(std::chrono::milliseconds(1500));
-    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    const auto log = Run();
+    EXPECT_GE(std::chrono::steady_clock::now() - started, kSubmitReplyLimit);
     EXPECT_EQ(std::vector<std::string>(log.begin() + 2, log.begin() + 4),
               (std::vector<std::string>{"Timed out.", "  "}));
     EXPECT_EQ(log[log.size() - 3], "  ") << "the next engine was still tried";
