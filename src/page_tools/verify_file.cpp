@@ -138,7 +138,7 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     }
     ::lseek(reply.Get(), static_cast<off_t>(header.text.size()), SEEK_SET);
     const BodyComparison compared =
-        CompareBody(reply.Get(), header.text.size() - 1, local->contents, input.forgiveCrLf,
+        CompareBody(reply.Get(), header.text.size() - 1, local->Contents(), input.forgiveCrLf,
                     copy.Get(), input.comparativeView);
     switch (compared.outcome) {
     case BodyComparison::Outcome::Truncated:

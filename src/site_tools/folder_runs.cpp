@@ -156,7 +156,7 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
         if (!header)
             continue;
         const BodyComparison compared =
-            CompareBody(reply.Get(), header->text.size() - 1, file.contents, input.forgiveCrLf);
+            CompareBody(reply.Get(), header->text.size() - 1, file.Contents(), input.forgiveCrLf);
         if (ReportComparison(report, file.name, compared))
             Alert(shell);
     }

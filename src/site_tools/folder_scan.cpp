@@ -38,12 +38,12 @@ std::optional<FolderScanTable> FolderScan(const std::string& folder) {
             continue;
         ScannedFile scanned;
         scanned.name = name;
-        scanned.contents.resize(static_cast<std::size_t>(status.st_size));
-        const std::size_t got =
-            ReadUpTo(file.Get(), scanned.contents.data(), scanned.contents.size());
+        const auto size = static_cast<std::size_t>(status.st_size);
+        scanned.bytes.reset(new char[size + 1]);
         // A file that shrank while it was read keeps what was there; one that grew keeps the
         // size it had when the scan looked at it.
-        scanned.contents.resize(got);
+        const std::size_t got = ReadUpTo(file.Get(), scanned.bytes.get(), size);
+        scanned.bytes[got] = '\0';
         scanned.size = static_cast<std::uint32_t>(got);
         table.push_back(std::move(scanned));
     }

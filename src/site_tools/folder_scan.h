@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane {
@@ -10,8 +12,12 @@ namespace korvane {
 // One file of a scanned folder, read whole into memory.
 struct ScannedFile {
     std::string name; // as listed, without the folder
-    std::string contents;
+    // The bytes, in a buffer that is not cleared before it is read into: a site of hundreds of
+    // megabytes is then written once, not twice.
+    std::unique_ptr<char[]> bytes;
     std::uint32_t size = 0;
+
+    std::string_view Contents() const { return {bytes.get(), size}; }
 };
 
 using FolderScanTable = std::vector<ScannedFile>;

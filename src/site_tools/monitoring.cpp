@@ -81,7 +81,7 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
         if (!verify)
             continue;
         const BodyComparison compared =
-            CompareBody(reply.Get(), header.text.size() - 1, file.contents, input.forgiveCrLf);
+            CompareBody(reply.Get(), header.text.size() - 1, file.Contents(), input.forgiveCrLf);
         if (ReportComparison(report, file.name, compared)) {
             Alert(shell);
             if (input.alertMode == kAlertOnVerifyFail)

@@ -44,7 +44,7 @@ TEST(FolderScan, ReadsPlainFilesWholeAndSkipsEverythingElse) {
     EXPECT_EQ(names, (std::vector<std::string>{"caf\xe9.html", "index.html", "with blank.txt"}));
     const ScannedFile* binary = FindScannedFile(*table, "caf\xe9.html");
     ASSERT_NE(binary, nullptr);
-    EXPECT_EQ(binary->contents, std::string("\0\x01\x02", 3));
+    EXPECT_EQ(binary->Contents(), std::string_view("\0\x01\x02", 3));
     EXPECT_EQ(binary->size, 3u);
     EXPECT_EQ(FindScannedFile(*table, "INDEX.HTML"), nullptr) << "names match case-sensitively";
 }
