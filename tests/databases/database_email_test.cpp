@@ -180,7 +180,7 @@ TEST_F(RealMailServer, AnUnknownServerEndsTheRunBeforeAnythingIsSent) {
 // A mail server that answers by a script, for what a real one does not do.
 class ScriptedSmtp {
   public:
-    enum class Mode { RefuseRecipient, CloseAfterHelo, Silent };
+    enum class Mode { RefuseRecipient, CloseAfterHelo, Silent, ResetAtOnce };
 
     explicit ScriptedSmtp(Mode mode) : m_mode(mode) {
         m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -218,6 +218,12 @@ class ScriptedSmtp {
     }
     void Serve() {
         const int client = ::accept(m_listen, nullptr, nullptr);
+        if (m_mode == Mode::ResetAtOnce) {
+            const linger abort{1, 0};
+            ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+            ::close(client);
+            return;
+        }
         Reply(client, "220 scripted\r\n");
         std::string pending;
         bool inData = false;
@@ -314,6 +320,56 @@ TEST_F(RealMailServer, AClosedOrSilentServerIsLoggedStepByStepAndTheRunGoesOn) {
                                         "recv() QUIT"}));
     const auto log = quiet.LogTexts();
     EXPECT_NE(std::find(log.begin(), log.end(), "Transmission complete"), log.end());
+}
+
+TEST_F(RealMailServer, AConnectionResetAtOnceReportsEveryStepAndStillEnds) {
+    {
+        ScriptedSmtp server(ScriptedSmtp::Mode::ResetAtOnce);
+        DatabaseEmailWorker(t.shell, OneMessageTo(server.Address()));
+    }
+    const auto errors = ErrorLines(t.LogTexts());
+    // The greeting may read an orderly end before the reset arrives; every later step fails.
+    EXPECT_EQ(std::vector<std::string>(errors.begin() + 1, errors.end()),
+              (std::vector<std::string>{"send() HELO", "recv() HELO", "send() MAIL FROM",
+                                        "recv() MAIL FROM", "send() RCPT TO", "recv() RCPT TO",
+                                        "send() DATA", "recv() DATA", "send() message-line",
+                                        "send() message-line", "send() end-message",
+                                        "recv() end-message", "send() QUIT", "recv() QUIT"}));
+    EXPECT_EQ(errors.front(), "recv() Reply");
+    EXPECT_EQ(t.LogTexts().back(), "    ");
+}
+
+TEST(MailText, LoadTakesFilesUpTo1000BytesAndSaveWritesTheText) {
+    test::TempDir dir;
+    test::WriteWholeFile(dir.File("exact.txt"), std::string(1000, 'a'));
+    test::WriteWholeFile(dir.File("long.txt"), std::string(1001, 'b'));
+    test::WriteWholeFile(dir.File("empty.txt"), "");
+    TestShell t;
+    for (const char* name : {"exact.txt", "long.txt", "empty.txt", "missing.txt"})
+        t.desktop.AnswerPicker(dir.File(name));
+    t.desktop.AnswerPicker(dir.File("saved.txt"));
+    t.desktop.AnswerForm([](Form& form) {
+        auto press = [&](const std::string& label) {
+            for (const FormButton& button : form.buttons)
+                if (button.label == label)
+                    button.action(form);
+        };
+        press("Load");
+        EXPECT_EQ(form.Field("Text").text, std::string(1000, 'a'));
+        press("Load"); // 1001 bytes
+        press("Load"); // empty
+        press("Load"); // not there
+        EXPECT_EQ(form.Field("Text").text, std::string(1000, 'a'));
+        form.Field("Text").text = "Line one\r\nLine two";
+        press("Save");
+        return kFormCancelled;
+    });
+    MailmergeCommand(t.shell);
+    EXPECT_EQ(t.desktop.Messages(),
+              (std::vector<ShownMessage>{{"File of incorrect type", "Problem"},
+                                         {"File of incorrect type", "Problem"},
+                                         {"File not present.", "Fatal error"}}));
+    EXPECT_EQ(test::ReadWholeFile(dir.File("saved.txt")), "Line one\r\nLine two");
 }
 
 } // namespace

@@ -40,6 +40,7 @@ TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
                          "<html>\n<body>The same page</body>\n</html>\n");
     TestShell t;
     PutCustomer(t, local.Path());
+    const std::string before = test::ReadWholeFile(t.records.customers.path);
     t.settings.Set(field::AlertMode, kAlertOnVerifyFail);
     t.desktop.AnswerForm([](Form& form) {
         EXPECT_EQ(form.title, "Verify customer site");
@@ -61,6 +62,12 @@ TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
     CustomerRecord stored;
     ASSERT_EQ(ReadRecord(t.records.customers.path, 0, stored), RecordIo::Ok);
     EXPECT_EQ(stored.Text(customer::Server(1)), "www.new.test");
+    // Every byte outside the edited field is as it was.
+    const std::string after = test::ReadWholeFile(t.records.customers.path);
+    const TextField edited = customer::Server(1);
+    EXPECT_EQ(after.substr(0, edited.offset), before.substr(0, edited.offset));
+    EXPECT_EQ(after.substr(edited.offset + edited.width),
+              before.substr(edited.offset + edited.width));
     EXPECT_EQ(t.settings.Get(field::MonitoredServer(5)), "www.new.test");
     EXPECT_EQ(t.settings.Get(field::MonitoredFolder(4)), local.Path());
     EXPECT_EQ(t.settings.Get(field::MonitoredServer(0)), "") << "the menu's group is untouched";

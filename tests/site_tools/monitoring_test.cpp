@@ -153,12 +153,17 @@ TEST_F(Watches, TicksStartPassesButNeverTwoAtOnce) {
     input.frequency = 5;
     input.sites[0] = {"site.test", Folder("t", {{"fr-same.html", "x"}})};
     std::chrono::milliseconds period{0};
+    const std::string folder = m_local.File("t");
     t.desktop.AnswerReportWindow([&](const ReportWindowRun& run) {
         period = run.tickPeriod;
         run.onTick(); // the first pass may still run: then this tick is dropped
         t.threads.WaitIdle();
+        // Files come and go between passes: each pass scans the folder afresh.
+        WriteWholeFile(folder + "/fr-lf.txt", "line one\n");
         run.onTick();
         t.threads.WaitIdle();
+        std::filesystem::remove(folder + "/fr-lf.txt");
+        std::filesystem::remove(folder + "/fr-same.html");
         run.onTick();
         t.threads.WaitIdle();
     });
@@ -169,6 +174,8 @@ TEST_F(Watches, TicksStartPassesButNeverTwoAtOnce) {
         ++passes;
     EXPECT_GE(passes, 3u);
     EXPECT_LE(passes, 4u);
+    EXPECT_NE(report.find("Files in directory " + folder + ": 2\r\n"), std::string::npos);
+    EXPECT_NE(report.find("No files in folder: " + folder + ".\r\n"), std::string::npos);
     EXPECT_EQ(*t.desktop.ReportWindows().back().buttonLabels, std::vector<std::string>{"Cancel"});
 }
 
