@@ -50,6 +50,9 @@ class FolderRuns : public ::testing::Test {
         WriteWholeFile(local + "/fr-first.txt", "abcdefghij");
         WriteWholeFile(local + "/temp.html", "moved away");
         WriteWholeFile(local + "/fr-missing.html", "never uploaded");
+        WriteWholeFile(local + "/fr-empty.txt", "");
+        // An entry that cannot be opened is passed over.
+        std::filesystem::create_symlink(local + "/nowhere", local + "/dangling.html");
         return local;
     }
 
@@ -80,7 +83,7 @@ bool Has(const std::string& report, const std::string& line) {
 
 TEST_F(FolderRuns, VerificationReportsEveryKindOfDifference) {
     const std::string report = Run(VerifyFolderCommand, "site.test", LocalMirror());
-    EXPECT_EQ(report.rfind("Files in directory: 8\r\nInitialized: Running\r\n", 0), 0u) << report;
+    EXPECT_EQ(report.rfind("Files in directory: 9\r\nInitialized: Running\r\n", 0), 0u) << report;
     EXPECT_TRUE(Has(report, "Sent request for: fr-same.html\r\n"));
     EXPECT_TRUE(Has(report, "Reply received\r\n"));
     for (const char* name : {"fr-same.html", "fr-lf.txt", "fr-binary.bin", "fr-extra.txt"})
@@ -88,12 +91,14 @@ TEST_F(FolderRuns, VerificationReportsEveryKindOfDifference) {
     EXPECT_TRUE(Has(report, "File: fr-first.txt differs at location: 0\r\n"
                             "Local file: a, web file: x\r\n"));
     EXPECT_TRUE(Has(report, "File: fr-truncated.txt truncated at: "));
+    // An empty local file against an empty web copy: the walk finds no body byte to compare.
+    EXPECT_TRUE(Has(report, "File: fr-empty.txt truncated at: "));
     EXPECT_TRUE(
         Has(report, "Moved temporarily.\r\nFile: temp.html not available. Server code: 302\r\n"));
     EXPECT_TRUE(
         Has(report, "Not found.\r\nFile: fr-missing.html not available. Server code: 404\r\n"));
     EXPECT_EQ(report.substr(report.size() - 13), "Finished.\r\n\r\n");
-    EXPECT_EQ(t.desktop.Sounds(), 4); // differs, truncated, 302, 404
+    EXPECT_EQ(t.desktop.Sounds(), 5); // differs, two truncated, 302, 404
     const auto windows = t.desktop.ReportWindows();
     EXPECT_EQ(windows.back().caption, "Verify site to folder");
     EXPECT_EQ(t.settings.Get(field::ServerField(DialogSlot::VerifyFolder)), "site.test");
@@ -137,7 +142,7 @@ TEST_F(FolderRuns, CheckReportsPresenceOnly) {
 TEST_F(FolderRuns, AServerThatRefusesEndsAVerificationButNotACheck) {
     const std::string local = LocalMirror();
     const std::string verify = Run(VerifyFolderCommand, "refused.test", local);
-    EXPECT_EQ(verify, "Files in directory: 8\r\nInitialized: Running\r\n");
+    EXPECT_EQ(verify, "Files in directory: 9\r\nInitialized: Running\r\n");
     const auto log = t.LogTexts();
     EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
               (std::vector<std::string>{"Unable to connect: refused.test",
@@ -145,8 +150,8 @@ TEST_F(FolderRuns, AServerThatRefusesEndsAVerificationButNotACheck) {
     EXPECT_EQ(t.desktop.Sounds(), 0);
 
     const std::string check = Run(CheckSiteCommand, "refused.test", local);
-    std::string expected = "Files in directory: 8\r\nInitialized: Running\r\n";
-    for (int i = 0; i < 8; ++i)
+    std::string expected = "Files in directory: 9\r\nInitialized: Running\r\n";
+    for (int i = 0; i < 9; ++i)
         expected += "Unable to connect: refused.test\r\nUnable to communicate: refused.test\r\n";
     EXPECT_EQ(check, expected + "Finished.\r\n\r\n");
 }
@@ -155,9 +160,9 @@ TEST_F(FolderRuns, NoFilesOrNoServerEndTheRunWithAnAlert) {
     EXPECT_EQ(Run(VerifyFolderCommand, "site.test", m_work.File("absent")),
               "No files in folder.\r\n");
     EXPECT_EQ(Run(CheckSiteCommand, "nosuch.test", LocalMirror()),
-              "Files in directory: 8\r\nInitialized: Running\r\nUnable to resolve server\r\n");
+              "Files in directory: 9\r\nInitialized: Running\r\nUnable to resolve server\r\n");
     EXPECT_EQ(Run(VerifyFolderCommand, "nosuch.test", m_work.File("local")),
-              "Files in directory: 8\r\nInitialized: Running\r\n");
+              "Files in directory: 9\r\nInitialized: Running\r\n");
     EXPECT_EQ(t.LogTexts().back(), "Unable to translate host nosuch.test");
     EXPECT_EQ(t.desktop.Sounds(), 3);
 }
