@@ -94,7 +94,8 @@ void StartMail(Shell& shell, MailRun run) {
         Problem(shell, "An address or the subject holds a line break.");
         return;
     }
-    shell.threads.Start([&shell, run = std::move(run)] { DatabaseEmailWorker(shell, run); });
+    if (!shell.threads.Start([&shell, run = std::move(run)] { DatabaseEmailWorker(shell, run); }))
+        Problem(shell, "Unable to start thread");
 }
 
 } // namespace

@@ -187,7 +187,10 @@ void LinkExchangeCommand(Shell& shell) {
         return;
     // The flag is shared with the submission and the header tool, and set without a check.
     shell.busy.Set(BusyFlag::HeaderAndSubmit);
-    shell.threads.Start([&shell] { LinkExchangeRun(shell, LinkExchangeInput{}); });
+    if (!shell.threads.Start([&shell] { LinkExchangeRun(shell, LinkExchangeInput{}); })) {
+        shell.busy.Clear(BusyFlag::HeaderAndSubmit);
+        shell.desktop.ShowMessage("Unable to start thread", "Problem");
+    }
 }
 
 } // namespace korvane

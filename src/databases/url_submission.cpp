@@ -244,7 +244,10 @@ void SubmitUrlCommand(Shell& shell) {
     input.url = shell.settings.Get(field::ServerField(DialogSlot::SubmitUrl));
     input.email = shell.settings.Get(field::SecondField(DialogSlot::SubmitUrl));
     shell.busy.Set(BusyFlag::HeaderAndSubmit);
-    shell.threads.Start([&shell, input] { SubmissionRun(shell, input); });
+    if (!shell.threads.Start([&shell, input] { SubmissionRun(shell, input); })) {
+        shell.busy.Clear(BusyFlag::HeaderAndSubmit);
+        shell.desktop.ShowMessage("Unable to start thread", "Problem");
+    }
 }
 
 } // namespace korvane

@@ -169,8 +169,10 @@ void LinksCommand(Shell& shell, LinkMode mode, const WebToolOptions& options) {
         return;
     shell.log.AppendQuiet("  ");
     shell.log.AppendHighlighted(LineWith("Links: ", server + ", " + page));
-    shell.threads.Start(
-        [&shell, mode, server, page, options] { RunLinks(shell, mode, server, page, options); });
+    if (!shell.threads.Start([&shell, mode, server, page, options] {
+            RunLinks(shell, mode, server, page, options);
+        }))
+        shell.desktop.ShowMessage("Unable to start thread", "Problem");
 }
 
 void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std::string& page,

@@ -117,8 +117,12 @@ void ReferrerCommand(Shell& shell, const WebToolOptions& options) {
     if (server.empty())
         return;
     shell.busy.Set(BusyFlag::Referrer);
-    shell.threads.Start(
-        [&shell, server, page, options] { RunReferrerVariance(shell, server, page, options); });
+    if (!shell.threads.Start([&shell, server, page, options] {
+            RunReferrerVariance(shell, server, page, options);
+        })) {
+        shell.busy.Clear(BusyFlag::Referrer);
+        shell.desktop.ShowMessage("Unable to start thread", "Problem");
+    }
 }
 
 BodyComparison CompareBodies(const std::string& first, std::size_t firstOffset,

@@ -58,9 +58,13 @@ void StartTool(Shell& shell, HeaderTool tool, const WebToolOptions& options) {
     shell.settings.Set(field::ServerField(DialogSlot::ServerPageHeader), server);
     shell.settings.Set(field::SecondField(DialogSlot::ServerPageHeader), page);
     shell.busy.Set(flag);
-    shell.threads.Start([&shell, tool, server, page, options] {
+    const bool started = shell.threads.Start([&shell, tool, server, page, options] {
         RunHeaderTool(shell, tool, server, page, options);
     });
+    if (!started) {
+        shell.busy.Clear(flag);
+        shell.desktop.ShowMessage("Unable to start thread", "Problem");
+    }
 }
 
 } // namespace

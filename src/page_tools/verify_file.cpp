@@ -211,7 +211,10 @@ void VerifyFileCommand(Shell& shell) {
     input.forgiveCrLf = shell.settings.IsOn(field::LineEndFlag);
     input.comparativeView = shell.settings.Get(field::AlertMode) != kAlertModeNone;
     reservation.HandOver();
-    shell.threads.Start([&shell, input] { VerifyFileWorker(shell, input); });
+    if (!shell.threads.Start([&shell, input] { VerifyFileWorker(shell, input); })) {
+        SiteRunSlot::Release();
+        shell.desktop.ShowMessage("Unable to start thread", "Problem");
+    }
 }
 
 } // namespace korvane

@@ -1,22 +1,34 @@
 #include "shell/tool_threads.h"
 
+#include <system_error>
 #include <thread>
 
 namespace korvane {
 
-void ToolThreads::Start(std::function<void()> work) {
+bool ToolThreads::Start(std::function<void()> work) {
     {
         std::lock_guard lock(m_mutex);
         ++m_running;
     }
-    std::thread([this, work = std::move(work)]() mutable {
-        work();
-        // What the work held is released before the run counts as over.
-        work = nullptr;
-        std::lock_guard lock(m_mutex);
-        if (--m_running == 0)
-            m_idle.notify_all();
-    }).detach();
+    try {
+        std::thread([this, work = std::move(work)]() mutable {
+            work();
+            // What the work held is released before the run counts as over.
+            work = nullptr;
+            Finished();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread could be had (the system is out of them): the run does not start.
+        Finished();
+        return false;
+    }
+    return true;
+}
+
+void ToolThreads::Finished() {
+    std::lock_guard lock(m_mutex);
+    if (--m_running == 0)
+        m_idle.notify_all();
 }
 
 std::size_t ToolThreads::Running() const {

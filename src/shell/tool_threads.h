@@ -17,12 +17,15 @@ class ToolThreads {
     // A worker must not outlive the counter it reports to.
     ~ToolThreads() { WaitIdle(); }
 
-    void Start(std::function<void()> work);
+    // False when no thread could be started; the work then never runs.
+    [[nodiscard]] bool Start(std::function<void()> work);
     std::size_t Running() const;
     // Waits until no worker runs; used by tests and by an orderly end.
     void WaitIdle() const;
 
   private:
+    void Finished();
+
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_idle;
     std::size_t m_running = 0;

@@ -51,7 +51,8 @@ void RequestAlertMail(Shell& shell, const std::string& server, const std::string
         shell.log.AppendLine("Alert not sent: the alert address holds a line break");
         return;
     }
-    shell.threads.Start([&shell, alert] { AlertMailer(shell, alert); });
+    if (!shell.threads.Start([&shell, alert] { AlertMailer(shell, alert); }))
+        shell.desktop.ShowMessage("Unable to start thread", "Problem");
 }
 
 } // namespace korvane

@@ -103,10 +103,14 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
     ReportWindowRun run;
     run.caption = caption;
     run.onOpen = [&shell, input, worker](std::shared_ptr<ReportWindowHandle> report) {
-        shell.threads.Start([&shell, input, worker, report] {
+        const bool started = shell.threads.Start([&shell, input, worker, report] {
             SiteRunHold hold;
             worker(shell, input, *report);
         });
+        if (!started) {
+            SiteRunSlot::Release();
+            shell.desktop.ShowMessage("Unable to start thread", "Problem");
+        }
     };
     shell.desktop.RunReportWindow(run);
 }

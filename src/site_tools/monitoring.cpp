@@ -151,10 +151,13 @@ void RunTimedReport(Shell& shell, const std::string& caption, std::chrono::milli
         const auto run = weak.lock();
         if (!run || !run->report || run->passRunning.exchange(true))
             return;
-        shell.threads.Start([pass, run] {
+        const bool started = shell.threads.Start([pass, run] {
             pass(*run->report);
             run->passRunning.store(false);
         });
+        // A pass that could not start lets the next tick try again.
+        if (!started)
+            run->passRunning.store(false);
     };
     ReportWindowRun run;
     run.caption = caption;

@@ -276,10 +276,10 @@ TEST(HeaderTools, RunsThatShareTheReplyFileKeepTheirOwnReplies) {
     const WebToolOptions options{dir.Path(), std::chrono::milliseconds(2000)};
     t.busy.Set(BusyFlag::HeaderAndSubmit);
     t.busy.Set(BusyFlag::HeaderCookies);
-    t.threads.Start(
-        [&] { RunHeaderTool(t.shell, HeaderTool::Header, first.Host(), "a", options); });
-    t.threads.Start(
-        [&] { RunHeaderTool(t.shell, HeaderTool::Cookies, second.Host(), "b", options); });
+    ASSERT_TRUE(t.threads.Start(
+        [&] { RunHeaderTool(t.shell, HeaderTool::Header, first.Host(), "a", options); }));
+    ASSERT_TRUE(t.threads.Start(
+        [&] { RunHeaderTool(t.shell, HeaderTool::Cookies, second.Host(), "b", options); }));
     t.threads.WaitIdle();
     EXPECT_THAT(t.desktop.Results(), ElementsAre("HTTP/1.0 200 OK\r\nX-Run: first\r\n\r\n"));
     const std::vector<std::string> lines = t.LogTexts();

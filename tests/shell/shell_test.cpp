@@ -39,11 +39,11 @@ TEST(ToolThreads, CountRunningWorkersAndWaitForThemAll) {
     std::atomic<bool> release{false};
     std::atomic<int> finished{0};
     for (int i = 0; i < 3; ++i) {
-        threads.Start([&] {
+        ASSERT_TRUE(threads.Start([&] {
             while (!release.load())
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             ++finished;
-        });
+        }));
     }
     EXPECT_EQ(threads.Running(), 3u);
     release = true;
