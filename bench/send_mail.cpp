@@ -2,9 +2,8 @@
 // customer of a member.dat made for the run, as Database email does: for timing against swaks.
 // Usage: send_mail SERVER COUNT            (Mailmerge)
 //        send_mail SERVER COUNT customers  (Database email to COUNT customers)
+#include "bench_shell.h"
 #include "databases/database_email.h"
-#include "databases/record_files.h"
-#include "shell/shell.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,29 +15,6 @@
 namespace {
 
 using namespace korvane;
-
-// Nobody watches a benchmark: the one question at the end is answered "No".
-class QuietDesktop final : public Desktop {
-  public:
-    int RunForm(Form&) override { return kFormCancelled; }
-    MessageAnswer ShowMessage(std::string_view text, std::string_view title,
-                              MessageButtons) override {
-        if (title != "Finished")
-            std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
-                         static_cast<int>(text.size()), text.data());
-        return MessageAnswer::No;
-    }
-    int ShowResult(std::string_view) override { return 1; }
-    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
-    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
-    bool OpenInBrowser(std::string_view) override { return true; }
-    void PlayAlertSound() override {}
-    void SetCaption(std::string_view) override {}
-    void RequestLogRepaint() override {}
-    void ShowHelp() override {}
-    void RunReportWindow(const ReportWindowRun&) override {}
-    void ShowByteViewer(ByteViewerModel&) override {}
-};
 
 void WriteCustomers(const std::string& path, int count) {
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -61,18 +37,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int count = std::atoi(argv[2]);
-    char pattern[] = "/tmp/korvane-mail-bench-XXXXXX";
-    const std::string folder = ::mkdtemp(pattern);
-    SessionLog log;
-    SettingsBlock settings;
-    BusyFlags busy;
-    FilePickerState pickers;
-    QuietDesktop desktop;
-    SystemClock clock;
-    ToolThreads threads;
-    RecordDatabases records(folder);
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
-
+    bench::BenchShell bench;
+    RecordDatabases& records = bench.records;
     MailRun run;
     run.job.server = argv[1];
     run.job.sender = "shop@bench.test";
@@ -90,8 +56,7 @@ int main(int argc, char** argv) {
         run.recipient = "someone@bench.test";
         run.quantity = count;
     }
-    DatabaseEmailWorker(shell, run);
-    std::filesystem::remove_all(folder);
+    DatabaseEmailWorker(bench.shell, run);
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::fprintf(stderr, "peak memory: %ld KB\n", usage.ru_maxrss);

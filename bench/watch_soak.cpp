@@ -2,8 +2,7 @@
 // one-minute watch when PASSES is 60, the clock simulated by running them back to back), with
 // memory and open descriptors reported after the first pass and after the last.
 // Usage: watch_soak SERVER FOLDER1 FOLDER2 FOLDER3 FOLDER4 PASSES
-#include "databases/record_files.h"
-#include "shell/shell.h"
+#include "bench_shell.h"
 #include "site_tools/monitoring.h"
 
 #include <cstdio>
@@ -17,24 +16,6 @@
 namespace {
 
 using namespace korvane;
-
-class QuietDesktop final : public Desktop {
-  public:
-    int RunForm(Form&) override { return kFormCancelled; }
-    MessageAnswer ShowMessage(std::string_view, std::string_view, MessageButtons) override {
-        return MessageAnswer::Ok;
-    }
-    int ShowResult(std::string_view) override { return 1; }
-    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
-    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
-    bool OpenInBrowser(std::string_view) override { return true; }
-    void PlayAlertSound() override {}
-    void SetCaption(std::string_view) override {}
-    void RequestLogRepaint() override {}
-    void ShowHelp() override {}
-    void RunReportWindow(const ReportWindowRun&) override {}
-    void ShowByteViewer(ByteViewerModel&) override {}
-};
 
 // Counts what a pass reports; keeps nothing, as a window that scrolls on would not matter here.
 class CountingReport final : public ReportWindowHandle {
@@ -69,23 +50,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: watch_soak SERVER F1 F2 F3 F4 PASSES\n");
         return 2;
     }
-    char pattern[] = "/tmp/korvane-soak-XXXXXX";
-    const std::string folder = ::mkdtemp(pattern);
-    SessionLog log;
-    SettingsBlock settings;
-    settings.SetOn(field::DetailFlag, false);
-    BusyFlags busy;
-    FilePickerState pickers;
-    QuietDesktop desktop;
-    SystemClock clock;
-    ToolThreads threads;
-    RecordDatabases records(folder);
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
-
+    bench::BenchShell bench;
     WatchInput input;
     input.kind = WatchKind::Verify;
     input.frequency = 1;
-    input.workFolder = folder;
+    input.workFolder = bench.folder.path;
     for (std::size_t i = 0; i < kWatchSlots; ++i)
         input.sites[i] = {argv[1], argv[2 + i]};
     const int passes = std::atoi(argv[6]);
@@ -93,7 +62,7 @@ int main(int argc, char** argv) {
     long firstMemory = 0;
     int firstDescriptors = 0;
     for (int pass = 1; pass <= passes; ++pass) {
-        WatchPass(shell, input, report);
+        WatchPass(bench.shell, input, report);
         if (pass == 1) {
             firstMemory = ResidentKilobytes();
             firstDescriptors = OpenDescriptors();
@@ -104,6 +73,5 @@ int main(int argc, char** argv) {
                 ResidentKilobytes());
     std::printf("descriptors after the first pass: %d, after the last: %d\n", firstDescriptors,
                 OpenDescriptors());
-    std::filesystem::remove_all(folder);
     return 0;
 }

@@ -1,0 +1,69 @@
+#pragma once
+
+// What every benchmark program needs to run a tool without a user: a desktop that answers no
+// dialog and shows nothing, record files in a folder of their own, and the shell around them.
+
+#include "databases/record_files.h"
+#include "shell/shell.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace korvane::bench {
+
+// Nobody watches a benchmark: every dialog is cancelled, a question is answered "No", and
+// messages other than the end-of-run question go to standard error.
+class QuietDesktop final : public Desktop {
+  public:
+    int RunForm(Form&) override { return kFormCancelled; }
+    MessageAnswer ShowMessage(std::string_view text, std::string_view title,
+                              MessageButtons buttons) override {
+        if (buttons == MessageButtons::Ok)
+            std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                         static_cast<int>(text.size()), text.data());
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    int ShowResult(std::string_view) override { return 1; }
+    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
+    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
+    bool OpenInBrowser(std::string_view) override { return true; }
+    void PlayAlertSound() override {}
+    void SetCaption(std::string_view) override {}
+    void RequestLogRepaint() override {}
+    void ShowHelp() override {}
+    void RunReportWindow(const ReportWindowRun&) override {}
+    void ShowByteViewer(ByteViewerModel&) override {}
+};
+
+// A folder of its own, removed at the end.
+struct TempFolder {
+    std::string path;
+    TempFolder() {
+        char pattern[] = "/tmp/korvane-bench-XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() { std::filesystem::remove_all(path); }
+};
+
+// The process-wide state of the program, with detail lines off.
+struct BenchShell {
+    SessionLog log;
+    SettingsBlock settings;
+    BusyFlags busy;
+    FilePickerState pickers;
+    QuietDesktop desktop;
+    SystemClock clock;
+    ToolThreads threads;
+    TempFolder folder;
+    RecordDatabases records{folder.path};
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
+
+    BenchShell() { settings.SetOn(field::DetailFlag, false); }
+};
+
+} // namespace korvane::bench
