@@ -10,6 +10,11 @@ endif()
 target_compile_definitions(korvane_options INTERFACE
     $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 
+if(KORVANE_FUZZ)
+    # Coverage for the fuzzer in every library the targets link.
+    target_compile_options(korvane_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+
 if(KORVANE_SANITIZE)
     target_compile_options(korvane_options INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
