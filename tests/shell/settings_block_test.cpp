@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -155,6 +156,33 @@ TEST(SettingsBlock, ADiskThatFillsDuringTheSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+// The process is killed at any moment of a save: kv.cfg is always one whole image, old or new.
+TEST(SettingsBlock, AKillDuringASaveLeavesOneWholeImage) {
+    TempDir dir;
+    const std::string path = dir.File("kv.cfg");
+    const std::string old(kSettingsSize, 'o');
+    WriteWholeFile(path, old);
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SettingsBlock settings;
+            SettingsBlock::Image image;
+            image.fill(static_cast<std::uint8_t>('n'));
+            settings.ReplaceImage(image);
+            for (;;)
+                settings.Save(path);
+        }
+        ::usleep(static_cast<useconds_t>(1000 + round * 700));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const std::string now = ReadWholeFile(path);
+        ASSERT_EQ(now.size(), kSettingsSize) << "round " << round;
+        ASSERT_TRUE(now == old || now == std::string(kSettingsSize, 'n')) << "round " << round;
+    }
 }
 
 TEST(SettingsBlock, AWorkerNeverReadsATextFieldHalfStored) {
