@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace korvane {
 namespace {
@@ -38,6 +39,11 @@ TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
     test::TempDir local;
     test::WriteWholeFile(local.File("fr-same.html"),
                          "<html>\n<body>The same page</body>\n</html>\n");
+    // The watch writes its reply file into the current folder: one of the test's own.
+    test::TempDir work;
+    char saved[4096];
+    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
+    ASSERT_EQ(::chdir(work.Path().c_str()), 0);
     TestShell t;
     PutCustomer(t, local.Path());
     const std::string before = test::ReadWholeFile(t.records.customers.path);
@@ -75,6 +81,7 @@ TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
     EXPECT_NE(report.find("Integrity verified: fr-same.html\r\n"), std::string::npos) << report;
     EXPECT_TRUE(t.desktop.Results().empty() && t.desktop.Forms().size() == 2u)
         << "no customer view is shown";
+    ASSERT_EQ(::chdir(saved), 0);
 }
 
 TEST(CustomerSite, TheCheckShowsNoAlertChoiceForAModeItDoesNotOfferAndCancelWritesNothing) {
