@@ -133,30 +133,27 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
         for (int copy = 0; copy < copies; ++copy)
             session.Send(job.sender, message);
     } else {
-        WalkedRecord<CustomerRecord> walked;
-        for (std::int64_t current = run.first;;) {
-            const WalkStep step = NextRecordFrom(shell.records.customers, current, walked);
-            if (step == WalkStep::FileMissing) {
-                Fatal(shell, "Data file: member.dat, not present.");
-                return;
-            }
-            if (step == WalkStep::End || walked.number > run.last)
-                break;
-            current = walked.number;
-            const std::string address = walked.record.Text(customer::Email1);
-            if (!address.empty()) {
-                if (!SafeMailHeaderValue(address)) {
-                    shell.log.AppendLine("Customer " + std::to_string(current) +
-                                         " skipped: Email 1 holds a line break");
-                } else {
-                    message.recipient = address;
-                    for (int copy = 0; copy < copies; ++copy)
-                        session.Send(job.sender, message);
-                }
-            }
-            if (current == kHighestRecordNumber)
-                break;
-            current += 1;
+        const bool read =
+            WalkRecordsFrom(shell.records.customers, run.first,
+                            [&](std::int64_t number, const CustomerRecord& record) {
+                                if (number > run.last)
+                                    return false;
+                                const std::string address = record.Text(customer::Email1);
+                                if (address.empty())
+                                    return true;
+                                if (!SafeMailHeaderValue(address)) {
+                                    shell.log.AppendLine("Customer " + std::to_string(number) +
+                                                         " skipped: Email 1 holds a line break");
+                                    return true;
+                                }
+                                message.recipient = address;
+                                for (int copy = 0; copy < copies; ++copy)
+                                    session.Send(job.sender, message);
+                                return true;
+                            });
+        if (!read) {
+            Fatal(shell, "Data file: member.dat, not present.");
+            return;
         }
     }
     session.Quit();

@@ -153,22 +153,19 @@ void LinkExchangeRun(Shell& shell, const LinkExchangeInput& input) {
     shell.log.AppendLine("  ");
     shell.log.AppendHighlighted("Link exchange verification");
     AppendDetail(shell, "Initialized: " + std::string(kSocketStatusText));
-    CustomerStore& store = shell.records.customers;
-    WalkedRecord<CustomerRecord> walked;
-    for (std::int64_t from = kLowestRecordNumber;;) {
-        const WalkStep step = NextRecordFrom(store, from, walked);
-        if (step == WalkStep::FileMissing) {
-            shell.desktop.ShowMessage("Data file: member.dat, not present.", "Fatal error");
-            return;
-        }
-        if (step == WalkStep::End)
-            break;
-        if (CheckCustomer(shell, input, walked.record) == CustomerEnd::EndRun)
-            return;
-        if (walked.number >= kHighestRecordNumber)
-            break;
-        from = walked.number + 1;
+    bool ended = false;
+    const bool read =
+        WalkRecordsFrom(shell.records.customers, kLowestRecordNumber,
+                        [&](std::int64_t, const CustomerRecord& record) {
+                            ended = CheckCustomer(shell, input, record) == CustomerEnd::EndRun;
+                            return !ended;
+                        });
+    if (!read) {
+        shell.desktop.ShowMessage("Data file: member.dat, not present.", "Fatal error");
+        return;
     }
+    if (ended)
+        return;
     shell.log.AppendLine("Complete");
     shell.log.AppendLine("  ");
 }

@@ -29,4 +29,20 @@ WalkStep NextRecordFrom(RecordStore<Record>& store, std::int64_t from, WalkedRec
     return WalkStep::Found;
 }
 
+// Calls visit(number, record) for every live record numbered `from` or more, in number order,
+// until visit returns false. Returns false when the record file could not be opened.
+template <typename Record, typename Visit>
+bool WalkRecordsFrom(RecordStore<Record>& store, std::int64_t from, Visit&& visit) {
+    WalkedRecord<Record> walked;
+    for (;;) {
+        const WalkStep step = NextRecordFrom(store, from, walked);
+        if (step == WalkStep::FileMissing)
+            return false;
+        if (step == WalkStep::End || !visit(walked.number, walked.record) ||
+            walked.number >= kHighestRecordNumber)
+            return true;
+        from = walked.number + 1;
+    }
+}
+
 } // namespace korvane

@@ -199,24 +199,23 @@ void SubmissionRun(Shell& shell, const SubmissionInput& input) {
     shell.log.AppendLine("  ");
     shell.log.AppendHighlighted("Submit URL: " + input.url);
     AppendDetail(shell, "Initialized: " + std::string(kSocketStatusText));
-    SearchEngineStore& store = shell.records.engines;
-    WalkedRecord<SearchEngineRecord> walked;
-    for (std::int64_t from = kLowestRecordNumber;;) {
-        const WalkStep step = NextRecordFrom(store, from, walked);
-        if (step == WalkStep::FileMissing) {
-            shell.desktop.ShowMessage("Data file: urlsubmit.dat, not present.", "Fatal error");
-            return;
-        }
-        if (step == WalkStep::End)
-            break;
-        const SearchEngineRecord& engine = walked.record;
-        if (!engine.Text(engine::BaseUrl).empty() && !engine.Text(engine::UrlFormName).empty() &&
-            SubmitToEngine(shell, input, engine) == EngineEnd::EndRun)
-            return;
-        if (walked.number >= kHighestRecordNumber)
-            break;
-        from = walked.number + 1;
+    bool ended = false;
+    const bool read =
+        WalkRecordsFrom(shell.records.engines, kLowestRecordNumber,
+                        [&](std::int64_t, const SearchEngineRecord& engine) {
+                            // An entry without a host or URL field name is passed over without a
+                            // word.
+                            ended = !engine.Text(engine::BaseUrl).empty() &&
+                                    !engine.Text(engine::UrlFormName).empty() &&
+                                    SubmitToEngine(shell, input, engine) == EngineEnd::EndRun;
+                            return !ended;
+                        });
+    if (!read) {
+        shell.desktop.ShowMessage("Data file: urlsubmit.dat, not present.", "Fatal error");
+        return;
     }
+    if (ended)
+        return;
     shell.log.AppendLine("Complete");
     shell.log.AppendLine("  ");
 }
