@@ -7,16 +7,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
-if [ "${KORVANE_BENCH_INSIDE:-}" != 1 ]; then
-  exec unshare --net --mount --pid --fork --mount-proc env KORVANE_BENCH_INSIDE=1 bash "$0" "$build"
-fi
-work=$(mktemp -d /tmp/korvane-bench.XXXXXX)
-trap 'kill "${nginx:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
-ip link set lo up
-printf '127.0.0.1\tlocalhost bench.test\n' >"$work/hosts"
-printf 'hosts: files\nservices: files\n' >"$work/nsswitch.conf"
-mount --bind "$work/hosts" /etc/hosts
-mount --bind "$work/nsswitch.conf" /etc/nsswitch.conf
+source "$root/bench/bench_net.sh"
+bench_enter_namespace "$0" "$@"
+bench_network bench.test
 mkdir -p "$work/site"
 {
   echo "<html><body>"
@@ -29,20 +22,7 @@ mkdir -p "$work/site"
 } >"$work/site/links.html"
 echo "<html><body>home</body></html>" >"$work/site/index.html"
 seq 1 500 | sed 's|.*|url = "http://bench.test/p&.html"\noutput = "/dev/null"|' >"$work/curl.cfg"
-cat >"$work/nginx.conf" <<CONF
-daemon off; master_process off; worker_processes 1;
-pid $work/nginx.pid; error_log $work/error.log;
-events { worker_connections 256; }
-http {
-  access_log off; keepalive_timeout 0;
-  client_body_temp_path $work/cb; proxy_temp_path $work/px; fastcgi_temp_path $work/fc;
-  uwsgi_temp_path $work/uw; scgi_temp_path $work/sc;
-  server { listen 127.0.0.1:80; root $work/site; }
-}
-CONF
-nginx -c "$work/nginx.conf" -p "$work" &
-nginx=$!
-sleep 0.5
+bench_nginx "$work/site"
 cd "$work"
 tools="$build/bench/korvane_web_tools"
 # The same request from both: HEAD for the default page.
