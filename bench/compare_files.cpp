@@ -9,6 +9,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: compare_files LEFT RIGHT\n");
         return 2;
     }
-    korvane::WriteComparisonPages(korvane::BuildComparison(argv[1], argv[2]), ".");
+    korvane::WriteComparison(argv[1], argv[2], ".");
     return 0;
 }

@@ -70,15 +70,15 @@ const char* kPageTail = "   </pre>\t\t\t\t\t\t\t\t\t\r\n"
                         "   </html>\t\t\t\t\t\t\t\t\t\r\n";
 
 // Only "<" is escaped: the pages show the files' text, not their markup.
-void AppendRow(std::string& page, std::string_view prefix, std::string_view text = {}) {
-    page += prefix;
+void AppendRow(BlockWriter& page, std::string_view prefix, std::string_view text = {}) {
+    page.Append(prefix);
     std::size_t from = 0;
     for (std::size_t at; (at = text.find('<', from)) != std::string_view::npos; from = at + 1) {
-        page.append(text, from, at - from);
-        page += "&lt;";
+        page.Append(text.substr(from, at - from));
+        page.Append("&lt;");
     }
-    page.append(text, from, std::string_view::npos);
-    page += "\r\n";
+    page.Append(text.substr(from));
+    page.Append("\r\n");
 }
 
 // One bit per cell of the decision table.
@@ -108,19 +108,40 @@ std::uint64_t FileSize(const std::string& path) {
 }
 
 std::string ReadWhole(int fd) {
-    std::string bytes;
-    char chunk[65536];
-    for (std::size_t n; (n = ReadUpTo(fd, chunk, sizeof chunk)) > 0;)
-        bytes.append(chunk, n);
+    // Sized from the file first, so that a large file is read without growing copies.
+    struct stat status {};
+    std::size_t expected = 0;
+    if (::fstat(fd, &status) == 0 && status.st_size > 0)
+        expected = static_cast<std::size_t>(status.st_size);
+    std::string bytes(expected + 1, '\0');
+    std::size_t length = 0;
+    for (std::size_t n; (n = ReadUpTo(fd, bytes.data() + length, bytes.size() - length)) > 0;) {
+        length += n;
+        if (length == bytes.size()) // it grew meanwhile
+            bytes.resize(bytes.size() * 2);
+    }
+    bytes.resize(length);
     return bytes;
 }
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    FileDescriptor file = OpenForRewrite(path);
-    // A report file that cannot be written is lost without a message; the others still are.
-    if (file.IsOpen() && WriteAll(file.Get(), bytes.data(), bytes.size()))
-        FinishRewrite(file.Get());
-}
+// A page file written as it is built; a page that cannot be written is lost without a message,
+// the others still are.
+class PageFile {
+  public:
+    explicit PageFile(const std::string& path)
+        : m_file(OpenForRewrite(path)), m_writer(m_file.Get()) {}
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+    ~PageFile() {
+        if (m_writer.Flush() && m_file.IsOpen())
+            FinishRewrite(m_file.Get());
+    }
+    BlockWriter& Page() { return m_writer; }
+
+  private:
+    FileDescriptor m_file;
+    BlockWriter m_writer;
+};
 
 } // namespace
 
@@ -149,12 +170,14 @@ std::vector<std::string_view> SplitLineViews(std::string_view bytes) {
 std::int32_t KeyOf(std::string_view line) {
     std::uint32_t key = 0; // unsigned arithmetic wraps exactly as the signed sum is meant to
     std::uint32_t position = 0;
+    // Without a branch per character: a blank adds nothing and does not count as a position,
+    // and text of words and blanks would make a branch mispredict all the time.
     for (char c : line) {
-        if (c == ' ')
-            continue;
-        ++position;
-        key += position *
-               static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
+        const std::uint32_t counted = c != ' ';
+        const auto value =
+            static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(c)));
+        position += counted;
+        key += position * (value & (0u - counted));
     }
     return static_cast<std::int32_t>(key);
 }
@@ -210,11 +233,59 @@ LinePairs MatchLinesByTable(const std::int32_t* left, std::size_t n, const std::
     return pairs;
 }
 
+namespace {
+
+// Which of the two files hold each key: an open-addressing table sized to stay under half full.
+class KeySides {
+  public:
+    static constexpr std::uint8_t kLeft = 1;
+    static constexpr std::uint8_t kRight = 2;
+
+    explicit KeySides(std::size_t keys) {
+        // At most three quarters full even when every key differs.
+        while ((std::size_t{1} << m_bits) < keys + keys / 3 + 16)
+            ++m_bits;
+        m_slots.resize(std::size_t{1} << m_bits);
+    }
+    void Add(std::int32_t key, std::uint8_t side) { Find(key).sides |= side; }
+    std::uint8_t Sides(std::int32_t key) { return Find(key).sides; }
+
+  private:
+    struct Slot {
+        std::int32_t key = 0;
+        std::uint8_t sides = 0; // none: the slot is free
+    };
+    Slot& Find(std::int32_t key) {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t at = (static_cast<std::uint32_t>(key) * 0x9E3779B1u) >> (32 - m_bits);
+        for (;; at = (at + 1) & mask) {
+            Slot& slot = m_slots[at];
+            if (slot.sides == 0) {
+                slot.key = key;
+                return slot;
+            }
+            if (slot.key == key)
+                return slot;
+        }
+    }
+    unsigned m_bits = 4;
+    std::vector<Slot> m_slots;
+};
+
+} // namespace
+
 // The walk asks at each mismatch whether the rest of the left file after this line shares more
 // with the right file from here than the reverse. In edit distances (insertions and deletions
 // only) of the two suffixes, D = rest lengths - 2 x common length, so it passes over the left line
 // exactly when D(i + 1, j) < D(i, j + 1); on the walk D(i, j) = d and one neighbour is d - 1, so
 // it passes over the right line exactly when D(i, j + 1) = d - 1.
+//
+// A line whose key the other file lacks is never paired, and the common lengths are those of the
+// files without such lines, so the distances are taken there: for files edited here and there
+// that leaves few differences. The walk still goes line by line through the whole files. Over a
+// right line that cannot be paired it always passes (passing keeps every common length); at a
+// right line that can, it passes exactly when the distance of the shortened files drops by
+// passing it, whether the left line can be paired or not.
 //
 // Suffixes are prefixes of the reversed files, whose distances the furthest-reaching method
 // finds diagonal by diagonal: with x, y the suffix lengths and k = x - y, D(x, y) <= d exactly
@@ -223,13 +294,26 @@ LinePairs MatchLinesByTable(const std::int32_t* left, std::size_t n, const std::
 std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::size_t n,
                                               const std::int32_t* right, std::size_t m,
                                               std::size_t budgetBytes) {
-    const auto N = static_cast<std::int64_t>(n);
-    const auto M = static_cast<std::int64_t>(m);
-    // The files reversed, so that following a diagonal reads both forwards.
-    const std::vector<std::int32_t> a(std::make_reverse_iterator(left + n),
-                                      std::make_reverse_iterator(left));
-    const std::vector<std::int32_t> b(std::make_reverse_iterator(right + m),
-                                      std::make_reverse_iterator(right));
+    KeySides sides(n + m);
+    for (std::size_t i = 0; i < n; ++i)
+        sides.Add(left[i], KeySides::kLeft);
+    for (std::size_t j = 0; j < m; ++j)
+        sides.Add(right[j], KeySides::kRight);
+    constexpr std::uint8_t kBoth = KeySides::kLeft | KeySides::kRight;
+    std::vector<bool> pairableLeft(n);
+    std::vector<bool> pairableRight(m);
+    // The shortened files reversed, so that following a diagonal reads both forwards.
+    std::vector<std::int32_t> a;
+    std::vector<std::int32_t> b;
+    for (std::size_t i = n; i-- > 0;)
+        if ((pairableLeft[i] = sides.Sides(left[i]) == kBoth))
+            a.push_back(left[i]);
+    for (std::size_t j = m; j-- > 0;)
+        if ((pairableRight[j] = sides.Sides(right[j]) == kBoth))
+            b.push_back(right[j]);
+    const auto N = static_cast<std::int64_t>(a.size());
+    const auto M = static_cast<std::int64_t>(b.size());
+
     constexpr std::int32_t kUnreached = -1;
     // V[k + M] is the furthest x on diagonal k of the latest row of its parity; diagonals
     // outside the grid are never written and stay unreached.
@@ -280,27 +364,38 @@ std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::siz
             row[(k + d) / 2] = static_cast<std::int32_t>(x);
         }
     }
-    auto reached = [&](std::int64_t d, std::int64_t k) -> std::int64_t {
-        if (k < -d || k > d)
-            return kUnreached;
-        return rows[static_cast<std::size_t>(d)][static_cast<std::size_t>((k + d) / 2)];
+    // Whether the shortened suffixes of lengths x, y lie within d edits.
+    auto within = [&](std::int64_t d, std::int64_t x, std::int64_t y) {
+        const std::int64_t k = x - y;
+        if (d < 0 || k < -d || k > d)
+            return false;
+        const std::int32_t v =
+            rows[static_cast<std::size_t>(d)][static_cast<std::size_t>((k + d) / 2)];
+        return v != kUnreached && x <= v;
     };
 
     LinePairs pairs;
-    std::int64_t x = N;
+    pairs.reserve(static_cast<std::size_t>(std::min(N, M)));
+    std::int64_t x = N; // the shortened left suffix from line i on
     std::int64_t y = M;
     std::int64_t d = total;
-    while (x > 0 && y > 0) {
-        if (a[static_cast<std::size_t>(x - 1)] == b[static_cast<std::size_t>(y - 1)]) {
-            pairs.emplace_back(static_cast<std::size_t>(N - x), static_cast<std::size_t>(M - y));
+    for (std::size_t i = 0, j = 0; i < n && j < m;) {
+        if (left[i] == right[j]) {
+            pairs.emplace_back(i++, j++);
             --x;
             --y;
-        } else if (const std::int64_t v = reached(d - 1, x - y + 1); v != kUnreached && x <= v) {
-            --y; // pass over the right line
+        } else if (!pairableRight[j]) {
+            ++j;
+        } else if (within(d - 1, x, y - 1)) {
+            ++j; // pass over the right line
+            --y;
             --d;
         } else {
-            --x; // pass over the left line
-            --d;
+            if (pairableLeft[i]) {
+                --x;
+                --d;
+            }
+            ++i; // pass over the left line
         }
     }
     return pairs;
@@ -308,6 +403,7 @@ std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::siz
 
 LinePairs MatchLines(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b) {
     LinePairs pairs;
+    pairs.reserve(std::min(a.size(), b.size()));
     // A common beginning is matched by the walk before any decision is read.
     std::size_t prefix = 0;
     while (prefix < a.size() && prefix < b.size() && a[prefix] == b[prefix]) {
@@ -328,7 +424,8 @@ LinePairs MatchLines(const std::vector<std::int32_t>& a, const std::vector<std::
     return pairs;
 }
 
-ComparisonPages BuildComparison(const std::string& leftName, const std::string& rightName) {
+void WriteComparison(const std::string& leftName, const std::string& rightName,
+                     const std::string& folder) {
     std::string leftBytes;
     std::string rightBytes;
     bool bothOpened = false;
@@ -353,25 +450,32 @@ ComparisonPages BuildComparison(const std::string& leftName, const std::string& 
     std::transform(rightLines.begin(), rightLines.end(), rightKeys.begin(), KeyOf);
     auto pairs = MatchLines(leftKeys, rightKeys);
 
-    ComparisonPages pages;
-    for (const char* line : kFrameset)
-        pages.frameset += line;
-    pages.left = PageHead(true) + leftName + "\r\n";
-    pages.right = PageHead(false) + rightName + "\r\n";
-    // Rows hold the files' text and a few marks each: reserve so the pages grow without copying.
-    pages.left.reserve(pages.left.size() + leftBytes.size() + rightLines.size() * 16 + 4096);
-    pages.right.reserve(pages.right.size() + rightBytes.size() + leftLines.size() * 16 + 4096);
+    {
+        PageFile frameset(folder + "/tc.html");
+        for (const char* line : kFrameset)
+            frameset.Page().Append(line);
+    }
+    PageFile leftPage(folder + "/fa.html");
+    PageFile rightPage(folder + "/fb.html");
+    BlockWriter& left = leftPage.Page();
+    BlockWriter& right = rightPage.Page();
+    left.Append(PageHead(true));
+    left.Append(leftName);
+    left.Append("\r\n");
+    right.Append(PageHead(false));
+    right.Append(rightName);
+    right.Append("\r\n");
 
     const auto n = static_cast<std::int64_t>(leftLines.size());
     const auto m = static_cast<std::int64_t>(rightLines.size());
     std::int64_t pL = -1;
     std::int64_t pR = -1;
     auto block = [&](const char* tag, auto&& rows) {
-        pages.left += tag;
-        pages.right += tag;
+        left.Append(tag);
+        right.Append(tag);
         rows();
-        pages.left += kEndTag;
-        pages.right += kEndTag;
+        left.Append(kEndTag);
+        right.Append(kEndTag);
     };
     auto emit = [&](std::int64_t i, std::int64_t j, bool real) {
         const std::int64_t dL = i - pL;
@@ -379,34 +483,34 @@ ComparisonPages BuildComparison(const std::string& leftName, const std::string& 
         if (dL == 1 && dR > 1) {
             block(kTealTag, [&] {
                 for (std::int64_t r = pR + 1; r < j; ++r) {
-                    AppendRow(pages.left, "(+)");
-                    AppendRow(pages.right, "(+)", rightLines[static_cast<std::size_t>(r)]);
+                    AppendRow(left, "(+)");
+                    AppendRow(right, "(+)", rightLines[static_cast<std::size_t>(r)]);
                 }
             });
         } else if (dR == 1 && dL > 1) {
             block(kRedTag, [&] {
                 for (std::int64_t l = pL + 1; l < i; ++l) {
-                    AppendRow(pages.left, "(-)", leftLines[static_cast<std::size_t>(l)]);
-                    AppendRow(pages.right, "(-)");
+                    AppendRow(left, "(-)", leftLines[static_cast<std::size_t>(l)]);
+                    AppendRow(right, "(-)");
                 }
             });
         } else if (const std::int64_t k = std::max(dL, dR); k > 1) {
             block(kBlueTag, [&] {
                 for (std::int64_t t = 1; t < k; ++t) {
                     if (pL + t < i)
-                        AppendRow(pages.left, "(*)", leftLines[static_cast<std::size_t>(pL + t)]);
+                        AppendRow(left, "(*)", leftLines[static_cast<std::size_t>(pL + t)]);
                     else
-                        AppendRow(pages.left, "(+)");
+                        AppendRow(left, "(+)");
                     if (pR + t < j)
-                        AppendRow(pages.right, "(*)", rightLines[static_cast<std::size_t>(pR + t)]);
+                        AppendRow(right, "(*)", rightLines[static_cast<std::size_t>(pR + t)]);
                     else
-                        AppendRow(pages.right, "(-)");
+                        AppendRow(right, "(-)");
                 }
             });
         }
         if (real) {
-            AppendRow(pages.left, {}, leftLines[static_cast<std::size_t>(i)]);
-            AppendRow(pages.right, {}, rightLines[static_cast<std::size_t>(j)]);
+            AppendRow(left, {}, leftLines[static_cast<std::size_t>(i)]);
+            AppendRow(right, {}, rightLines[static_cast<std::size_t>(j)]);
         }
         pL = i;
         pR = j;
@@ -414,9 +518,8 @@ ComparisonPages BuildComparison(const std::string& leftName, const std::string& 
     for (const auto& [i, j] : pairs)
         emit(static_cast<std::int64_t>(i), static_cast<std::int64_t>(j), true);
     emit(n, m, false);
-    pages.left += kPageTail;
-    pages.right += kPageTail;
-    return pages;
+    left.Append(kPageTail);
+    right.Append(kPageTail);
 }
 
 std::pair<std::string, std::string> OrderBySize(const std::string& first,
@@ -426,15 +529,9 @@ std::pair<std::string, std::string> OrderBySize(const std::string& first,
     return {first, second};
 }
 
-void WriteComparisonPages(const ComparisonPages& pages, const std::string& folder) {
-    WriteFile(folder + "/tc.html", pages.frameset);
-    WriteFile(folder + "/fa.html", pages.left);
-    WriteFile(folder + "/fb.html", pages.right);
-}
-
 void ShowComparison(Desktop& desktop, const std::string& leftName, const std::string& rightName,
                     const std::string& folder) {
-    WriteComparisonPages(BuildComparison(leftName, rightName), folder);
+    WriteComparison(leftName, rightName, folder);
     desktop.OpenInBrowser(folder + "/tc.html");
 }
 

@@ -38,21 +38,15 @@ std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::siz
                                               const std::int32_t* right, std::size_t m,
                                               std::size_t budgetBytes);
 
-struct ComparisonPages {
-    std::string frameset; // tc.html
-    std::string left;     // fa.html
-    std::string right;    // fb.html
-};
-
-// Builds the three pages for two files, left and right as given (the side rule is the caller's).
-ComparisonPages BuildComparison(const std::string& leftName, const std::string& rightName);
+// Builds the comparison of two files, left and right as given (the side rule is the caller's),
+// and writes tc.html, fa.html and fb.html into `folder` as it goes.
+void WriteComparison(const std::string& leftName, const std::string& rightName,
+                     const std::string& folder);
 
 // Orders two files by the side rule: the smaller file first; on equal sizes the first-named.
 std::pair<std::string, std::string> OrderBySize(const std::string& first,
                                                 const std::string& second);
 
-// Writes tc.html, fa.html and fb.html into `folder`.
-void WriteComparisonPages(const ComparisonPages& pages, const std::string& folder);
 // Builds the comparison, writes its pages into `folder` and opens tc.html in the browser.
 void ShowComparison(Desktop& desktop, const std::string& leftName, const std::string& rightName,
                     const std::string& folder = ".");

@@ -59,6 +59,28 @@ bool FinishRewrite(int fd) {
     return end >= 0 && ::ftruncate(fd, end) == 0;
 }
 
+BlockWriter::BlockWriter(int fd) : m_fd(fd) {
+    m_buffer.reserve(kBlockBytes);
+}
+
+void BlockWriter::AppendLarge(std::string_view bytes) {
+    Flush();
+    if (bytes.size() >= kBlockBytes) {
+        if (m_fd >= 0)
+            m_ok = WriteAll(m_fd, bytes.data(), bytes.size()) && m_ok;
+    } else {
+        m_buffer.append(bytes);
+    }
+}
+
+bool BlockWriter::Flush() {
+    // Without a file the bytes are only dropped.
+    if (m_fd >= 0 && !m_buffer.empty())
+        m_ok = WriteAll(m_fd, m_buffer.data(), m_buffer.size()) && m_ok;
+    m_buffer.clear();
+    return m_ok;
+}
+
 AtomicWriteResult WriteFileAtomically(const std::string& path, const void* data, std::size_t size) {
     AtomicWriteResult result;
     const std::string temporary = path + ".tmp-" + std::to_string(::getpid());

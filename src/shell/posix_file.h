@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace korvane {
@@ -38,6 +39,33 @@ bool WriteAll(int fd, const void* data, std::size_t size);
 FileDescriptor OpenForRewrite(const std::string& path);
 // Ends the file at the current write position; false when that fails.
 bool FinishRewrite(int fd);
+
+// Collects small pieces and writes them to a descriptor in large blocks, so that a file built
+// from many short rows costs few system calls and no copy of its whole contents in memory.
+class BlockWriter {
+  public:
+    static constexpr std::size_t kBlockBytes = 64 * 1024;
+    // A descriptor below 0 takes nothing: the bytes are dropped.
+    explicit BlockWriter(int fd);
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+    ~BlockWriter() { Flush(); }
+    void Append(std::string_view bytes) {
+        if (bytes.size() <= kBlockBytes - m_buffer.size())
+            m_buffer.append(bytes); // the usual short piece, kept inline
+        else
+            AppendLarge(bytes);
+    }
+    // Writes what is collected; false once any write has failed.
+    bool Flush();
+
+  private:
+    void AppendLarge(std::string_view bytes);
+
+    int m_fd;
+    bool m_ok = true;
+    std::string m_buffer;
+};
 
 struct AtomicWriteResult {
     bool ok = false;

@@ -42,32 +42,6 @@ class BlockReader {
     std::size_t m_length = 0;
 };
 
-// Collects the copied bytes and writes them in large pieces.
-class BlockWriter {
-  public:
-    explicit BlockWriter(int fd) : m_fd(fd) { m_buffer.reserve(kBlockBytes); }
-    ~BlockWriter() { Flush(); }
-    void Append(std::string_view bytes) {
-        if (m_fd < 0)
-            return;
-        if (m_buffer.size() + bytes.size() > kBlockBytes)
-            Flush();
-        if (bytes.size() >= kBlockBytes)
-            WriteAll(m_fd, bytes.data(), bytes.size());
-        else
-            m_buffer.append(bytes);
-    }
-    void Flush() {
-        if (m_fd >= 0 && !m_buffer.empty())
-            WriteAll(m_fd, m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-    }
-
-  private:
-    int m_fd;
-    std::string m_buffer;
-};
-
 // How many leading bytes two ranges share; memcmp over blocks keeps long equal stretches fast.
 std::size_t CommonPrefix(const char* a, const char* b, std::size_t size) {
     constexpr std::size_t kStep = 256;

@@ -36,8 +36,9 @@ Compared Compare(const std::string& leftBytes, const std::string& rightBytes) {
     TempDir dir;
     WriteWholeFile(dir.File("a.txt"), leftBytes);
     WriteWholeFile(dir.File("b.txt"), rightBytes);
-    const ComparisonPages pages = BuildComparison(dir.File("a.txt"), dir.File("b.txt"));
-    return {Rows(pages.left, dir.File("a.txt")), Rows(pages.right, dir.File("b.txt"))};
+    WriteComparison(dir.File("a.txt"), dir.File("b.txt"), dir.Path());
+    return {Rows(ReadWholeFile(dir.File("fa.html")), dir.File("a.txt")),
+            Rows(ReadWholeFile(dir.File("fb.html")), dir.File("b.txt"))};
 }
 
 TEST(ComparisonLines, FollowTheReadingRule) {
@@ -69,6 +70,30 @@ TEST(ComparisonReport, IdenticalFilesAndSpaceOnlyDifferencesAreCommonRows) {
     const Compared same = Compare("<b>one</b>\ntwo & three\nca\n", "<b>one</b>\ntwo&three\n_c\n");
     EXPECT_EQ(same.left, "&lt;b>one&lt;/b>\r\ntwo & three\r\nca\r\n\r\n");
     EXPECT_EQ(same.right, "&lt;b>one&lt;/b>\r\ntwo&three\r\n_c\r\n\r\n");
+}
+
+// Pages far larger than one write block, then a small comparison over them in the same folder:
+// the pages are whole and nothing of the larger ones is left behind.
+TEST(ComparisonReport, LargePagesAreWrittenWholeAndASmallerOneReplacesThem) {
+    TempDir dir;
+    std::string text;
+    std::string rows;
+    for (int i = 0; i < 20000; ++i) {
+        text += "<li>" + std::to_string(i) + "\n";
+        rows += "&lt;li>" + std::to_string(i) + "\r\n";
+    }
+    WriteWholeFile(dir.File("a.txt"), text);
+    WriteWholeFile(dir.File("b.txt"), text);
+    WriteComparison(dir.File("a.txt"), dir.File("b.txt"), dir.Path());
+    EXPECT_EQ(Rows(ReadWholeFile(dir.File("fa.html")), dir.File("a.txt")), rows + "\r\n");
+    EXPECT_EQ(Rows(ReadWholeFile(dir.File("fb.html")), dir.File("b.txt")), rows + "\r\n");
+    WriteWholeFile(dir.File("a.txt"), "x");
+    WriteWholeFile(dir.File("b.txt"), "x");
+    WriteComparison(dir.File("a.txt"), dir.File("b.txt"), dir.Path());
+    const std::string left = ReadWholeFile(dir.File("fa.html"));
+    EXPECT_EQ(Rows(left, dir.File("a.txt")), "x\r\n");
+    const std::string end = "   </html>\t\t\t\t\t\t\t\t\t\r\n";
+    EXPECT_EQ(left.substr(left.size() - end.size()), end);
 }
 
 TEST(ComparisonReport, InsertedMissingAndChangedStretchesGetTheirBlocks) {
@@ -181,8 +206,11 @@ TEST(ComparisonMatching, AgreesWithThePlainTableOnVariedInputsAndTies) {
         for (auto& key : b)
             if (random() % 4 == 0)
                 key = static_cast<std::int32_t>(random() % static_cast<unsigned>(alphabet));
+        // Keys only one file holds, which can never be paired.
         if (random() % 3 == 0)
             b.insert(b.begin() + static_cast<long>(random() % (b.size() + 1)), 99);
+        if (random() % 3 == 0)
+            a.insert(a.begin() + static_cast<long>(random() % (a.size() + 1)), 98);
         if (!b.empty() && random() % 3 == 0)
             b.erase(b.begin() + static_cast<long>(random() % b.size()));
         for (const auto& [x, y] : {std::pair{&a, &b}, std::pair{&b, &a}}) {
@@ -201,20 +229,22 @@ TEST(ComparisonMatching, AgreesWithThePlainTableOnVariedInputsAndTies) {
 TEST(ComparisonMatching, AgreesWithThePlainTableOnLongerFilesWithScatteredEdits) {
     std::mt19937 random(52);
     for (int round = 0; round < 40; ++round) {
+        // New lines come from a wider range, so some are unpaired and some repeat old ones.
+        const unsigned range = 50 + random() % 200;
         std::vector<std::int32_t> a(100 + random() % 300);
         for (auto& key : a)
-            key = static_cast<std::int32_t>(random() % 50);
+            key = static_cast<std::int32_t>(random() % range);
         std::vector<std::int32_t> b;
         const unsigned rate = 2 + random() % 20; // from half the lines to one in twenty changed
         for (std::int32_t key : a) {
             switch (random() % rate) {
             case 0: // changed
-                b.push_back(static_cast<std::int32_t>(random() % 50));
+                b.push_back(static_cast<std::int32_t>(random() % (2 * range)));
                 break;
             case 1: // deleted
                 break;
             case 2: // a line inserted before it
-                b.push_back(static_cast<std::int32_t>(random() % 50));
+                b.push_back(static_cast<std::int32_t>(random() % (2 * range)));
                 b.push_back(key);
                 break;
             default:
