@@ -1,11 +1,13 @@
 // The block comparison of a reply body with a local file against the rule read byte by byte:
-// same outcome, same counter, same position, whatever the bytes.
+// same outcome, same counter, same position, whatever the bytes, and whatever pieces the body
+// arrives in (the piece size taken from the first byte).
 #include "site_tools/body_compare.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     const bool forgive = data[0] & 1;
+    const std::size_t piece = 1 + (data[0] >> 1);
     const std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::size_t cut = input.find('\0');
     const std::string web = input.substr(0, cut);
@@ -60,11 +63,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::rewind(file);
     const korvane::BodyComparison got = korvane::CompareBody(::fileno(file), 0, local, forgive);
     std::fclose(file);
+    korvane::BodyComparer comparer(0, local, forgive);
+    for (std::size_t at = 0;
+         at < web.size() && comparer.Feed(std::string_view(web).substr(at, piece)); at += piece) {
+    }
     const korvane::BodyComparison expected = Reference(web, local, forgive);
-    if (got.outcome != expected.outcome || got.counter != expected.counter ||
-        (got.outcome == korvane::BodyComparison::Outcome::Differs &&
-         (got.localPosition != expected.localPosition || got.localByte != expected.localByte ||
-          got.webByte != expected.webByte)))
-        __builtin_trap();
+    for (const korvane::BodyComparison& result : {got, comparer.Result()}) {
+        if (result.outcome != expected.outcome || result.counter != expected.counter ||
+            (result.outcome == korvane::BodyComparison::Outcome::Differs &&
+             (result.localPosition != expected.localPosition ||
+              result.localByte != expected.localByte || result.webByte != expected.webByte)))
+            __builtin_trap();
+    }
     return 0;
 }

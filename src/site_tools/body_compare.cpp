@@ -55,67 +55,96 @@ std::size_t CommonPrefix(const char* a, const char* b, std::size_t size) {
 
 } // namespace
 
-BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view local,
-                           bool forgiveCrLf, int copy, bool copyRestOnDifference) {
-    BlockReader body(reply);
-    BlockWriter copied(copy);
-    const std::uint64_t size = local.size();
-    BodyComparison result;
-    std::uint64_t i = headerEnd;
-    for (;;) {
-        std::uint64_t j = i - headerEnd;
-        std::string_view web = body.Available();
-        if (web.empty()) {
-            result.outcome = BodyComparison::Outcome::Truncated;
-            result.counter = i;
-            return result;
-        }
+BodyComparer::BodyComparer(std::uint64_t headerEnd, std::string_view local, bool forgiveCrLf,
+                           BlockWriter* copy, bool copyRestOnDifference)
+    : m_headerEnd(headerEnd), m_local(local), m_forgiveCrLf(forgiveCrLf), m_copy(copy),
+      m_copyRestOnDifference(copyRestOnDifference), m_counter(headerEnd) {}
+
+bool BodyComparer::Feed(std::string_view web) {
+    if (m_decided) {
+        if (!CopiesRest())
+            return false;
+        Copy(web);
+        return true;
+    }
+    const std::uint64_t size = m_local.size();
+    while (!web.empty()) {
+        std::uint64_t j = m_counter - m_headerEnd;
         // Equal stretches are taken whole; the byte rules below see only where they end.
         if (j < size) {
             const std::size_t span =
                 static_cast<std::size_t>(std::min<std::uint64_t>(size - j, web.size()));
-            const std::size_t same = CommonPrefix(local.data() + j, web.data(), span);
-            copied.Append(web.substr(0, same));
-            body.Consume(same);
-            i += same;
+            const std::size_t same = CommonPrefix(m_local.data() + j, web.data(), span);
+            Copy(web.substr(0, same));
+            web.remove_prefix(same);
+            m_counter += same;
             j += same;
             if (j >= size)
-                break;
-            web.remove_prefix(same);
+                return Decide(BodyComparison::Outcome::Verified);
             if (web.empty())
-                continue;
+                return true;
         }
         // The local file's terminating zero stands after its last byte.
         const auto c =
-            static_cast<unsigned char>(j < size ? local[static_cast<std::size_t>(j)] : 0);
+            static_cast<unsigned char>(j < size ? m_local[static_cast<std::size_t>(j)] : 0);
         const auto w = static_cast<unsigned char>(web.front());
-        copied.Append(web.substr(0, 1));
-        body.Consume(1);
+        Copy(web.substr(0, 1));
+        web.remove_prefix(1);
         if (w == c) {
-            i += 1;
-        } else if (forgiveCrLf && c == '\r' && w == '\n') {
-            i += 2;
+            m_counter += 1;
+        } else if (m_forgiveCrLf && c == '\r' && w == '\n') {
+            m_counter += 2;
         } else {
-            result.outcome = BodyComparison::Outcome::Differs;
-            result.counter = i;
-            result.localPosition = j;
-            result.localByte = c;
-            result.webByte = w;
-            if (copyRestOnDifference) {
-                for (std::string_view rest = body.Available(); !rest.empty();
-                     rest = body.Available()) {
-                    copied.Append(rest);
-                    body.Consume(rest.size());
-                }
-            }
-            return result;
+            m_result.localPosition = j;
+            m_result.localByte = c;
+            m_result.webByte = w;
+            Decide(BodyComparison::Outcome::Differs);
+            if (!CopiesRest())
+                return false;
+            Copy(web);
+            return true;
         }
-        if (i - headerEnd >= size)
+        if (m_counter - m_headerEnd >= size)
+            return Decide(BodyComparison::Outcome::Verified);
+    }
+    return true;
+}
+
+BodyComparison BodyComparer::Result() const {
+    BodyComparison result = m_result;
+    // A body that ended before anything was decided falls short of the local file.
+    if (!m_decided)
+        result.outcome = BodyComparison::Outcome::Truncated;
+    result.counter = m_counter;
+    return result;
+}
+
+void BodyComparer::Copy(std::string_view bytes) {
+    if (m_copy != nullptr)
+        m_copy->Append(bytes);
+}
+
+bool BodyComparer::CopiesRest() const {
+    return m_copyRestOnDifference && m_result.outcome == BodyComparison::Outcome::Differs;
+}
+
+bool BodyComparer::Decide(BodyComparison::Outcome outcome) {
+    m_result.outcome = outcome;
+    m_decided = true;
+    return false;
+}
+
+BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view local,
+                           bool forgiveCrLf, int copy, bool copyRestOnDifference) {
+    BlockReader body(reply);
+    BlockWriter copied(copy);
+    BodyComparer comparer(headerEnd, local, forgiveCrLf, &copied, copyRestOnDifference);
+    for (std::string_view web = body.Available(); !web.empty(); web = body.Available()) {
+        body.Consume(web.size());
+        if (!comparer.Feed(web))
             break;
     }
-    result.outcome = BodyComparison::Outcome::Verified;
-    result.counter = i;
-    return result;
+    return comparer.Result();
 }
 
 } // namespace korvane

@@ -21,20 +21,19 @@ constexpr const char* kCheckReplyFile = "the9.html";
 
 // The header of a stored reply when it holds the status 200; otherwise reports why not (the
 // header cannot be read, or the status lines), sounds the alert and gives nothing.
-std::optional<ReplyHeader> AcceptedHeader(Shell& shell, ReportTextBox& report,
-                                          const std::string& name, int reply) {
-    ReplyHeader header = ReadReplyHeaderOf(reply);
+bool AcceptedHeader(Shell& shell, ReportTextBox& report, const std::string& name,
+                    const ReplyHeader& header) {
     if (header.status != HeaderStatus::Found) {
         ReportAppend(report, "Unable to resolve header: %s\r\n", name.c_str());
         Alert(shell);
-        return std::nullopt;
+        return false;
     }
     if (const int code = ParseStatus(header.text); code != 0) {
         ReportStatus(report, name, code);
         Alert(shell);
-        return std::nullopt;
+        return false;
     }
-    return header;
+    return true;
 }
 
 void ReplyFileFatal(Shell& shell, const char* name) {
@@ -149,19 +148,17 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
             RequestLine("GET", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
-        if (!reply.IsOpen()) {
+        const ComparedReply reply =
+            FetchComparing(std::move(socket), request, replyPath, input.idleTimeout,
+                           file.Contents(), input.forgiveCrLf);
+        if (!reply.stored) {
             ReplyFileFatal(shell, kVerifyReplyFile);
             return;
         }
         ReportDetail(shell, report, "Reply received\r\n");
-        const std::optional<ReplyHeader> header =
-            AcceptedHeader(shell, report, file.name, reply.Get());
-        if (!header)
+        if (!AcceptedHeader(shell, report, file.name, reply.header))
             continue;
-        const BodyComparison compared =
-            CompareBody(reply.Get(), header->text.size() - 1, file.Contents(), input.forgiveCrLf);
-        if (ReportComparison(report, file.name, compared))
+        if (ReportComparison(report, file.name, *reply.compared))
             Alert(shell);
     }
     report.Append("Finished.\r\n\r\n");
@@ -198,7 +195,7 @@ void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
             ReplyFileFatal(shell, kCheckReplyFile);
             return;
         }
-        if (!AcceptedHeader(shell, report, file.name, reply.Get()))
+        if (!AcceptedHeader(shell, report, file.name, ReadReplyHeaderOf(reply.Get())))
             continue;
         ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
     }

@@ -2,10 +2,13 @@
 
 #include "shell/posix_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 namespace korvane {
@@ -18,6 +21,65 @@ struct DirCloser {
 
 std::atomic<bool> g_siteRunBusy{false};
 
+// Where a scan keeps its files' bytes: blocks that double in size, so a small folder takes
+// little memory, and from 2 MiB on in huge pages where the system offers them, so reading a site
+// of hundreds of megabytes costs a few hundred page faults instead of one per 4 KiB. The blocks
+// are not cleared before they are read into: the bytes are written once, not twice.
+class ScanStorage {
+  public:
+    // Room for `bytes` bytes, valid as long as any piece of its block is held.
+    std::shared_ptr<char> Take(std::size_t bytes) {
+        if (bytes > m_free)
+            NewBlock(bytes);
+        std::shared_ptr<char> piece(m_block, m_next);
+        m_next += bytes;
+        m_free -= bytes;
+        return piece;
+    }
+
+  private:
+    static constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+    static constexpr std::size_t kFirstBlockBytes = std::size_t{256} << 10;
+    static constexpr std::size_t kLargestBlockBytes = std::size_t{64} << 20;
+
+    void NewBlock(std::size_t atLeast) {
+        m_blockBytes =
+            m_blockBytes == 0 ? kFirstBlockBytes : std::min(m_blockBytes * 2, kLargestBlockBytes);
+        std::size_t size = std::max(m_blockBytes, atLeast);
+        if (size < kHugePageBytes) {
+            m_block = std::shared_ptr<char>(new char[size], std::default_delete<char[]>());
+        } else {
+            size = (size + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+            m_block = MapAligned(size);
+        }
+        m_next = m_block.get();
+        m_free = size;
+    }
+
+    // An anonymous mapping that starts on a huge-page boundary, marked for huge pages.
+    static std::shared_ptr<char> MapAligned(std::size_t size) {
+        const std::size_t mapped = size + kHugePageBytes;
+        void* start =
+            ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (start == MAP_FAILED)
+            throw std::bad_alloc();
+        const auto first = reinterpret_cast<std::uintptr_t>(start);
+        const std::uintptr_t aligned = (first + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
+        if (aligned > first)
+            ::munmap(start, aligned - first);
+        if (const std::uintptr_t end = first + mapped; end > aligned + size)
+            ::munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+        auto* block = reinterpret_cast<char*>(aligned);
+        ::madvise(block, size, MADV_HUGEPAGE); // only a hint: small pages work the same
+        return std::shared_ptr<char>(block, [size](char* p) { ::munmap(p, size); });
+    }
+
+    std::shared_ptr<char> m_block;
+    char* m_next = nullptr;
+    std::size_t m_free = 0;
+    std::size_t m_blockBytes = 0;
+};
+
 } // namespace
 
 std::optional<FolderScanTable> FolderScan(const std::string& folder) {
@@ -25,6 +87,7 @@ std::optional<FolderScanTable> FolderScan(const std::string& folder) {
     if (!listing)
         return std::nullopt;
     FolderScanTable table;
+    ScanStorage storage;
     while (const dirent* entry = ::readdir(listing.get())) {
         const std::string name = entry->d_name;
         // O_NONBLOCK keeps a FIFO from stalling the scan; it is skipped below like any
@@ -39,11 +102,12 @@ std::optional<FolderScanTable> FolderScan(const std::string& folder) {
         ScannedFile scanned;
         scanned.name = name;
         const auto size = static_cast<std::size_t>(status.st_size);
-        scanned.bytes.reset(new char[size + 1]);
+        const std::shared_ptr<char> bytes = storage.Take(size + 1);
         // A file that shrank while it was read keeps what was there; one that grew keeps the
         // size it had when the scan looked at it.
-        const std::size_t got = ReadUpTo(file.Get(), scanned.bytes.get(), size);
-        scanned.bytes[got] = '\0';
+        const std::size_t got = ReadUpTo(file.Get(), bytes.get(), size);
+        bytes.get()[got] = '\0';
+        scanned.bytes = bytes;
         scanned.size = static_cast<std::uint32_t>(got);
         table.push_back(std::move(scanned));
     }

@@ -12,9 +12,9 @@ namespace korvane {
 // One file of a scanned folder, read whole into memory.
 struct ScannedFile {
     std::string name; // as listed, without the folder
-    // The bytes, in a buffer that is not cleared before it is read into: a site of hundreds of
-    // megabytes is then written once, not twice.
-    std::unique_ptr<char[]> bytes;
+    // The bytes and a terminating zero, in a large block shared with other files of the same
+    // scan, which lives as long as any of them.
+    std::shared_ptr<const char> bytes;
     std::uint32_t size = 0;
 
     std::string_view Contents() const { return {bytes.get(), size}; }

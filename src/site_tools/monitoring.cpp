@@ -58,14 +58,17 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
         // A reply file that cannot be written or read back skips the file without a word.
-        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
-        if (!reply.IsOpen())
+        const ComparedReply reply =
+            FetchComparing(std::move(socket), request, replyPath, input.idleTimeout,
+                           verify ? std::optional<std::string_view>(file.Contents()) : std::nullopt,
+                           input.forgiveCrLf);
+        if (!reply.stored)
             continue;
         if (verify)
             ReportDetail(shell, report, "Reply received\r\n");
         else
             ReportAppend(report, "Reply received: %s\r\n", file.name.c_str());
-        const ReplyHeader header = ReadReplyHeaderOf(reply.Get());
+        const ReplyHeader& header = reply.header;
         if (header.status != HeaderStatus::Found) {
             ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
             Alert(shell);
@@ -80,9 +83,7 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
         }
         if (!verify)
             continue;
-        const BodyComparison compared =
-            CompareBody(reply.Get(), header.text.size() - 1, file.Contents(), input.forgiveCrLf);
-        if (ReportComparison(report, file.name, compared)) {
+        if (ReportComparison(report, file.name, *reply.compared)) {
             Alert(shell);
             if (input.alertMode == kAlertOnVerifyFail)
                 AlertMailOnce(shell, site.server, file.name);

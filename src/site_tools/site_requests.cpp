@@ -48,6 +48,48 @@ FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
     return reply;
 }
 
+ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
+                             const std::string& replyPath, std::chrono::milliseconds idleTimeout,
+                             std::optional<std::string_view> local, bool forgiveCrLf) {
+    ComparedReply reply;
+    SendRequest(socket.Get(), request);
+    FileDescriptor file(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!file.IsOpen())
+        return reply;
+    reply.stored = true;
+    // The header is read from the same first bytes as ReadReplyHeaderOf reads from the file.
+    std::string start;
+    bool headerRead = false;
+    std::optional<BodyComparer> body;
+    auto readHeader = [&](std::string_view rest) {
+        headerRead = true;
+        reply.header = FindReplyHeader(start);
+        if (!local || reply.header.status != HeaderStatus::Found ||
+            ParseStatus(reply.header.text) != 0)
+            return;
+        body.emplace(reply.header.text.size() - 1, *local, forgiveCrLf);
+        body->Feed(std::string_view(start).substr(reply.header.text.size()));
+        body->Feed(rest);
+    };
+    ReceiveToFile(socket.Get(), file.Get(), idleTimeout, [&](std::string_view piece) {
+        if (headerRead) {
+            if (body)
+                body->Feed(piece);
+            return;
+        }
+        const std::size_t take = std::min(piece.size(), kHeaderBufferBytes - start.size());
+        start.append(piece.substr(0, take));
+        if (start.size() == kHeaderBufferBytes)
+            readHeader(piece.substr(take));
+    });
+    if (!headerRead)
+        readHeader({});
+    FinishRewrite(file.Get());
+    if (body)
+        reply.compared = body->Result();
+    return reply;
+}
+
 ReplyHeader ReadReplyHeaderOf(int fd) {
     std::string start(kHeaderBufferBytes, '\0');
     ssize_t got;

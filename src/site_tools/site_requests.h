@@ -7,6 +7,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane {
@@ -28,6 +29,20 @@ FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
 // reading it back, or nothing when it cannot be written.
 FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
                           const std::string& replyPath, std::chrono::milliseconds idleTimeout);
+
+// A reply stored whole in its reply file, with the header read from its first bytes and, for a
+// reply with the status 200, the body compared with the local contents as it arrived, so that
+// the file is never read back.
+struct ComparedReply {
+    bool stored = false; // false: the reply file could not be opened
+    ReplyHeader header;
+    std::optional<BodyComparison> compared;
+};
+// Sends the request and stores the reply as FetchReply does; the body is compared with `local`
+// when given.
+ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
+                             const std::string& replyPath, std::chrono::milliseconds idleTimeout,
+                             std::optional<std::string_view> local, bool forgiveCrLf);
 
 // The header at the start of a reply file that is open, read as ReadReplyHeader reads it; the
 // file is left positioned at the first body byte when the header is found.

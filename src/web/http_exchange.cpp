@@ -291,7 +291,8 @@ bool SendRequestOrReport(Shell& shell, int socket, std::string_view request) {
     return true;
 }
 
-ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout) {
+ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout,
+                            const std::function<void(std::string_view)>& received) {
     ReceiveResult result;
     // The idle limit is the socket's own receive timeout, so waiting costs no extra call.
     timeval limit{};
@@ -319,6 +320,8 @@ ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idle
         // A failed write is not reported; the rest of the reply is still drained.
         if (writable)
             writable = WriteAll(file, buffer.data(), static_cast<std::size_t>(got));
+        if (received)
+            received(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
     }
 }
 

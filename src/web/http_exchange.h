@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -137,9 +138,11 @@ struct ReceiveResult {
     bool timedOut = false;
 };
 
-// Copies everything the server sends to `file` in pieces of at most kReceiveChunkBytes, until
-// the server closes, a receive fails, or nothing arrives for `idleTimeout`.
-ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout);
+// Copies everything the server sends to `file` in pieces of at most kReceiveBlockBytes, until
+// the server closes, a receive fails, or nothing arrives for `idleTimeout`. Each piece is also
+// shown to `received`, when given, right after it is written.
+ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout,
+                            const std::function<void(std::string_view)>& received = {});
 
 struct ExchangeRequest {
     std::string server;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -49,6 +50,31 @@ TEST(FolderScan, ReadsPlainFilesWholeAndSkipsEverythingElse) {
     EXPECT_EQ(FindScannedFile(*table, "INDEX.HTML"), nullptr) << "names match case-sensitively";
 }
 
+// Files from a few bytes to several megabytes, filling the scan's storage block after block: each
+// keeps exactly its bytes and a terminating zero, also once the rest of the table is gone.
+TEST(FolderScan, KeepsEveryFileWholeAcrossItsStorageBlocks) {
+    TempDir dir;
+    std::map<std::string, std::string> written;
+    for (int i = 0; i < 40; ++i) {
+        const std::size_t size = i % 10 == 9 ? 3'000'000 + i : 1000 * i + 1;
+        std::string bytes(size, '\0');
+        for (std::size_t k = 0; k < size; ++k)
+            bytes[k] = static_cast<char>((k * 31 + static_cast<std::size_t>(i)) % 251);
+        written["f" + std::to_string(i)] = bytes;
+        WriteWholeFile(dir.File("f" + std::to_string(i)), bytes);
+    }
+    std::optional<FolderScanTable> table = FolderScan(dir.Path());
+    ASSERT_TRUE(table);
+    ASSERT_EQ(table->size(), written.size());
+    for (const ScannedFile& file : *table) {
+        EXPECT_TRUE(file.Contents() == written[file.name]) << file.name;
+        EXPECT_EQ(file.bytes.get()[file.size], '\0') << file.name;
+    }
+    const ScannedFile kept = table->front();
+    table.reset();
+    EXPECT_TRUE(kept.Contents() == written[kept.name]);
+}
+
 TEST(FolderScan, YieldsNothingForAMissingFolderOrOneWithoutFiles) {
     TempDir dir;
     EXPECT_EQ(FolderScan(dir.File("absent")), std::nullopt);
@@ -79,6 +105,15 @@ struct Reply {
     }
     ~Reply() { ::close(fd); }
 };
+
+// The body given to a comparer in pieces of `piece` bytes, as it arrives from a server.
+BodyComparison FedInPieces(const std::string& web, const std::string& local, bool forgive,
+                           std::size_t piece, std::uint64_t headerEnd) {
+    BodyComparer comparer(headerEnd, local, forgive);
+    for (std::size_t at = 0; at < web.size() && comparer.Feed(web.substr(at, piece)); at += piece) {
+    }
+    return comparer.Result();
+}
 
 TEST(BodyComparison, FollowsTheByteRules) {
     using O = BodyComparison::Outcome;
@@ -114,6 +149,15 @@ TEST(BodyComparison, FollowsTheByteRules) {
         EXPECT_EQ(result.counter - reply.headerEnd, c.afterHeader) << c.what;
         if (c.outcome == O::Differs) {
             EXPECT_EQ(result.localPosition, c.position) << c.what;
+        }
+        // Whatever pieces the body arrives in, the comparison ends the same.
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{2}, std::size_t{7}}) {
+            const BodyComparison fed =
+                FedInPieces(c.web, c.local, c.forgive, piece, reply.headerEnd);
+            EXPECT_EQ(fed.outcome, result.outcome) << c.what << ", pieces of " << piece;
+            EXPECT_EQ(fed.counter, result.counter) << c.what << ", pieces of " << piece;
+            EXPECT_EQ(fed.localPosition, result.localPosition) << c.what << ", pieces of " << piece;
+            EXPECT_EQ(fed.webByte, result.webByte) << c.what << ", pieces of " << piece;
         }
     }
 }
