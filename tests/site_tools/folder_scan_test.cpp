@@ -75,6 +75,24 @@ TEST(FolderScan, KeepsEveryFileWholeAcrossItsStorageBlocks) {
     EXPECT_TRUE(kept.Contents() == written[kept.name]);
 }
 
+// A file the user may not read is left out of the scan. The scan runs as an ordinary user in a
+// child process, so that the file's mode applies even when the tests run as root.
+TEST(FolderScan, LeavesOutAFileItMayNotRead) {
+    TempDir dir;
+    WriteWholeFile(dir.File("open.html"), "yes");
+    WriteWholeFile(dir.File("closed.html"), "no");
+    ASSERT_EQ(::chmod(dir.File("closed.html").c_str(), 0), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    EXPECT_EXIT(
+        {
+            if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                std::_Exit(2);
+            const auto table = FolderScan(dir.Path());
+            std::_Exit(table && table->size() == 1 && table->front().name == "open.html" ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 TEST(FolderScan, YieldsNothingForAMissingFolderOrOneWithoutFiles) {
     TempDir dir;
     EXPECT_EQ(FolderScan(dir.File("absent")), std::nullopt);
