@@ -53,19 +53,30 @@ class BlockWriter {
         if (m_buffer.size() + bytes.size() > kBlockBytes)
             Flush();
         if (bytes.size() >= kBlockBytes)
-            WriteAll(m_fd, bytes.data(), bytes.size());
+            Write(bytes);
         else
             m_buffer.append(bytes);
     }
     void Flush() {
         if (m_fd >= 0 && !m_buffer.empty())
-            WriteAll(m_fd, m_buffer.data(), m_buffer.size());
+            Write(m_buffer);
         m_buffer.clear();
+    }
+    // Flushes what is still buffered; true when every byte reached the file.
+    bool Finish() {
+        Flush();
+        return !m_failed;
     }
 
   private:
+    void Write(std::string_view bytes) {
+        if (!m_failed)
+            m_failed = !WriteAll(m_fd, bytes.data(), bytes.size());
+    }
+
     int m_fd;
     std::string m_buffer;
+    bool m_failed = false;
 };
 
 // How many leading bytes two ranges share; memcmp over blocks keeps long equal stretches fast.
@@ -94,6 +105,7 @@ BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view 
         if (web.empty()) {
             result.outcome = BodyComparison::Outcome::Truncated;
             result.counter = i;
+            result.copyFailed = !copied.Finish();
             return result;
         }
         // Equal stretches are taken whole; the byte rules below see only where they end.
@@ -134,6 +146,7 @@ BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view 
                     body.Consume(rest.size());
                 }
             }
+            result.copyFailed = !copied.Finish();
             return result;
         }
         if (i - headerEnd >= size)
@@ -141,6 +154,7 @@ BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view 
     }
     result.outcome = BodyComparison::Outcome::Verified;
     result.counter = i;
+    result.copyFailed = !copied.Finish();
     return result;
 }
 

@@ -13,6 +13,8 @@ struct BodyComparison {
     std::uint64_t localPosition = 0; // j = i - H, zero-based, where the files differ
     unsigned char localByte = 0;
     unsigned char webByte = 0;
+    // A write to the copy failed (a full disk): the copy does not hold what it should.
+    bool copyFailed = false;
 };
 
 // Walks the body that follows the header in `reply` (positioned at the first body byte) and the

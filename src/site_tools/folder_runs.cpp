@@ -149,11 +149,15 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
             RequestLine("GET", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
-        if (!reply.IsOpen()) {
+        const FetchedReply fetched =
+            FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
+        // A reply cut short by a full disk would read as a truncated page: it ends the run as a
+        // reply file that cannot be created does.
+        if (!fetched.file.IsOpen() || !fetched.whole) {
             ReplyFileFatal(shell, kVerifyReplyFile);
             return;
         }
+        const FileDescriptor& reply = fetched.file;
         ReportDetail(shell, report, "Reply received\r\n");
         const std::optional<ReplyHeader> header =
             AcceptedHeader(shell, report, file.name, reply.Get());
@@ -193,11 +197,15 @@ void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
             RequestLine("HEAD", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
-        if (!reply.IsOpen()) {
+        const FetchedReply fetched =
+            FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
+        // A reply cut short by a full disk is no answer about the file: it ends the run as a
+        // reply file that cannot be created does.
+        if (!fetched.file.IsOpen() || !fetched.whole) {
             ReplyFileFatal(shell, kCheckReplyFile);
             return;
         }
+        const FileDescriptor& reply = fetched.file;
         if (!AcceptedHeader(shell, report, file.name, reply.Get()))
             continue;
         ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());

@@ -57,10 +57,12 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
                                     ComposeHeaderBlock(shell.settings, site.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        // A reply file that cannot be written or read back skips the file without a word.
-        FileDescriptor reply = FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
-        if (!reply.IsOpen())
+        // A reply file that cannot be written whole or read back skips the file without a word.
+        const FetchedReply fetched =
+            FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
+        if (!fetched.file.IsOpen() || !fetched.whole)
             continue;
+        const FileDescriptor& reply = fetched.file;
         if (verify)
             ReportDetail(shell, report, "Reply received\r\n");
         else

@@ -36,15 +36,14 @@ FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
     return {};
 }
 
-FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
-                          const std::string& replyPath, std::chrono::milliseconds idleTimeout) {
+FetchedReply FetchReply(FileDescriptor socket, const std::string& request,
+                        const std::string& replyPath, std::chrono::milliseconds idleTimeout) {
     // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
     SendRequest(socket.Get(), request);
-    FileDescriptor reply(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-    if (!reply.IsOpen())
-        return reply;
-    ReceiveToFile(socket.Get(), reply.Get(), idleTimeout);
-    FinishRewrite(reply.Get());
+    FetchedReply reply;
+    reply.file = FileDescriptor(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (reply.file.IsOpen())
+        reply.whole = ReceiveReply(socket.Get(), reply.file.Get(), idleTimeout);
     return reply;
 }
 

@@ -24,10 +24,16 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text);
 FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
                                 const std::string& server, ReportTextBox& report);
 
-// Sends the request and stores the whole reply in the reply file; gives the file open for
-// reading it back, or nothing when it cannot be written.
-FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
-                          const std::string& replyPath, std::chrono::milliseconds idleTimeout);
+struct FetchedReply {
+    // Open for reading back; closed when the reply file could not be created.
+    FileDescriptor file;
+    // Every byte the server sent is in the file (not so on a full disk).
+    bool whole = false;
+};
+
+// Sends the request and stores the whole reply in the reply file.
+FetchedReply FetchReply(FileDescriptor socket, const std::string& request,
+                        const std::string& replyPath, std::chrono::milliseconds idleTimeout);
 
 // The header at the start of a reply file that is open, read as ReadReplyHeader reads it; the
 // file is left positioned at the first body byte when the header is found.
