@@ -478,7 +478,9 @@ void CustomerAmendCommand(Shell& shell) {
     }
     CustomerRecord image = found->record;
     StoreCustomerDialog(form, image, today);
-    RewriteStored(shell, shell.records.customers, customers::kTexts, image, found->slot);
+    // A record that could not be written is not logged as amended: the message said why.
+    if (!RewriteStored(shell, shell.records.customers, customers::kTexts, image, found->slot))
+        return;
     shell.log.AppendHighlighted("Customer " + NumberText(image.Number()) + " " +
                                 image.Text(customer::Company) + " amended");
     shell.log.AppendLine("  ");

@@ -94,12 +94,13 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
     ReplyFileHold hold(replyPath);
     {
         FileDescriptor reply = OpenForRewrite(replyPath);
-        if (!reply.IsOpen()) {
+        bool stored = reply.IsOpen() && ReceiveReply(socket.Get(), reply.Get(), input.idleTimeout);
+        stored = reply.Close() && stored;
+        // A page the disk could not take whole might lose the link text: no verdict on it.
+        if (!stored) {
             shell.log.AppendLine("Data file: the1.html.");
             return CustomerEnd::EndRun;
         }
-        ReceiveToFile(socket.Get(), reply.Get(), input.idleTimeout);
-        FinishRewrite(reply.Get());
     }
     socket.Close();
     shell.log.AppendLine("Reply received.");

@@ -280,21 +280,40 @@ RecordIo ReadRecordAt(const std::string& path, std::int64_t slot, std::uint8_t* 
 
 RecordIo WriteRecordAt(const std::string& path, std::int64_t slot, const std::uint8_t* data,
                        std::size_t size) {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    // Read access too: a rewrite in place first reads the record it replaces.
+    FileDescriptor file(::open(path.c_str(), O_RDWR | O_CLOEXEC));
     if (!file.IsOpen())
         return RecordIo::OpenFailed;
     struct stat info {};
     if (::fstat(file.Get(), &info) != 0)
         return RecordIo::IoFailed;
     const off_t offset = SlotOffset(slot, size);
+    const bool append = offset >= info.st_size;
+    // A rewrite in place keeps the old record, so that a write cut short (a full disk, a size
+    // limit) can be undone rather than leave half a new record over half the old one.
+    std::vector<std::uint8_t> old;
+    if (!append) {
+        old.resize(size);
+        ssize_t got = -1;
+        do {
+            got = ::pread(file.Get(), old.data(), size, offset);
+        } while (got < 0 && errno == EINTR);
+        if (got != static_cast<ssize_t>(size))
+            return RecordIo::IoFailed;
+    }
     ssize_t written = -1;
     do {
         written = ::pwrite(file.Get(), data, size, offset);
     } while (written < 0 && errno == EINTR);
     if (written != static_cast<ssize_t>(size)) {
-        // A short append (disk full, size limit) is cut back to the old end of the file.
-        if (written > 0 && offset >= info.st_size) [[maybe_unused]]
-            const int cut = ::ftruncate(file.Get(), info.st_size);
+        if (written > 0 && append) {
+            // A short append is cut back to the old end of the file.
+            [[maybe_unused]] const int cut = ::ftruncate(file.Get(), info.st_size);
+        } else if (written > 0) {
+            // The bytes that did reach the file go back to what they were: they fitted once.
+            [[maybe_unused]] const ssize_t undone =
+                ::pwrite(file.Get(), old.data(), static_cast<std::size_t>(written), offset);
+        }
         return RecordIo::IoFailed;
     }
     return file.Close() ? RecordIo::Ok : RecordIo::IoFailed;

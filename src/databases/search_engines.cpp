@@ -260,7 +260,9 @@ void EngineAmendCommand(Shell& shell) {
     }
     SearchEngineRecord image = found->record;
     StoreSearchEngineDialog(form, image);
-    RewriteStored(shell, shell.records.engines, search_engines::kTexts, image, found->slot);
+    // A record that could not be written is not logged as amended: the message said why.
+    if (!RewriteStored(shell, shell.records.engines, search_engines::kTexts, image, found->slot))
+        return;
     shell.log.AppendHighlighted("Search engine amended: " + NumberText(image.Number()) + " " +
                                 image.Text(engine::Name));
     shell.log.AppendLine("  ");

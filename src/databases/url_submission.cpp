@@ -32,13 +32,15 @@ void Warn(Shell& shell, const std::string& line) {
     Alert(shell);
 }
 
-enum class Received { Closed, TimedOut };
+enum class Received { Closed, TimedOut, NotStored };
 
-// Receives until the server closes, or the limit from `sent` has passed.
+// Receives until the server closes, or the limit from `sent` has passed. A reply that the file
+// cannot take whole (a full disk) is not stored.
 Received ReceiveUntil(int socket, int file, std::chrono::steady_clock::time_point sent,
                       std::chrono::milliseconds limit) {
     std::array<char, kReceiveChunkBytes> chunk{};
     const auto deadline = sent + limit;
+    bool stored = true;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -54,8 +56,9 @@ Received ReceiveUntil(int socket, int file, std::chrono::steady_clock::time_poin
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
-            return Received::Closed;
-        WriteAll(file, chunk.data(), static_cast<std::size_t>(got));
+            return stored ? Received::Closed : Received::NotStored;
+        if (stored)
+            stored = WriteAll(file, chunk.data(), static_cast<std::size_t>(got));
     }
 }
 
@@ -116,10 +119,15 @@ EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
         shell.log.AppendLine("Data file: the1.html.");
         return EngineEnd::EndRun;
     }
-    const Received received = ReceiveUntil(socket.Get(), reply.Get(), sent, input.replyLimit);
-    FinishRewrite(reply.Get());
-    reply.Close();
+    Received received = ReceiveUntil(socket.Get(), reply.Get(), sent, input.replyLimit);
+    const bool ended = FinishRewrite(reply.Get());
+    if (!reply.Close() || !ended)
+        received = Received::NotStored;
     socket.Close();
+    if (received == Received::NotStored) {
+        shell.log.AppendLine("Data file: the1.html.");
+        return EngineEnd::EndRun;
+    }
     if (received == Received::TimedOut) {
         shell.log.AppendLine("Timed out.");
         Warn(shell, "  ");

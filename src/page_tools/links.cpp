@@ -291,16 +291,15 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    if (!file.IsOpen()) {
+    bool stored = file.IsOpen() && ReceiveReply(socket.Get(), file.Get(), options.idleTimeout);
+    stored = file.Close() && stored;
+    socket.Close();
+    // A reply the disk could not take whole is no answer about the link.
+    if (!stored) {
         hold.Release();
-        socket.Close();
         shell.desktop.ShowMessage(fatal, "Fatal file error");
         return;
     }
-    ReceiveToFile(socket.Get(), file.Get(), options.idleTimeout);
-    FinishRewrite(file.Get());
-    file.Close();
-    socket.Close();
     const ReplyHeader header = ReadReplyHeader(path);
     hold.Release();
     if (header.status == HeaderStatus::NotOpened) {

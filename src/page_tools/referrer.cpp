@@ -64,15 +64,14 @@ bool FetchInto(Shell& shell, const std::vector<ResolvedAddress>& addresses,
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    if (!file.IsOpen()) {
-        socket.Close();
+    bool stored = file.IsOpen() && ReceiveReply(socket.Get(), file.Get(), options.idleTimeout);
+    stored = file.Close() && stored;
+    socket.Close();
+    // A reply the disk could not take whole would show a variance that is not there.
+    if (!stored) {
         shell.desktop.ShowMessage(LineWith("Data file: ", name) + ".", "Fatal error");
         return false;
     }
-    ReceiveToFile(socket.Get(), file.Get(), options.idleTimeout);
-    FinishRewrite(file.Get());
-    file.Close();
-    socket.Close();
     AppendDetail(shell, "Reply received");
     return true;
 }

@@ -140,14 +140,25 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     const BodyComparison compared =
         CompareBody(reply.Get(), header.text.size() - 1, local->Contents(), input.forgiveCrLf,
                     copy.Get(), input.comparativeView);
+    // A kv.htm that the disk could not take whole is no copy of the server's page: the verdict
+    // still stands, but the user learns that the file is not there, and no comparison is built
+    // from it.
+    const bool copied = copy.Close() && !compared.copyFailed;
+    const auto reportCopy = [&shell, copied] {
+        if (!copied)
+            shell.desktop.ShowMessage("Unable to create KV.HTM", "Problem");
+        return copied;
+    };
     switch (compared.outcome) {
     case BodyComparison::Outcome::Truncated:
         shell.log.AppendLine("File: " + input.localName +
                              " truncated at: " + std::to_string(compared.counter));
         Alert(shell);
+        reportCopy();
         return;
     case BodyComparison::Outcome::Verified:
         shell.log.AppendLine("Integrity verified: " + input.localName);
+        reportCopy();
         return;
     case BodyComparison::Outcome::Differs:
         break;
@@ -161,10 +172,9 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
         shell.log.AppendLine(line);
     }
     Alert(shell);
-    if (!input.comparativeView)
+    if (!reportCopy() || !input.comparativeView)
         return;
     // kv.htm holds the whole server copy for the comparison.
-    copy.Close();
     reply.Close();
     const auto [left, right] = OrderBySize(input.localPath, kvPath);
     ShowComparison(shell.desktop, left, right, input.workFolder);

@@ -144,7 +144,9 @@ BodyComparison CompareBody(int reply, std::uint64_t headerEnd, std::string_view 
         if (!comparer.Feed(web))
             break;
     }
-    return comparer.Result();
+    BodyComparison result = comparer.Result();
+    result.copyFailed = !copied.Flush();
+    return result;
 }
 
 } // namespace korvane

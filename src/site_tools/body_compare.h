@@ -15,6 +15,8 @@ struct BodyComparison {
     std::uint64_t localPosition = 0; // j = i - H, zero-based, where the files differ
     unsigned char localByte = 0;
     unsigned char webByte = 0;
+    // A write to the copy failed (a full disk): the copy does not hold what it should.
+    bool copyFailed = false;
 };
 
 // Compares a reply body with the local contents as the body arrives, piece by piece (see

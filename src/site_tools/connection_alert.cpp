@@ -56,7 +56,8 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
     const std::string request =
         RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, input.probeHost);
     // Any reply at all, even an empty one, shows that the connection is there.
-    if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout).IsOpen()) {
+    // A full disk is no sign of a dropped connection: only a file that cannot be created counts.
+    if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout).file.IsOpen()) {
         Unavailable(shell, report, false);
         return;
     }

@@ -36,15 +36,14 @@ FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
     return {};
 }
 
-FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
-                          const std::string& replyPath, std::chrono::milliseconds idleTimeout) {
+FetchedReply FetchReply(FileDescriptor socket, const std::string& request,
+                        const std::string& replyPath, std::chrono::milliseconds idleTimeout) {
     // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
     SendRequest(socket.Get(), request);
-    FileDescriptor reply(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-    if (!reply.IsOpen())
-        return reply;
-    ReceiveToFile(socket.Get(), reply.Get(), idleTimeout);
-    FinishRewrite(reply.Get());
+    FetchedReply reply;
+    reply.file = FileDescriptor(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (reply.file.IsOpen())
+        reply.whole = ReceiveReply(socket.Get(), reply.file.Get(), idleTimeout);
     return reply;
 }
 
@@ -56,7 +55,6 @@ ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
     FileDescriptor file(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!file.IsOpen())
         return reply;
-    reply.stored = true;
     // The header is read from the same first bytes as ReadReplyHeaderOf reads from the file.
     std::string start;
     bool headerRead = false;
@@ -71,20 +69,21 @@ ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
         body->Feed(std::string_view(start).substr(reply.header.text.size()));
         body->Feed(rest);
     };
-    ReceiveToFile(socket.Get(), file.Get(), idleTimeout, [&](std::string_view piece) {
-        if (headerRead) {
-            if (body)
-                body->Feed(piece);
-            return;
-        }
-        const std::size_t take = std::min(piece.size(), kHeaderBufferBytes - start.size());
-        start.append(piece.substr(0, take));
-        if (start.size() == kHeaderBufferBytes)
-            readHeader(piece.substr(take));
-    });
+    const ReceiveResult received =
+        ReceiveToFile(socket.Get(), file.Get(), idleTimeout, [&](std::string_view piece) {
+            if (headerRead) {
+                if (body)
+                    body->Feed(piece);
+                return;
+            }
+            const std::size_t take = std::min(piece.size(), kHeaderBufferBytes - start.size());
+            start.append(piece.substr(0, take));
+            if (start.size() == kHeaderBufferBytes)
+                readHeader(piece.substr(take));
+        });
     if (!headerRead)
         readHeader({});
-    FinishRewrite(file.Get());
+    reply.stored = FinishRewrite(file.Get()) && received.stored;
     if (body)
         reply.compared = body->Result();
     return reply;

@@ -25,16 +25,24 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text);
 FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
                                 const std::string& server, ReportTextBox& report);
 
-// Sends the request and stores the whole reply in the reply file; gives the file open for
-// reading it back, or nothing when it cannot be written.
-FileDescriptor FetchReply(FileDescriptor socket, const std::string& request,
-                          const std::string& replyPath, std::chrono::milliseconds idleTimeout);
+struct FetchedReply {
+    // Open for reading back; closed when the reply file could not be created.
+    FileDescriptor file;
+    // Every byte the server sent is in the file (not so on a full disk).
+    bool whole = false;
+};
+
+// Sends the request and stores the whole reply in the reply file.
+FetchedReply FetchReply(FileDescriptor socket, const std::string& request,
+                        const std::string& replyPath, std::chrono::milliseconds idleTimeout);
 
 // A reply stored whole in its reply file, with the header read from its first bytes and, for a
 // reply with the status 200, the body compared with the local contents as it arrived, so that
 // the file is never read back.
 struct ComparedReply {
-    bool stored = false; // false: the reply file could not be opened
+    // The reply file holds every byte the server sent; false when it could not be created or
+    // the disk did not take the whole reply.
+    bool stored = false;
     ReplyHeader header;
     std::optional<BodyComparison> compared;
 };

@@ -317,12 +317,19 @@ ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idle
         if (got == 0)
             return result;
         result.bytes += static_cast<std::uint64_t>(got);
-        // A failed write is not reported; the rest of the reply is still drained.
+        // After a failed write the rest of the reply is still drained, so the server is not
+        // left sending into a connection nobody reads.
         if (writable)
             writable = WriteAll(file, buffer.data(), static_cast<std::size_t>(got));
+        result.stored = writable;
         if (received)
             received(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
     }
+}
+
+bool ReceiveReply(int socket, int file, std::chrono::milliseconds idleTimeout) {
+    const bool stored = ReceiveToFile(socket, file, idleTimeout).stored;
+    return FinishRewrite(file) && stored;
 }
 
 ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
@@ -364,23 +371,27 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
     else
         LogAs(shell, wording.sentKind, wording.sentPage);
 
-    result.hold = ReplyFileHold(result.replyPath);
-    FileDescriptor file = OpenForRewrite(result.replyPath);
-    if (!file.IsOpen()) {
+    const auto replyFileFailed = [&](ExchangeOutcome outcome) {
         result.hold.Release();
-        socket.Close();
         const std::string line = LineWith("Data file: ", request.replyFile) + ".";
         if (wording.replyFileFailure == ReplyFileFailure::LogLine)
             shell.log.AppendLine(line);
         else if (wording.replyFileFailure == ReplyFileFailure::FatalMessage)
             shell.desktop.ShowMessage(line, "Fatal error");
-        result.outcome = ExchangeOutcome::ReplyFileNotCreated;
-        return result;
+        result.outcome = outcome;
+        return std::move(result);
+    };
+    result.hold = ReplyFileHold(result.replyPath);
+    FileDescriptor file = OpenForRewrite(result.replyPath);
+    if (!file.IsOpen()) {
+        socket.Close();
+        return replyFileFailed(ExchangeOutcome::ReplyFileNotCreated);
     }
-    ReceiveToFile(socket.Get(), file.Get(), request.idleTimeout);
-    FinishRewrite(file.Get());
-    file.Close();
+    bool stored = ReceiveReply(socket.Get(), file.Get(), request.idleTimeout);
+    stored = file.Close() && stored; // a write error may only show at the close
     socket.Close();
+    if (!stored)
+        return replyFileFailed(ExchangeOutcome::ReplyFileNotWritten);
     LogAs(shell, wording.receivedKind, wording.received);
     LogAs(shell, wording.closingKind, wording.closing);
     result.outcome = ExchangeOutcome::Stored;

@@ -136,6 +136,8 @@ bool SendRequestOrReport(Shell& shell, int socket, std::string_view request);
 struct ReceiveResult {
     std::uint64_t bytes = 0;
     bool timedOut = false;
+    // False when the file could not take every byte (a full disk, a size limit).
+    bool stored = true;
 };
 
 // Copies everything the server sends to `file` in pieces of at most kReceiveBlockBytes, until
@@ -143,6 +145,11 @@ struct ReceiveResult {
 // shown to `received`, when given, right after it is written.
 ReceiveResult ReceiveToFile(int socket, int file, std::chrono::milliseconds idleTimeout,
                             const std::function<void(std::string_view)>& received = {});
+// Receives the reply into a reply file opened by OpenForRewrite and ends the file there. False
+// when the file does not hold the whole reply: a cut reply read back as the server's would be
+// reported as a truncated page or a missing link, so the callers treat it as a reply file that
+// could not be written.
+bool ReceiveReply(int socket, int file, std::chrono::milliseconds idleTimeout);
 
 struct ExchangeRequest {
     std::string server;
@@ -157,7 +164,14 @@ struct ExchangeRequest {
     std::chrono::milliseconds idleTimeout = kReceiveIdleTimeout;
 };
 
-enum class ExchangeOutcome { NotResolved, NotConnected, SendFailed, ReplyFileNotCreated, Stored };
+enum class ExchangeOutcome {
+    NotResolved,
+    NotConnected,
+    SendFailed,
+    ReplyFileNotCreated,
+    ReplyFileNotWritten, // reported as the wording reports a file that cannot be created
+    Stored,
+};
 
 struct ExchangeResult {
     ExchangeOutcome outcome = ExchangeOutcome::NotResolved;

@@ -5,6 +5,7 @@
 #include "databases/record_operations.h"
 #include "databases/search_engines.h"
 
+#include "support/fault_injection.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
 
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -69,6 +71,11 @@ struct Customers {
     static ShownMessage RewriteOpenFailed() {
         return {"Data file: member.dat, not present.", "Problem"};
     }
+    static ShownMessage RewriteWriteFailed() { return {"Member.dat", "Problem"}; }
+    static ShownMessage DeleteOpenFailed() {
+        return {"Data file: member.dat, not present.", "Fatal error"};
+    }
+    static ShownMessage DeleteWriteFailed() { return {"Not able to write member.dat", "Problem"}; }
     static bool Rewrite(Shell& shell) { return customers::RewriteRecord(shell); }
     static std::string ListTitle() { return "Customer list"; }
     static std::string MatchFormName() { return "DIALOG5"; }
@@ -104,6 +111,13 @@ struct SearchEngines {
     }
     static ShownMessage RewriteOpenFailed() {
         return {"Unable to write to file: urlsubmit.dat.", "Permission problem"};
+    }
+    static ShownMessage RewriteWriteFailed() { return {"urlsubmit.dat", "Problem"}; }
+    static ShownMessage DeleteOpenFailed() {
+        return {"Not able to write to file: urlsubmit.dat.", "Permission problem"};
+    }
+    static ShownMessage DeleteWriteFailed() {
+        return {"Not able to write to urlsubmit.dat", "Problem"};
     }
     static bool Rewrite(Shell& shell) { return search_engines::RewriteRecord(shell); }
     static std::string ListTitle() { return "Search Engine List"; }
@@ -147,6 +161,40 @@ template <typename Db> class RecordDatabaseContract : public ::testing::Test {
         for (const IndexEntry& entry : Db::Store(t).index.entries)
             numbers.push_back(entry.number);
         return numbers;
+    }
+
+    // The changes a user makes to record 2, each answered as the user would.
+    struct Change {
+        const char* name;
+        std::function<void()> run;
+    };
+    Change AddFourth() {
+        return {"add", [this] {
+                    AnswerAdd(4, "FOURTH");
+                    Db::Add(t.shell);
+                }};
+    }
+    Change AmendSecond() {
+        return {"amend", [this] {
+                    AnswerPrompt("2");
+                    t.desktop.AnswerForm([](Form& form) {
+                        form.Field(Db::kNameField).text = "RENAMED";
+                        return kFormAccepted;
+                    });
+                    Db::Amend(t.shell);
+                }};
+    }
+    Change DeleteSecond() {
+        return {"delete", [this] {
+                    AnswerPrompt("2");
+                    Db::Delete(t.shell);
+                }};
+    }
+    // Whether the index, its name keys and its counters are still `before`.
+    bool IndexIs(const RecordIndex& before) {
+        const RecordIndex& now = Db::Store(t).index;
+        return now.entries == before.entries && now.keys == before.keys &&
+               now.liveCount == before.liveCount && now.deletedCount == before.deletedCount;
     }
 
     TestShell t;
@@ -251,6 +299,68 @@ TYPED_TEST(RecordDatabaseContract, AWriteThatFailsMidRunLeavesNoTornRecordAndNoI
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed add changed the index or said otherwise";
     EXPECT_EQ(ReadWholeFile(this->Path()), before);
+}
+
+// A rewrite in place that the disk cuts short: the bytes that reached the file are put back, so
+// the old record stays whole, the index stays as it was, and nothing is logged as done.
+TYPED_TEST(RecordDatabaseContract, ARewriteCutShortBySizeLimitLeavesTheOldRecordWhole) {
+    for (const auto& change : {this->AmendSecond(), this->DeleteSecond()}) {
+        SCOPED_TRACE(change.name);
+        this->LoadWith({{1, "FIRST"}, {2, "SECOND"}, {3, "THIRD"}});
+        const std::string before = ReadWholeFile(this->Path());
+        const RecordIndex index = TypeParam::Store(this->t).index;
+        // Room up to the middle of record 2: its rewrite gets half-way.
+        const auto seen =
+            test::RunInChild([] { return test::LimitFileSize(TypeParam::kSize * 3 / 2); },
+                             [&] {
+                                 change.run();
+                                 const ShownMessage told = this->t.desktop.Messages().back();
+                                 std::string result = told.text + " (" + told.title + ")";
+                                 for (const std::string& line : this->t.LogTexts())
+                                     result += "; logged " + line;
+                                 return result + (this->IndexIs(index) ? "" : "; index changed");
+                             });
+        const ShownMessage refused = std::string(change.name) == "amend"
+                                         ? TypeParam::RewriteWriteFailed()
+                                         : TypeParam::DeleteWriteFailed();
+        EXPECT_EQ(seen, refused.text + " (" + refused.title + ")");
+        EXPECT_EQ(ReadWholeFile(this->Path()), before);
+    }
+}
+
+// A record file that cannot be written any more between two operations (immutable, so that root
+// is refused too): every change is refused with its message and leaves file and index alone;
+// reading goes on, and once the file is writable again the same change goes through.
+TYPED_TEST(RecordDatabaseContract, AFileMadeReadOnlyRefusesEveryChangeAndKeepsTheIndex) {
+    this->LoadWith({{1, "FIRST"}, {2, "SECOND"}, {3, "THIRD"}});
+    const std::string before = ReadWholeFile(this->Path());
+    const RecordIndex index = TypeParam::Store(this->t).index;
+    test::ImmutableFile readOnly(this->Path());
+    if (!readOnly.Made())
+        GTEST_SKIP() << "no way to make a file read-only for root here: " << readOnly.Error();
+
+    const std::vector<std::pair<typename TestFixture::Change, ShownMessage>> cases = {
+        {this->AddFourth(), TypeParam::AddOpenFailed()},
+        {this->AmendSecond(), TypeParam::RewriteOpenFailed()},
+        {this->DeleteSecond(), TypeParam::DeleteOpenFailed()},
+    };
+    for (const auto& [change, refused] : cases) {
+        SCOPED_TRACE(change.name);
+        change.run();
+        EXPECT_EQ(this->t.desktop.Messages().back(), refused);
+        EXPECT_TRUE(this->t.LogTexts().empty());
+        EXPECT_TRUE(this->IndexIs(index));
+        EXPECT_EQ(ReadWholeFile(this->Path()), before);
+    }
+    this->AnswerPrompt("2");
+    this->t.desktop.AnswerForm(kFormAccepted);
+    TypeParam::Display(this->t.shell);
+    EXPECT_EQ(this->t.desktop.Forms().back().fields.front().text, "2") << "reading goes on";
+
+    readOnly.Release();
+    this->AddFourth().run();
+    EXPECT_EQ(this->t.LogTexts().front(), TypeParam::AddedLine(4, "FOURTH"));
+    EXPECT_EQ(NumberAt(ReadWholeFile(this->Path()), 3, TypeParam::kSize), 4);
 }
 
 TYPED_TEST(RecordDatabaseContract, TextSearchOffersEachMatchInSlotOrderUntilNoneIsLeft) {
