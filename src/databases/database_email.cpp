@@ -122,7 +122,8 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
         shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
         break;
     }
-    session.Greet(job.server);
+    // Complete only when the server took every message.
+    bool complete = session.Greet(job.server);
 
     MailMessage message;
     message.subject = run.subject;
@@ -131,7 +132,7 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
     if (!run.customerRange) {
         message.recipient = run.recipient;
         for (int copy = 0; copy < copies; ++copy)
-            session.Send(job.sender, message);
+            complete = session.Send(job.sender, message) && complete;
     } else {
         const bool read =
             WalkRecordsFrom(shell.records.customers, run.first,
@@ -148,7 +149,7 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
                                 }
                                 message.recipient = address;
                                 for (int copy = 0; copy < copies; ++copy)
-                                    session.Send(job.sender, message);
+                                    complete = session.Send(job.sender, message) && complete;
                                 return true;
                             });
         if (!read) {
@@ -157,7 +158,7 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
         }
     }
     session.Quit();
-    shell.log.AppendLine("Transmission complete");
+    shell.log.AppendLine(complete ? "Transmission complete" : "Transmission incomplete");
     shell.log.AppendLine("    ");
     if (shell.desktop.ShowMessage("Drop connection", "Finished", MessageButtons::YesNo) ==
         MessageAnswer::Yes) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -217,18 +218,17 @@ void MarkSlotDeleted(RecordIndex& index, std::int64_t number, std::int64_t slot)
 
 std::int64_t SuggestNumber(const RecordIndex& index, std::int64_t base) {
     std::int64_t candidate = base;
-    std::size_t p = 0;
-    while (p < index.Size() && index.entries[p].number < candidate)
-        ++p;
-    if (p == index.Size() || index.entries[p].number != candidate)
-        return candidate;
-    ++candidate;
-    // Duplicate numbers (possible in a hand-made file) do not break the run.
-    while (p + 1 < index.Size() && (index.entries[p + 1].number == index.entries[p].number + 1 ||
-                                    index.entries[p + 1].number == index.entries[p].number)) {
-        if (index.entries[p + 1].number != index.entries[p].number)
-            ++candidate;
-        ++p;
+    for (const IndexEntry& entry : index.entries) {
+        // Passed over: the deleted group, numbers below the base and duplicates of a number in
+        // the run (possible in a hand-made file).
+        if (entry.number < candidate)
+            continue;
+        // A gap ends the run, and so does the top of the number type: a run that reaches it
+        // (a file or settings block made by hand) gives that number, which the dialog refuses as
+        // out of range, rather than wrapping round.
+        if (entry.number != candidate || candidate == INT64_MAX)
+            break;
+        ++candidate;
     }
     return candidate;
 }

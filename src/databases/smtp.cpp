@@ -6,11 +6,12 @@
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 
 namespace korvane {
 
@@ -69,84 +70,129 @@ SmtpSession::OpenResult SmtpSession::Open(const std::string& server) {
     ::inet_ntop(AF_INET, &address.sin_addr, dotted.data(), dotted.size());
     m_address = dotted.data();
 
-    m_socket = FileDescriptor(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!m_socket.IsOpen())
+    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket.IsOpen())
         return OpenResult::NoSocket;
     int connected;
     do {
         connected =
-            ::connect(m_socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+            ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     } while (connected != 0 && errno == EINTR);
-    if (connected != 0) {
-        m_socket.Close();
+    if (connected != 0)
         return OpenResult::NotConnected;
-    }
-    timeval limit{};
-    limit.tv_sec = static_cast<time_t>(m_replyTimeout.count() / 1000);
-    limit.tv_usec = static_cast<suseconds_t>((m_replyTimeout.count() % 1000) * 1000);
-    ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    Attach(std::move(socket));
+    return OpenResult::Connected;
+}
+
+void SmtpSession::Attach(FileDescriptor socket) {
+    m_socket = std::move(socket);
+    m_unread.clear();
     // The message goes out in many small sends before its reply is awaited: without this each
     // message would wait for the delayed acknowledgement of the one before.
     const int noDelay = 1;
     ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-    return OpenResult::Connected;
 }
 
-void SmtpSession::SendStep(std::string_view bytes, const char* label) {
+bool SmtpSession::SendStep(std::string_view bytes, const char* label) {
     while (!bytes.empty()) {
         const ssize_t sent = ::send(m_socket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent <= 0) {
             m_shell.log.AppendLine(std::string("Email error: ") + label);
-            return;
+            return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
+    return true;
 }
 
-void SmtpSession::ReceiveStep(const char* label) {
-    std::array<char, kSmtpReplyBytes> reply{};
-    ssize_t received;
-    do {
-        received = ::recv(m_socket.Get(), reply.data(), reply.size(), 0);
-    } while (received < 0 && errno == EINTR);
-    if (received <= 0)
-        m_shell.log.AppendLine(std::string("Email error: ") + label);
+bool SmtpSession::ReceiveStep(const char* label, char expected) {
+    const auto deadline = std::chrono::steady_clock::now() + m_replyTimeout;
+    std::array<char, kSmtpReplyBytes> piece{};
+    for (;;) {
+        // A reply ends with its first line whose code is not followed by "-".
+        for (std::size_t end; (end = m_unread.find('\n')) != std::string::npos;) {
+            const std::string line = m_unread.substr(0, end);
+            m_unread.erase(0, end + 1);
+            if (line.size() >= 4 && line[3] == '-')
+                continue;
+            const bool coded =
+                line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3,
+                                                [](char c) { return c >= '0' && c <= '9'; });
+            if (coded && line[0] == expected)
+                return true;
+            m_shell.log.AppendLine(std::string("Email refused: ") + label +
+                                   (coded ? " " + line.substr(0, 3) : std::string()));
+            return false;
+        }
+        // Of a line without end so far only its code and the mark after it are needed.
+        if (m_unread.size() > kSmtpReplyBytes)
+            m_unread.resize(4);
+
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        ssize_t received = -1;
+        if (m_socket.IsOpen() && left.count() > 0) {
+            pollfd ready{m_socket.Get(), POLLIN, 0};
+            const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
+            if (polled < 0 && errno == EINTR)
+                continue;
+            if (polled > 0) {
+                received = ::recv(m_socket.Get(), piece.data(), piece.size(), 0);
+                if (received < 0 && errno == EINTR)
+                    continue;
+            }
+        }
+        if (received <= 0) {
+            // What came of the reply is of no use after this.
+            m_unread.clear();
+            m_shell.log.AppendLine(std::string("Email error: ") + label);
+            return false;
+        }
+        m_unread.append(piece.data(), static_cast<std::size_t>(received));
+    }
 }
 
-void SmtpSession::Greet(const std::string& server) {
-    ReceiveStep("recv() Reply");
-    SendStep("HELO " + server + "\r\n", "send() HELO");
-    ReceiveStep("recv() HELO");
+bool SmtpSession::Step(std::string_view command, const char* sendLabel, const char* receiveLabel,
+                       char expected) {
+    const bool sent = SendStep(command, sendLabel);
+    return ReceiveStep(receiveLabel, expected) && sent;
 }
 
-void SmtpSession::Send(const std::string& sender, const MailMessage& message) {
-    SendStep("MAIL FROM:<" + sender + ">\r\n", "send() MAIL FROM");
-    ReceiveStep("recv() MAIL FROM");
-    SendStep("RCPT TO:<" + message.recipient + ">\r\n", "send() RCPT TO");
-    ReceiveStep("recv() RCPT TO");
-    SendStep("DATA\r\n", "send() DATA");
-    ReceiveStep("recv() DATA");
+bool SmtpSession::Greet(const std::string& server) {
+    const bool welcomed = ReceiveStep("recv() Reply", '2');
+    return Step("HELO " + server + "\r\n", "send() HELO", "recv() HELO", '2') && welcomed;
+}
+
+bool SmtpSession::Send(const std::string& sender, const MailMessage& message) {
+    const bool asked =
+        Step("MAIL FROM:<" + sender + ">\r\n", "send() MAIL FROM", "recv() MAIL FROM", '2') &&
+        Step("RCPT TO:<" + message.recipient + ">\r\n", "send() RCPT TO", "recv() RCPT TO", '2') &&
+        Step("DATA\r\n", "send() DATA", "recv() DATA", '3');
+    if (!asked) {
+        Step("RSET\r\n", "send() RSET", "recv() RSET", '2');
+        return false;
+    }
     m_shell.log.AppendLine("Forwarding mail");
-    SendStep("FROM: " + sender + "\r\nTO: " + message.recipient +
-                 "\r\nSUBJECT: " + message.subject + "\r\n",
-             "send() message-line");
+    bool sent = SendStep("FROM: " + sender + "\r\nTO: " + message.recipient +
+                             "\r\nSUBJECT: " + message.subject + "\r\n",
+                         "send() message-line");
     for (const std::string& line : message.bodyLines) {
         // A line that begins with "." gets one more, so that no line can end the message early.
         std::string stuffed = !line.empty() && line.front() == '.' ? "." + line : line;
         // A line break inside a line (a file name, say) would start a line of its own.
         std::replace_if(
             stuffed.begin(), stuffed.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-        SendStep(stuffed + "\r\n", "send() message-line");
+        sent = SendStep(stuffed + "\r\n", "send() message-line") && sent;
     }
-    SendStep("\r\n.\r\n", "send() end-message");
-    ReceiveStep("recv() end-message");
+    sent = SendStep("\r\n.\r\n", "send() end-message") && sent;
+    return ReceiveStep("recv() end-message", '2') && sent;
 }
 
 void SmtpSession::Quit() {
-    SendStep("QUIT\r\n", "send() QUIT");
-    ReceiveStep("recv() QUIT");
+    // The messages are handed over by now: the answer to QUIT changes nothing.
+    Step("QUIT\r\n", "send() QUIT", "recv() QUIT", '2');
     m_socket.Close();
 }
 

@@ -13,7 +13,8 @@ namespace korvane {
 
 struct Shell;
 
-// Each reply of the server is taken with one receive of at most this many bytes, then dropped.
+// Replies are received in pieces of at most this many bytes; of a longer line only its code is
+// kept.
 inline constexpr std::size_t kSmtpReplyBytes = 4096;
 inline constexpr std::uint16_t kSmtpDefaultPort = 25;
 inline constexpr std::size_t kMailTextMaxChars = 997;
@@ -40,9 +41,9 @@ std::vector<std::string> MailBodyLines(std::string_view text);
 // An address or subject holding a line break could add commands to the dialogue: refused.
 bool SafeMailHeaderValue(std::string_view value);
 
-// One SMTP dialogue over one TCP connection. Reply codes are never examined: every reply is read
-// and dropped, and only a failed or closed socket is logged ("Email error: %s"), after which the
-// dialogue goes on.
+// One SMTP dialogue over one TCP connection. Each reply is read whole, all lines of it, and its
+// code decides whether the step was accepted. A failed or closed socket is logged ("Email error:
+// %s"), a reply with another code ("Email refused: %s"); the dialogue then goes on.
 class SmtpSession {
   public:
     enum class OpenResult { Connected, NotResolved, NoSocket, NotConnected };
@@ -52,26 +53,38 @@ class SmtpSession {
     // Resolves the server (a dotted address by address, anything else by name; the first address
     // is used) and connects to the "mail" service's port, or 25.
     OpenResult Open(const std::string& server);
+    // Holds the dialogue on a stream socket that is already connected, as Open does on its own.
+    void Attach(FileDescriptor socket);
     // The dotted address that Open connected to (or tried).
     const std::string& Address() const { return m_address; }
 
-    // Reads the greeting and says HELO with the server's name as configured.
-    void Greet(const std::string& server);
-    // MAIL FROM, RCPT TO, DATA, the header lines, the body lines and the end marker.
-    void Send(const std::string& sender, const MailMessage& message);
+    // Reads the greeting and says HELO with the server's name as configured; true when the
+    // server welcomed us and accepted HELO.
+    bool Greet(const std::string& server);
+    // MAIL FROM, RCPT TO, DATA, the header lines, the body lines and the end marker; true only
+    // when the server accepted every step. The text goes out only once the server has asked for
+    // it: after a refusal the transaction is reset instead, so that no line of the text can be
+    // read as a command.
+    bool Send(const std::string& sender, const MailMessage& message);
     void Quit();
 
-    // A server that says nothing for this long counts as a failed receive.
+    // A reply that has not come whole within this time counts as a failed receive.
     static constexpr std::chrono::milliseconds kReplyTimeout{30000};
 
   private:
-    void SendStep(std::string_view bytes, const char* label);
-    void ReceiveStep(const char* label);
+    // False, after logging the label, when the socket failed.
+    bool SendStep(std::string_view bytes, const char* label);
+    // Reads one reply; true when it came and its code begins with `expected` ('2' or '3').
+    bool ReceiveStep(const char* label, char expected);
+    // A command and its reply.
+    bool Step(std::string_view command, const char* sendLabel, const char* receiveLabel,
+              char expected);
 
     Shell& m_shell;
     std::chrono::milliseconds m_replyTimeout;
     FileDescriptor m_socket;
     std::string m_address;
+    std::string m_unread; // what the server sent beyond the last reply read
 };
 
 // The port of the "mail" service in the system's services list, or 25.

@@ -6,6 +6,7 @@
 #include <netdb.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <vector>
@@ -231,6 +232,11 @@ LinkTarget ClassifyTarget(std::string_view target, std::string_view server) {
     if (Lower(target[0]) == 'm' && Lower(target[1]) == 'a' && Lower(target[2]) == 'i' &&
         Lower(target[3]) == 'l')
         return {LinkTarget::Kind::Skip, {}, {}};
+    // An unquoted target runs on over line ends and tabs; put in the request it would add lines
+    // of the page's choosing to what is sent to the host.
+    if (std::any_of(target.begin(), target.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
+        return {LinkTarget::Kind::Improper, {}, {}};
     const std::size_t colon = target.find(':');
     if (colon == std::string_view::npos)
         return {LinkTarget::Kind::Check, std::string(server), std::string(target)};

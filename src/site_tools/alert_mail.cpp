@@ -26,15 +26,15 @@ void AlertMailer(Shell& shell, const AlertMail& alert) {
         shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
         break;
     }
-    session.Greet(job.server);
+    const bool welcomed = session.Greet(job.server);
     MailMessage message;
     message.recipient = job.recipient;
     message.subject = "Korvane Alert";
     message.bodyLines = {"Alert Notice",
                          "Server: " + alert.failedServer + ", page: " + alert.failedPage};
-    session.Send(job.sender, message);
+    const bool sent = session.Send(job.sender, message);
     session.Quit();
-    shell.log.AppendLine("Transmission complete");
+    shell.log.AppendLine(welcomed && sent ? "Transmission complete" : "Transmission incomplete");
 }
 
 void RequestAlertMail(Shell& shell, const std::string& server, const std::string& page) {

@@ -64,9 +64,18 @@ TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
         std::int64_t expected;
     };
     const std::vector<Case> cases = {
-        {{1, 2, 3, 5}, 1, 4}, {{2, 3}, 1, 1},       {{1, 2, 3, 7}, 1, 4},
-        {{1, 3, 2}, 1, 4},    {{-1, 1, 2}, 1, 3},   {{}, 1, 1},
-        {{5, 6, 9}, 5, 7},    {{1, 1, 2, 4}, 1, 3}, {{10}, 1, 1},
+        {{1, 2, 3, 5}, 1, 4},
+        {{2, 3}, 1, 1},
+        {{1, 2, 3, 7}, 1, 4},
+        {{1, 3, 2}, 1, 4},
+        {{-1, 1, 2}, 1, 3},
+        {{}, 1, 1},
+        {{5, 6, 9}, 5, 7},
+        {{1, 1, 2, 4}, 1, 3},
+        {{10}, 1, 1},
+        // A run up to the top of the number type stops there instead of wrapping round.
+        {{INT64_MAX}, INT64_MAX, INT64_MAX},
+        {{INT64_MAX - 1, INT64_MAX, INT64_MAX}, INT64_MAX - 1, INT64_MAX},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.numbers));

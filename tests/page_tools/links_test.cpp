@@ -84,6 +84,11 @@ TEST(ClassifyTarget, SplitsHostAndPathOrRefusesImproperTargets) {
         {"http://other.test/a/b.html", Kind::Check, "other.test", "a/b.html"},
         {"https://other.test", Kind::Check, "other.test", ""},
         {"ftp://files.test/f", Kind::Check, "files.test", "f"},
+        // A control character would put lines of the page's own into the request.
+        {"page.html>\r\nHost: other.test", Kind::Improper, "", ""},
+        {"http://other.test/a\nX: y", Kind::Improper, "", ""},
+        {"tab\there.html", Kind::Improper, "", ""},
+        {std::string("nul\0.html", 9), Kind::Improper, "", ""},
     };
     for (const auto& [target, kind, host, path] : cases) {
         const LinkTarget link = ClassifyTarget(target, "site.test");

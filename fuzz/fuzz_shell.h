@@ -1,0 +1,67 @@
+#pragma once
+
+// A shell for the fuzz targets that run whole operations: no user, a desktop that answers forms
+// from a queue and records every message box.
+
+#include "databases/record_files.h"
+#include "shell/shell.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace korvane::fuzz {
+
+class QuietDesktop final : public Desktop {
+  public:
+    struct Message {
+        std::string text;
+        std::string title;
+    };
+    std::deque<int> formAnswers; // taken in order; cancelled once they run out
+    std::vector<Message> messages;
+
+    int RunForm(Form&) override {
+        if (formAnswers.empty())
+            return kFormCancelled;
+        const int answer = formAnswers.front();
+        formAnswers.pop_front();
+        return answer;
+    }
+    MessageAnswer ShowMessage(std::string_view text, std::string_view title,
+                              MessageButtons buttons) override {
+        messages.push_back({std::string(text), std::string(title)});
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    int ShowResult(std::string_view) override { return 1; }
+    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
+    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
+    bool OpenInBrowser(std::string_view) override { return true; }
+    void PlayAlertSound() override {}
+    void SetCaption(std::string_view) override {}
+    void RequestLogRepaint() override {}
+    void ShowHelp() override {}
+    void RunReportWindow(const ReportWindowRun&) override {}
+    void ShowByteViewer(ByteViewerModel&) override {}
+};
+
+class FixedClock final : public Clock {
+  public:
+    LocalTime Now() const override { return {2026, 12, 6, 9, 5, 0, 0}; }
+};
+
+// Everything an operation is handed, with the record files in `folder`.
+struct FuzzShell {
+    explicit FuzzShell(const std::string& folder) : records(folder) {}
+    SessionLog log;
+    SettingsBlock settings;
+    BusyFlags busy;
+    FilePickerState pickers;
+    QuietDesktop desktop;
+    FixedClock clock;
+    ToolThreads threads;
+    RecordDatabases records;
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
+};
+
+} // namespace korvane::fuzz
