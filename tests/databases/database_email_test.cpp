@@ -107,12 +107,8 @@ void PutCustomers(TestShell& t, const std::vector<std::pair<std::int64_t, std::s
         record.SetText(customer::Email1, email);
         bytes.append(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
     }
-    CustomerStore& store = t.records.customers;
-    test::WriteWholeFile(store.path, bytes);
-    std::lock_guard lock(store.indexMutex);
-    ASSERT_EQ(
-        ReadRecordIndex(store.path, kCustomerRecordSize, customer::Company.offset, 0, store.index),
-        LoadStatus::Loaded);
+    test::WriteWholeFile(t.records.customers.path, bytes);
+    ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
 }
 
 TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {
@@ -227,34 +223,25 @@ class ScriptedSmtp {
         Reply(client, "220 scripted\r\n");
         std::string pending;
         bool inData = false;
+        bool open = true;
         char chunk[4096];
-        for (ssize_t n; (n = ::recv(client, chunk, sizeof chunk, 0)) > 0;) {
+        for (ssize_t n; open && (n = ::recv(client, chunk, sizeof chunk, 0)) > 0;) {
             m_received.append(chunk, static_cast<std::size_t>(n));
             pending.append(chunk, static_cast<std::size_t>(n));
-            for (std::size_t end; (end = pending.find("\r\n")) != std::string::npos;) {
+            for (std::size_t end; open && (end = pending.find("\r\n")) != std::string::npos;) {
                 const std::string line = pending.substr(0, end);
                 pending.erase(0, end + 2);
-                if (inData) {
-                    if (line == ".") {
-                        inData = false;
-                        Reply(client, "250 queued\r\n");
-                    }
-                } else if (line.rfind("RCPT", 0) == 0 && m_mode == Mode::RefuseRecipient) {
-                    Reply(client, "550 no such user\r\n");
-                } else if (line == "DATA") {
-                    inData = true;
-                    Reply(client, "354 go ahead\r\n");
-                } else if (line == "QUIT") {
-                    Reply(client, "221 bye\r\n");
-                    ::close(client);
-                    return;
-                } else {
-                    Reply(client, "250 ok\r\n");
-                    if (line.rfind("HELO", 0) == 0 && m_mode == Mode::CloseAfterHelo) {
-                        ::close(client);
-                        return;
-                    }
-                }
+                if (inData && line != ".")
+                    continue;
+                const bool refused = line.rfind("RCPT", 0) == 0 && m_mode == Mode::RefuseRecipient;
+                Reply(client, inData           ? "250 queued\r\n"
+                              : line == "DATA" ? "354 go ahead\r\n"
+                              : line == "QUIT" ? "221 bye\r\n"
+                              : refused        ? "550 no such user\r\n"
+                                               : "250 ok\r\n");
+                inData = line == "DATA";
+                open = line != "QUIT" &&
+                       !(line.rfind("HELO", 0) == 0 && m_mode == Mode::CloseAfterHelo);
             }
         }
         ::close(client);

@@ -54,12 +54,8 @@ void PutCustomers(TestShell& t, const std::vector<Partner>& partners) {
         record.SetText(customer::LinkText, partner.text);
         bytes.append(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
     }
-    CustomerStore& store = t.records.customers;
-    test::WriteWholeFile(store.path, bytes);
-    std::lock_guard lock(store.indexMutex);
-    ASSERT_EQ(
-        ReadRecordIndex(store.path, kCustomerRecordSize, customer::Company.offset, 0, store.index),
-        LoadStatus::Loaded);
+    test::WriteWholeFile(t.records.customers.path, bytes);
+    ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
 }
 
 std::string PageWithTextAt(std::size_t offset, const std::string& text) {

@@ -60,12 +60,8 @@ void PutEngines(TestShell& t, const std::vector<SearchEngineRecord>& engines) {
     std::string bytes;
     for (const SearchEngineRecord& engine : engines)
         bytes.append(reinterpret_cast<const char*>(engine.Raw().data()), SearchEngineRecord::kSize);
-    SearchEngineStore& store = t.records.engines;
-    test::WriteWholeFile(store.path, bytes);
-    std::lock_guard lock(store.indexMutex);
-    ASSERT_EQ(
-        ReadRecordIndex(store.path, kSearchEngineRecordSize, engine::Name.offset, 0, store.index),
-        LoadStatus::Loaded);
+    test::WriteWholeFile(t.records.engines.path, bytes);
+    ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
 }
 
 class Submission : public ::testing::Test {

@@ -9,8 +9,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
@@ -71,17 +73,63 @@ TEST(MainWindow, MenusFollowTheCommandTableWithHintsAndSeparators) {
 TEST(MainWindow, MenuItemsButtonsAndKeysDispatchTheirCommands) {
     WindowFixture f;
     f.window.findChild<QAction*>(QStringLiteral("command32807"))->trigger();
-    QTest::mouseClick(f.window.findChild<QAbstractButton*>(QStringLiteral("button2403")),
-                      Qt::LeftButton);
+    // The picture buttons, top to bottom.
+    for (int id = 2400; id < 2405; ++id)
+        QTest::mouseClick(f.window.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(id)),
+                          Qt::LeftButton);
     QTest::keyClick(&f.window, Qt::Key_H, Qt::ControlModifier);
     QTest::keyClick(&f.window, Qt::Key_C, Qt::ControlModifier);
     QTest::keyClick(&f.window, Qt::Key_F3);
     // Without Ctrl letters do nothing, and so do unlisted keys.
     QTest::keyClick(&f.window, Qt::Key_H);
     QTest::keyClick(&f.window, Qt::Key_N, Qt::ControlModifier);
-    EXPECT_EQ(f.ran, (std::vector<Command>{Command::SubmitUrl, Command::CheckSite,
-                                           Command::ServerPageHeader, Command::VerifyCustomerSite,
-                                           Command::CustomerAdd}));
+    EXPECT_EQ(f.ran,
+              (std::vector<Command>{Command::SubmitUrl, Command::ServerPageHeader,
+                                    Command::VerifyFile, Command::VerifyFolder, Command::CheckSite,
+                                    Command::LinksAll, Command::ServerPageHeader,
+                                    Command::VerifyCustomerSite, Command::CustomerAdd}));
+    // Help goes to the desktop, from F1 and from its menu item alike.
+    QTest::keyClick(&f.window, Qt::Key_F1);
+    f.window.findChild<QAction*>(QStringLiteral("command%1").arg(static_cast<int>(Command::Help)))
+        ->trigger();
+    EXPECT_EQ(f.core.desktop.HelpRequests(), 2);
+}
+
+QStringList LabelTexts(QWidget* widget) {
+    QStringList texts;
+    for (QLabel* label : widget->findChildren<QLabel*>())
+        if (!label->text().isEmpty())
+            texts << label->text();
+    return texts;
+}
+
+TEST(MainWindow, AltQuestionMarkOpensTheAboutBoxAndCreditsOpensFromIt) {
+    WindowFixture f;
+    QStringList aboutTexts;
+    QStringList creditsTexts;
+    QString aboutTitle;
+    test::WhenModalOpens([&](QWidget* about) {
+        aboutTitle = about->windowTitle();
+        aboutTexts = LabelTexts(about);
+        test::WhenModalOpens([&](QWidget* credits) {
+            EXPECT_EQ(credits->windowTitle(), QStringLiteral("Credits"));
+            creditsTexts = LabelTexts(credits);
+            QTest::mouseClick(credits->findChild<QPushButton*>(QStringLiteral("OK")),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("Credits")),
+                          Qt::LeftButton);
+        QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    });
+    QTest::keyClick(&f.window, Qt::Key_Question, Qt::AltModifier);
+
+    EXPECT_EQ(aboutTitle, QStringLiteral("Korvane"));
+    EXPECT_TRUE(aboutTexts.contains(QStringLiteral("Release 52.00")));
+    for (const char* text :
+         {"Code:", "Interface:", "Acknowledgment",
+          "The program utilitzes the RSA Data Security, Inc. MD5 Message-Digest."})
+        EXPECT_TRUE(creditsTexts.contains(QString::fromLatin1(text))) << text;
+    EXPECT_TRUE(f.ran.empty());
 }
 
 TEST(MainWindow, ButtonsSitInTheirColumnAndTheLogFillsTheRest) {

@@ -77,18 +77,6 @@ TEST(KeyTable, LettersActOnlyWithCtrlAndUnlistedKeysDoNothing) {
     EXPECT_EQ(CommandForKey(Key::Letter, '/', false, false), std::nullopt);
 }
 
-TEST(PictureButtons, RunTheirToolsTopToBottom) {
-    const auto buttons = PictureButtonTable();
-    ASSERT_EQ(buttons.size(), 5u);
-    const std::vector<Command> expected = {Command::ServerPageHeader, Command::VerifyFile,
-                                           Command::VerifyFolder, Command::CheckSite,
-                                           Command::LinksAll};
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        EXPECT_EQ(buttons[i].id, 2400 + static_cast<int>(i));
-        EXPECT_EQ(buttons[i].command, expected[i]);
-    }
-}
-
 TEST(CommandDispatcher, RunsRegisteredEntriesAndIgnoresTheRest) {
     CommandDispatcher dispatcher;
     int runs = 0;

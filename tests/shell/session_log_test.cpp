@@ -34,25 +34,16 @@ TEST(SessionLog, KeepsLinesUpTo199CharactersAndDropsLongerOnesSilently) {
     EXPECT_EQ(t.log.Snapshot().front().text, std::string(199, 'a'));
 }
 
-TEST(SessionLog, TurnsLineBreaksIntoBlanks) {
+TEST(SessionLog, EachAppendStoresItsColourWithBlanksForLineBreaks) {
     CountingLog t;
-    t.log.AppendLine("Reply received.\r\n");
-    t.log.AppendLine("a\rb\nc");
-    const auto lines = t.log.Snapshot();
-    EXPECT_EQ(lines[0].text, "Reply received.  ");
-    EXPECT_EQ(lines[1].text, "a b c");
-}
-
-TEST(SessionLog, EachAppendStoresItsColourAndOnlyQuietOnesSkipTheRepaint) {
-    CountingLog t;
-    t.log.AppendQuiet("quiet");
-    EXPECT_EQ(t.repaints.load(), 0);
+    t.log.AppendQuiet("a\rb\nc");
+    EXPECT_EQ(t.repaints.load(), 0) << "only quiet appends skip the repaint";
     t.log.AppendHighlighted("title");
-    t.log.AppendLine("plain");
+    t.log.AppendLine("Reply received.\r\n");
     EXPECT_EQ(t.repaints.load(), 2);
-    const std::vector<LogLine> expected = {{"quiet", LineColour::Normal},
+    const std::vector<LogLine> expected = {{"a b c", LineColour::Normal},
                                            {"title", LineColour::Highlighted},
-                                           {"plain", LineColour::Normal}};
+                                           {"Reply received.  ", LineColour::Normal}};
     EXPECT_EQ(t.log.Snapshot(), expected);
 }
 
