@@ -99,7 +99,7 @@ TEST(ByteViewer, TheTextWindowStartsFortyBytesBeforeThePosition) {
     EXPECT_EQ(model.WindowText(), bytes.substr(244, 56));
 }
 
-TEST(ByteViewer, AFileThatGoesAwayKeepsTheLastViewAndStillMovesThePosition) {
+TEST(ByteViewer, AFileThatGoesAwayOrShrinksStillMovesThePosition) {
     TempDir dir;
     auto model = Opened(dir, Counting(64));
     model.Scroll(A::PageRight);
@@ -108,6 +108,14 @@ TEST(ByteViewer, AFileThatGoesAwayKeepsTheLastViewAndStillMovesThePosition) {
     model.Scroll(A::PageRight);
     EXPECT_EQ(model.Position(), 32u);
     EXPECT_EQ(model.RowText(), row);
+
+    // A file cut short under the viewer: the row past its new end is empty, its cells zero.
+    auto shrinking = Opened(dir, Counting(100));
+    shrinking.Scroll(A::ToEnd);
+    ASSERT_EQ(::truncate(shrinking.Path().c_str(), 10), 0);
+    shrinking.Scroll(A::StepLeft);
+    EXPECT_EQ(shrinking.RowText(), "");
+    EXPECT_EQ(shrinking.Cells()[0].decimal, "0");
 
     ByteViewerModel missing(dir.File("never"));
     missing.Open();
