@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -50,20 +51,51 @@ struct TempFolder {
     ~TempFolder() { std::filesystem::remove_all(path); }
 };
 
-// The process-wide state of the program, with detail lines off.
-struct BenchShell {
+// The process-wide state of the program around a desktop of the benchmark's choice, with detail
+// lines off.
+template <typename DesktopType> struct BasicBenchShell {
     SessionLog log;
     SettingsBlock settings;
     BusyFlags busy;
     FilePickerState pickers;
-    QuietDesktop desktop;
+    DesktopType desktop;
     SystemClock clock;
     ToolThreads threads;
     TempFolder folder;
     RecordDatabases records{folder.path};
     Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
 
-    BenchShell() { settings.SetOn(field::DetailFlag, false); }
+    BasicBenchShell() { settings.SetOn(field::DetailFlag, false); }
 };
+
+using BenchShell = BasicBenchShell<QuietDesktop>;
+
+// What the process holds at this moment, from /proc/self.
+struct ProcessFigures {
+    long residentKb = -1; // VmRSS
+    long peakKb = -1;     // VmHWM, the most resident memory so far
+    int descriptors = 0;  // entries of /proc/self/fd
+    int threads = 0;      // entries of /proc/self/task
+};
+
+inline ProcessFigures TakeProcessFigures() {
+    ProcessFigures figures;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            figures.residentKb = std::atol(line.c_str() + 6);
+        else if (line.rfind("VmHWM:", 0) == 0)
+            figures.peakKb = std::atol(line.c_str() + 6);
+    }
+    const auto count = [](const char* folder) {
+        int entries = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+            ++entries;
+        return entries;
+    };
+    figures.descriptors = count("/proc/self/fd");
+    figures.threads = count("/proc/self/task");
+    return figures;
+}
 
 } // namespace korvane::bench

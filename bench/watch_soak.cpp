@@ -28,21 +28,6 @@ class CountingReport final : public ReportWindowHandle {
     long verified = 0;
 };
 
-long ResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return -1;
-}
-
-int OpenDescriptors() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -64,14 +49,16 @@ int main(int argc, char** argv) {
     for (int pass = 1; pass <= passes; ++pass) {
         WatchPass(bench.shell, input, report);
         if (pass == 1) {
-            firstMemory = ResidentKilobytes();
-            firstDescriptors = OpenDescriptors();
+            const bench::ProcessFigures first = bench::TakeProcessFigures();
+            firstMemory = first.residentKb;
+            firstDescriptors = first.descriptors;
         }
     }
     std::printf("passes: %d, files verified: %ld\n", passes, report.verified);
+    const bench::ProcessFigures last = bench::TakeProcessFigures();
     std::printf("memory after the first pass: %ld KB, after the last: %ld KB\n", firstMemory,
-                ResidentKilobytes());
+                last.residentKb);
     std::printf("descriptors after the first pass: %d, after the last: %d\n", firstDescriptors,
-                OpenDescriptors());
+                last.descriptors);
     return 0;
 }
