@@ -17,9 +17,8 @@ namespace korvane::bench {
 
 // Nobody watches a benchmark: every dialog is cancelled, a question is answered "No", and
 // messages other than the end-of-run question go to standard error.
-class QuietDesktop final : public Desktop {
+class QuietDesktop final : public HeadlessDesktop {
   public:
-    int RunForm(Form&) override { return kFormCancelled; }
     MessageAnswer ShowMessage(std::string_view text, std::string_view title,
                               MessageButtons buttons) override {
         if (buttons == MessageButtons::Ok)
@@ -27,16 +26,6 @@ class QuietDesktop final : public Desktop {
                          static_cast<int>(text.size()), text.data());
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
     }
-    int ShowResult(std::string_view) override { return 1; }
-    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
-    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
-    bool OpenInBrowser(std::string_view) override { return true; }
-    void PlayAlertSound() override {}
-    void SetCaption(std::string_view) override {}
-    void RequestLogRepaint() override {}
-    void ShowHelp() override {}
-    void RunReportWindow(const ReportWindowRun&) override {}
-    void ShowByteViewer(ByteViewerModel&) override {}
 };
 
 // A folder of its own, removed at the end.

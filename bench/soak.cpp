@@ -71,7 +71,7 @@ class CountingReport final : public ReportWindowHandle {
 // Answers each dialog by its name from what the driver queued for the command at hand, says
 // "OK" to the confirmations and "No" to "Drop connection", and keeps a watch window open (its
 // timer ticking) until the driver closes it. Other windows close as soon as their run starts.
-class SoakDesktop final : public Desktop {
+class SoakDesktop final : public HeadlessDesktop {
   public:
     using Answer = std::function<int(Form&)>;
 
@@ -134,15 +134,6 @@ class SoakDesktop final : public Desktop {
             Problem("message \"" + std::string(text) + "\" (" + std::string(title) + ")");
         return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
-    int ShowResult(std::string_view) override { return 1; }
-    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
-    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
-    bool OpenInBrowser(std::string_view) override { return true; }
-    void PlayAlertSound() override {}
-    void SetCaption(std::string_view) override {}
-    void RequestLogRepaint() override {}
-    void ShowHelp() override {}
-    void ShowByteViewer(ByteViewerModel&) override {}
     void RunReportWindow(const ReportWindowRun& run) override {
         if (!run.onOpen)
             return;

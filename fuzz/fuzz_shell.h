@@ -12,7 +12,7 @@
 
 namespace korvane::fuzz {
 
-class QuietDesktop final : public Desktop {
+class QuietDesktop final : public HeadlessDesktop {
   public:
     struct Message {
         std::string text;
@@ -33,16 +33,6 @@ class QuietDesktop final : public Desktop {
         messages.push_back({std::string(text), std::string(title)});
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
     }
-    int ShowResult(std::string_view) override { return 1; }
-    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
-    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
-    bool OpenInBrowser(std::string_view) override { return true; }
-    void PlayAlertSound() override {}
-    void SetCaption(std::string_view) override {}
-    void RequestLogRepaint() override {}
-    void ShowHelp() override {}
-    void RunReportWindow(const ReportWindowRun&) override {}
-    void ShowByteViewer(ByteViewerModel&) override {}
 };
 
 class FixedClock final : public Clock {

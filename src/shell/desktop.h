@@ -90,4 +90,26 @@ class Desktop {
     virtual void ShowByteViewer(ByteViewerModel& model) = 0;
 };
 
+// A desktop with nobody in front of it, for programs that run tools without a window (the
+// benchmarks, the soak, the fuzz targets): every form is cancelled, a question is answered "No",
+// any other message "OK", and nothing is shown. Such a program overrides what it needs.
+class HeadlessDesktop : public Desktop {
+  public:
+    int RunForm(Form&) override { return kFormCancelled; }
+    MessageAnswer ShowMessage(std::string_view, std::string_view,
+                              MessageButtons buttons = MessageButtons::Ok) override {
+        return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    int ShowResult(std::string_view) override { return 1; }
+    std::optional<std::string> PickFile(const FilePickerRequest&) override { return {}; }
+    std::optional<std::string> PickFolder(std::string_view) override { return {}; }
+    bool OpenInBrowser(std::string_view) override { return true; }
+    void PlayAlertSound() override {}
+    void SetCaption(std::string_view) override {}
+    void RequestLogRepaint() override {}
+    void ShowHelp() override {}
+    void RunReportWindow(const ReportWindowRun&) override {}
+    void ShowByteViewer(ByteViewerModel&) override {}
+};
+
 } // namespace korvane
