@@ -10,6 +10,9 @@
 #include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace korvane {
 
@@ -80,6 +83,49 @@ class ScanStorage {
     std::size_t m_blockBytes = 0;
 };
 
+// A file opened by the scan, waiting for its bytes to be read into its place in the table.
+struct PendingRead {
+    FileDescriptor file;
+    std::size_t size; // as the scan saw it
+    char* bytes;      // its place in the scan's storage
+    std::size_t index;
+};
+
+// Files are read in batches, each batch by two threads: reading a site of hundreds of megabytes
+// is mostly the system copying and clearing memory, which a second core halves. A batch keeps
+// the number of open files well under the usual limit.
+constexpr std::size_t kFilesPerBatch = 256;
+constexpr std::size_t kBytesWorthASecondThread = std::size_t{4} << 20;
+
+void ReadBatch(std::vector<PendingRead>& batch, FolderScanTable& table) {
+    std::atomic<std::size_t> next{0};
+    auto readFiles = [&] {
+        for (std::size_t k; (k = next.fetch_add(1)) < batch.size();) {
+            PendingRead& pending = batch[k];
+            // A file that shrank while it was read keeps what was there; one that grew keeps the
+            // size it had when the scan looked at it.
+            const std::size_t got = ReadUpTo(pending.file.Get(), pending.bytes, pending.size);
+            pending.bytes[got] = '\0';
+            table[pending.index].size = static_cast<std::uint32_t>(got);
+        }
+    };
+    std::size_t bytes = 0;
+    for (const PendingRead& pending : batch)
+        bytes += pending.size;
+    std::optional<std::thread> helper;
+    if (bytes >= kBytesWorthASecondThread) {
+        try {
+            helper.emplace(readFiles);
+        } catch (const std::system_error&) {
+            // No second thread: this one reads them all.
+        }
+    }
+    readFiles();
+    if (helper)
+        helper->join();
+    batch.clear();
+}
+
 } // namespace
 
 std::optional<FolderScanTable> FolderScan(const std::string& folder) {
@@ -88,6 +134,7 @@ std::optional<FolderScanTable> FolderScan(const std::string& folder) {
         return std::nullopt;
     FolderScanTable table;
     ScanStorage storage;
+    std::vector<PendingRead> batch;
     while (const dirent* entry = ::readdir(listing.get())) {
         const std::string name = entry->d_name;
         // O_NONBLOCK keeps a FIFO from stalling the scan; it is skipped below like any
@@ -103,14 +150,13 @@ std::optional<FolderScanTable> FolderScan(const std::string& folder) {
         scanned.name = name;
         const auto size = static_cast<std::size_t>(status.st_size);
         const std::shared_ptr<char> bytes = storage.Take(size + 1);
-        // A file that shrank while it was read keeps what was there; one that grew keeps the
-        // size it had when the scan looked at it.
-        const std::size_t got = ReadUpTo(file.Get(), bytes.get(), size);
-        bytes.get()[got] = '\0';
         scanned.bytes = bytes;
-        scanned.size = static_cast<std::uint32_t>(got);
+        batch.push_back({std::move(file), size, bytes.get(), table.size()});
         table.push_back(std::move(scanned));
+        if (batch.size() == kFilesPerBatch)
+            ReadBatch(batch, table);
     }
+    ReadBatch(batch, table);
     if (table.empty())
         return std::nullopt;
     return table;

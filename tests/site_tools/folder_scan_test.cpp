@@ -50,13 +50,14 @@ TEST(FolderScan, ReadsPlainFilesWholeAndSkipsEverythingElse) {
     EXPECT_EQ(FindScannedFile(*table, "INDEX.HTML"), nullptr) << "names match case-sensitively";
 }
 
-// Files from a few bytes to several megabytes, filling the scan's storage block after block: each
-// keeps exactly its bytes and a terminating zero, also once the rest of the table is gone.
+// Files from a few bytes to several megabytes, more than one batch of them, filling the scan's
+// storage block after block: each keeps exactly its bytes and a terminating zero, also once the
+// rest of the table is gone.
 TEST(FolderScan, KeepsEveryFileWholeAcrossItsStorageBlocks) {
     TempDir dir;
     std::map<std::string, std::string> written;
-    for (int i = 0; i < 40; ++i) {
-        const std::size_t size = i % 10 == 9 ? 3'000'000 + i : 1000 * i + 1;
+    for (int i = 0; i < 300; ++i) {
+        const std::size_t size = i % 75 == 74 ? 3'000'000 + i : 100 * i + 1;
         std::string bytes(size, '\0');
         for (std::size_t k = 0; k < size; ++k)
             bytes[k] = static_cast<char>((k * 31 + static_cast<std::size_t>(i)) % 251);
