@@ -25,7 +25,8 @@ for target in "${targets[@]}"; do
   corpus="$work/$target/corpus"
   mkdir -p "$corpus" "$work/$target/crashes"
   log="$work/$target/fuzz.log"
-  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+  # An input that runs for half a minute counts as a hang and is kept like a crash.
+  if "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=30 -print_final_stats=1 \
       -artifact_prefix="$work/$target/crashes/" "$corpus" "$root/fuzz/corpus/$target" \
       >"$log" 2>&1; then
     result=clean
