@@ -17,7 +17,8 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=De
   -DKORVANE_FUZZ=ON -DKORVANE_SANITIZE=ON -DKORVANE_WERROR=OFF -DKORVANE_BUILD_TESTS=OFF >/dev/null
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(reply_header form_encode comparison settings_load link_scan
-                                     mail_lines body_compare)
+                                     mail_lines body_compare cookie_scan record_index
+                                     smtp_transcript)
 ninja -C "$build" $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
 work=${KORVANE_FUZZ_WORK_DIR:-$build/runs}
 status=0
