@@ -12,6 +12,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 namespace korvane {
 
@@ -87,6 +88,11 @@ SmtpSession::OpenResult SmtpSession::Open(const std::string& server) {
 void SmtpSession::Attach(FileDescriptor socket) {
     m_socket = std::move(socket);
     m_unread.clear();
+    m_sendFailed = false;
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(m_replyTimeout.count() / 1000);
+    limit.tv_usec = static_cast<suseconds_t>((m_replyTimeout.count() % 1000) * 1000);
+    ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     // The message goes out in many small sends before its reply is awaited: without this each
     // message would wait for the delayed acknowledgement of the one before.
     const int noDelay = 1;
@@ -94,20 +100,25 @@ void SmtpSession::Attach(FileDescriptor socket) {
 }
 
 bool SmtpSession::SendStep(std::string_view bytes, const char* label) {
-    while (!bytes.empty()) {
+    while (!m_sendFailed && !bytes.empty()) {
         const ssize_t sent = ::send(m_socket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR)
             continue;
-        if (sent <= 0) {
-            m_shell.log.AppendLine(std::string("Email error: ") + label);
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
+        if (sent <= 0)
+            m_sendFailed = true;
+        else
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
-    return true;
+    if (m_sendFailed)
+        m_shell.log.AppendLine(std::string("Email error: ") + label);
+    return !m_sendFailed;
 }
 
 bool SmtpSession::ReceiveStep(const char* label, char expected) {
+    if (m_sendFailed) {
+        m_shell.log.AppendLine(std::string("Email error: ") + label);
+        return false;
+    }
     const auto deadline = std::chrono::steady_clock::now() + m_replyTimeout;
     std::array<char, kSmtpReplyBytes> piece{};
     for (;;) {

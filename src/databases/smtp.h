@@ -68,13 +68,15 @@ class SmtpSession {
     bool Send(const std::string& sender, const MailMessage& message);
     void Quit();
 
-    // A reply that has not come whole within this time counts as a failed receive.
+    // A reply that has not come whole within this time counts as a failed receive, and a send
+    // that cannot go on for this long (a server that stopped reading) as a failed send.
     static constexpr std::chrono::milliseconds kReplyTimeout{30000};
 
   private:
-    // False, after logging the label, when the socket failed.
+    // False, after logging the label, when the socket failed now or at an earlier send.
     bool SendStep(std::string_view bytes, const char* label);
     // Reads one reply; true when it came and its code begins with `expected` ('2' or '3').
+    // False, after logging the label, when the socket failed or a send failed before.
     bool ReceiveStep(const char* label, char expected);
     // A command and its reply.
     bool Step(std::string_view command, const char* sendLabel, const char* receiveLabel,
@@ -85,6 +87,9 @@ class SmtpSession {
     FileDescriptor m_socket;
     std::string m_address;
     std::string m_unread; // what the server sent beyond the last reply read
+    // After a failed send the connection is given up: the later steps are logged as failed
+    // without waiting on it, each for as long as the time limit, for replies that cannot come.
+    bool m_sendFailed = false;
 };
 
 // The port of the "mail" service in the system's services list, or 25.
