@@ -57,7 +57,9 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
         RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, input.probeHost);
     // Any reply at all, even an empty one, shows that the connection is there.
     // A full disk is no sign of a dropped connection: only a file that cannot be created counts.
-    if (!FetchReply(std::move(socket), request, replyPath, input.idleTimeout).file.IsOpen()) {
+    if (!FetchComparing(std::move(socket), request, replyPath, input.idleTimeout, std::nullopt,
+                        false)
+             .opened) {
         Unavailable(shell, report, false);
         return;
     }

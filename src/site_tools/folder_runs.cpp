@@ -190,15 +190,15 @@ void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
             RequestLine("HEAD", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(replyPath);
-        const FetchedReply fetched =
-            FetchReply(std::move(socket), request, replyPath, input.idleTimeout);
+        const ComparedReply reply = FetchComparing(std::move(socket), request, replyPath,
+                                                   input.idleTimeout, std::nullopt, false);
         // A reply cut short by a full disk is no answer about the file: it ends the run as a
         // reply file that cannot be created does.
-        if (!fetched.file.IsOpen() || !fetched.whole) {
+        if (!reply.stored) {
             ReplyFileFatal(shell, kCheckReplyFile);
             return;
         }
-        if (!AcceptedHeader(shell, report, file.name, ReadReplyHeaderOf(fetched.file.Get())))
+        if (!AcceptedHeader(shell, report, file.name, reply.header))
             continue;
         ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
     }

@@ -36,26 +36,17 @@ FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
     return {};
 }
 
-FetchedReply FetchReply(FileDescriptor socket, const std::string& request,
-                        const std::string& replyPath, std::chrono::milliseconds idleTimeout) {
-    // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
-    SendRequest(socket.Get(), request);
-    FetchedReply reply;
-    reply.file = FileDescriptor(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-    if (reply.file.IsOpen())
-        reply.whole = ReceiveReply(socket.Get(), reply.file.Get(), idleTimeout);
-    return reply;
-}
-
 ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
                              std::optional<std::string_view> local, bool forgiveCrLf) {
     ComparedReply reply;
+    // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
     SendRequest(socket.Get(), request);
     FileDescriptor file(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!file.IsOpen())
         return reply;
-    // The header is read from the same first bytes as ReadReplyHeaderOf reads from the file.
+    reply.opened = true;
+    // The header is read from the first bytes, as ReadReplyHeader reads it from the file.
     std::string start;
     bool headerRead = false;
     std::optional<BodyComparer> body;
@@ -87,19 +78,6 @@ ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
     if (body)
         reply.compared = body->Result();
     return reply;
-}
-
-ReplyHeader ReadReplyHeaderOf(int fd) {
-    std::string start(kHeaderBufferBytes, '\0');
-    ssize_t got;
-    do {
-        got = ::pread(fd, start.data(), start.size(), 0);
-    } while (got < 0 && errno == EINTR);
-    start.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    ReplyHeader header = FindReplyHeader(start);
-    if (header.status == HeaderStatus::Found)
-        ::lseek(fd, static_cast<off_t>(header.text.size()), SEEK_SET);
-    return header;
 }
 
 void ReportStatus(ReportTextBox& report, const std::string& name, int code) {

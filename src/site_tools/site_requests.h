@@ -25,36 +25,22 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text);
 FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
                                 const std::string& server, ReportTextBox& report);
 
-struct FetchedReply {
-    // Open for reading back; closed when the reply file could not be created.
-    FileDescriptor file;
-    // Every byte the server sent is in the file (not so on a full disk).
-    bool whole = false;
-};
-
-// Sends the request and stores the whole reply in the reply file.
-FetchedReply FetchReply(FileDescriptor socket, const std::string& request,
-                        const std::string& replyPath, std::chrono::milliseconds idleTimeout);
-
 // A reply stored whole in its reply file, with the header read from its first bytes and, for a
 // reply with the status 200, the body compared with the local contents as it arrived, so that
 // the file is never read back.
 struct ComparedReply {
+    bool opened = false; // the reply file could be created
     // The reply file holds every byte the server sent; false when it could not be created or
     // the disk did not take the whole reply.
     bool stored = false;
     ReplyHeader header;
     std::optional<BodyComparison> compared;
 };
-// Sends the request and stores the reply as FetchReply does; the body is compared with `local`
-// when given.
+// Sends the request and stores the whole reply in the reply file; the body is compared with
+// `local` when given.
 ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
                              std::optional<std::string_view> local, bool forgiveCrLf);
-
-// The header at the start of a reply file that is open, read as ReadReplyHeader reads it; the
-// file is left positioned at the first body byte when the header is found.
-ReplyHeader ReadReplyHeaderOf(int fd);
 
 // The status lines: the status text, when there is one, and "File: %s not available...".
 void ReportStatus(ReportTextBox& report, const std::string& name, int code);
