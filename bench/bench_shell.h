@@ -3,7 +3,7 @@
 // What every benchmark program needs to run a tool without a user: a desktop that answers no
 // dialog and shows nothing, record files in a folder of their own, and the shell around them.
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "shell/shell.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Builds the side-by-side comparison of two files and writes its three pages into the current
 // folder, as the comparison command does, without opening a browser: for timing against a peer.
-#include "file_utils/comparison_report.h"
+#include "compare/comparison.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // Builds the start-up index of a customer file the way the program does, or makes such a file,
 // for timing the load against reading the file with cat.
-#include "databases/record_files.h"
+#include "records/record_files.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The block comparison of a reply body with a local file against the rule read byte by byte:
 // same outcome, same counter, same position, whatever the bytes, and whatever pieces the body
 // arrives in (the piece size taken from the first byte).
-#include "site_tools/body_compare.h"
+#include "compare/body_compare.h"
 
 #include <cstddef>
 #include <cstdint>

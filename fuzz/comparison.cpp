@@ -1,6 +1,6 @@
 // The comparison's two ways of answering the walk must give the same pairs as each other and as
 // the whole of MatchLines, on any two files (the input cut in two at its first NUL byte).
-#include "file_utils/comparison_report.h"
+#include "compare/comparison.h"
 
 #include <cstddef>
 #include <cstdint>

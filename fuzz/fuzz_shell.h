@@ -3,7 +3,7 @@
 // A shell for the fuzz targets that run whole operations: no user, a desktop that answers forms
 // from a queue and records every message box.
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "shell/shell.h"
 
 #include <deque>

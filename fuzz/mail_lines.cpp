@@ -1,6 +1,6 @@
 // Message text cut into mail lines: no line holds a line break, and joining the lines with CR LF
 // gives back the text with every line end written as CR LF.
-#include "databases/smtp.h"
+#include "net/smtp.h"
 
 #include <cstddef>
 #include <cstdint>

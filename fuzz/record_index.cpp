@@ -2,11 +2,11 @@
 // deletions, finds, walks and lists keeps the index, its key table and the file in step with a
 // plain model: the bytes of every slot, the queue of deleted slots and the live entries in order.
 #include "databases/customers.h"
-#include "databases/record_files.h"
-#include "databases/record_operations.h"
-#include "databases/record_walk.h"
 #include "databases/search_engines.h"
 #include "fuzz_shell.h"
+#include "records/record_files.h"
+#include "records/record_operations.h"
+#include "records/record_walk.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,5 +1,5 @@
 // Reply headers from any bytes: finding the header, reading its status and its text.
-#include "web/http_exchange.h"
+#include "net/http_exchange.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,8 +7,8 @@
 // dialogue, bits 1-2 the number of messages, bit 3 the server never reads), HELO name, sender,
 // recipient, subject, body lines (separated by 0x01), then the server's bytes, which may hold
 // anything.
-#include "databases/smtp.h"
 #include "fuzz_shell.h"
+#include "net/smtp.h"
 
 #include <chrono>
 #include <cstddef>

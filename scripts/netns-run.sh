@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside a private network namespace made for the server tests: a loopback of its
 # own (so port 80 is free and nothing of the machine's network is touched), the fixture hosts
-# file with name resolution from files only, and nginx serving the fixture sites of tests/net.
+# file with name resolution from files only, and nginx serving the fixture sites of tests/peers.
 # Every process started inside ends when the command ends.
 #
 #   scripts/netns-run.sh CMD [ARGS...]
@@ -46,15 +46,15 @@ ip -6 addr add fd00:6b76::1/128 dev lo nodad
 
 # The scripted test server takes the first free address of 127.0.0.10 to 127.0.0.249, so that
 # tests running side by side never share one; each address has a name of its own.
-cp "$root/tests/net/hosts" "$run/hosts"
+cp "$root/tests/peers/hosts" "$run/hosts"
 for i in $(seq 10 249); do
   printf '127.0.0.%d\tscripted%d.test\n' "$i" "$i" >>"$run/hosts"
 done
 mount --bind "$run/hosts" /etc/hosts
-mount --bind "$root/tests/net/nsswitch.conf" /etc/nsswitch.conf
+mount --bind "$root/tests/peers/nsswitch.conf" /etc/nsswitch.conf
 
-sed -e "s|@RUN@|$run|g" -e "s|@SITE@|$root/tests/net/site|g" \
-  "$root/tests/net/nginx.conf.in" >"$run/nginx.conf"
+sed -e "s|@RUN@|$run|g" -e "s|@SITE@|$root/tests/peers/site|g" \
+  "$root/tests/peers/nginx.conf.in" >"$run/nginx.conf"
 nginx -c "$run/nginx.conf" -p "$run" -e "$run/error.log" &
 nginx_pid=$!
 
@@ -72,7 +72,7 @@ done
 
 # A real mail server on port 25 that keeps every message it receives, for the mail tests.
 mkdir -p "$run/mail"
-PYTHONPATH="$root/tests/net" /usr/bin/python3 -m aiosmtpd -n -l 127.0.0.1:25 \
+PYTHONPATH="$root/tests/peers" /usr/bin/python3 -m aiosmtpd -n -l 127.0.0.1:25 \
   -c smtp_store.RawStore "$run/mail" 2>"$run/smtp.log" &
 smtp_pid=$!
 for _ in $(seq 1 100); do

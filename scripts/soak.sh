@@ -11,4 +11,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 minutes=${1:-10}
 build=$(realpath "${2:-$root/build}")
 cmake --build "$build" --target korvane_soak -j 2 >/dev/null
-exec "$root/scripts/netns-run.sh" "$build/bench/korvane_soak" "$minutes" "$root/tests/net/site"
+exec "$root/scripts/netns-run.sh" "$build/bench/korvane_soak" "$minutes" "$root/tests/peers/site"

@@ -1,6 +1,6 @@
 #include "databases/customers.h"
 
-#include "databases/record_operations.h"
+#include "records/record_operations.h"
 #include "shell/shared_dialogs.h"
 
 #include <array>

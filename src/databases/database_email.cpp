@@ -1,7 +1,7 @@
 #include "databases/database_email.h"
 
-#include "databases/record_files.h"
-#include "databases/record_walk.h"
+#include "records/record_files.h"
+#include "records/record_walk.h"
 #include "shell/preferences.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"

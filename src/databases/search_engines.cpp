@@ -1,7 +1,7 @@
 #include "databases/search_engines.h"
 
 #include "databases/customers.h"
-#include "databases/record_operations.h"
+#include "records/record_operations.h"
 #include "shell/shared_dialogs.h"
 
 #include <array>

@@ -1,9 +1,9 @@
 #include "databases/url_submission.h"
 
-#include "databases/record_walk.h"
+#include "net/http_exchange.h"
+#include "records/record_walk.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
-#include "web/http_exchange.h"
 
 #include <array>
 #include <cerrno>

@@ -2,7 +2,7 @@
 
 #include "gui/artwork.h"
 #include "gui/text.h"
-#include "shell/application.h"
+#include "shell/screen.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

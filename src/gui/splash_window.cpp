@@ -1,7 +1,7 @@
 #include "gui/splash_window.h"
 
 #include "gui/artwork.h"
-#include "shell/application.h"
+#include "shell/screen.h"
 
 #include <QPainter>
 #include <QScreen>

@@ -1,7 +1,7 @@
 #include "page_tools/markup_validation.h"
 
+#include "net/http_exchange.h"
 #include "shell/shell.h"
-#include "web/http_exchange.h"
 
 namespace korvane {
 

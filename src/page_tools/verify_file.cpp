@@ -1,11 +1,11 @@
 #include "page_tools/verify_file.h"
 
-#include "file_utils/comparison_report.h"
+#include "compare/body_compare.h"
+#include "compare/comparison.h"
+#include "compare/folder_scan.h"
+#include "net/http_exchange.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
-#include "site_tools/body_compare.h"
-#include "site_tools/folder_scan.h"
-#include "web/http_exchange.h"
 
 #include <array>
 #include <cstdio>
@@ -177,7 +177,8 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     // kv.htm holds the whole server copy for the comparison.
     reply.Close();
     const auto [left, right] = OrderBySize(input.localPath, kvPath);
-    ShowComparison(shell.desktop, left, right, input.workFolder);
+    WriteComparison(left, right, input.workFolder);
+    shell.desktop.OpenInBrowser(input.workFolder + "/tc.html");
 }
 
 void VerifyFileCommand(Shell& shell) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/http_exchange.h"
+#include "net/http_exchange.h"
 
 #include <chrono>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "databases/smtp.h"
+#include "net/smtp.h"
 
 #include <chrono>
 #include <string>

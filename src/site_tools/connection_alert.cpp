@@ -1,11 +1,11 @@
 #include "site_tools/connection_alert.h"
 
+#include "compare/folder_scan.h"
+#include "net/http_exchange.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
-#include "site_tools/folder_scan.h"
 #include "site_tools/monitoring.h"
 #include "site_tools/site_requests.h"
-#include "web/http_exchange.h"
 
 #include <cerrno>
 #include <sys/socket.h>

@@ -1,10 +1,10 @@
 #include "site_tools/customer_site.h"
 
+#include "compare/folder_scan.h"
 #include "databases/customers.h"
-#include "databases/record_operations.h"
+#include "records/record_operations.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
-#include "site_tools/folder_scan.h"
 #include "site_tools/monitoring.h"
 
 namespace korvane {

@@ -1,11 +1,11 @@
 #include "site_tools/folder_runs.h"
 
+#include "compare/body_compare.h"
+#include "compare/folder_scan.h"
+#include "net/http_exchange.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
-#include "site_tools/body_compare.h"
-#include "site_tools/folder_scan.h"
 #include "site_tools/site_requests.h"
-#include "web/http_exchange.h"
 
 #include <cstdlib>
 #include <fcntl.h>

@@ -1,10 +1,10 @@
 #include "site_tools/monitoring.h"
 
+#include "compare/folder_scan.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 #include "site_tools/alert_mail.h"
 #include "site_tools/folder_runs.h"
-#include "site_tools/folder_scan.h"
 #include "site_tools/site_requests.h"
 
 #include <atomic>

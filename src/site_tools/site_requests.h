@@ -1,8 +1,8 @@
 #pragma once
 
+#include "compare/body_compare.h"
+#include "net/http_exchange.h"
 #include "shell/posix_file.h"
-#include "site_tools/body_compare.h"
-#include "web/http_exchange.h"
 
 #include <chrono>
 #include <optional>

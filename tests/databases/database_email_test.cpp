@@ -1,6 +1,6 @@
 #include "databases/database_email.h"
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"

@@ -1,9 +1,9 @@
 #include "databases/url_submission.h"
 
+#include "net/http_exchange.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
-#include "web/http_exchange.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+#include "compare/comparison.h"
 #include "file_utils/comparison_report.h"
 
 #include "support/scripted_desktop.h"

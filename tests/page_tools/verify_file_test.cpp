@@ -1,10 +1,10 @@
 #include "page_tools/verify_file.h"
 
-#include "site_tools/folder_scan.h"
+#include "compare/folder_scan.h"
+#include "net/http_exchange.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
-#include "web/http_exchange.h"
 
 #include <gtest/gtest.h>
 

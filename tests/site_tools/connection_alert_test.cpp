@@ -1,7 +1,7 @@
 #include "site_tools/connection_alert.h"
 
+#include "compare/folder_scan.h"
 #include "shell/desktop.h"
-#include "site_tools/folder_scan.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"

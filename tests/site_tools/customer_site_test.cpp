@@ -1,6 +1,6 @@
 #include "site_tools/customer_site.h"
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "site_tools/monitoring.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"

@@ -1,11 +1,11 @@
 #include "site_tools/folder_runs.h"
 
+#include "compare/folder_scan.h"
+#include "net/http_exchange.h"
 #include "shell/desktop.h"
-#include "site_tools/folder_scan.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
-#include "web/http_exchange.h"
 
 #include <gtest/gtest.h>
 

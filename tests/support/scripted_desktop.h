@@ -1,6 +1,6 @@
 #pragma once
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "shell/desktop.h"
 #include "shell/shell.h"
 #include "support/temp_dir.h"

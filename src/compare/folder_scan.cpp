@@ -1,4 +1,4 @@
-#include "site_tools/folder_scan.h"
+#include "compare/folder_scan.h"
 
 #include "shell/posix_file.h"
 

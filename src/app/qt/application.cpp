@@ -1,16 +1,17 @@
-#include "gui/application.h"
+#include "app/qt/application.h"
 
-#include "databases/record_files.h"
+#include "app/startup.h"
+#include "app/tool_registry.h"
 #include "gui/artwork.h"
 #include "gui/log_view.h"
 #include "gui/main_window.h"
 #include "gui/qt_desktop.h"
 #include "gui/splash_window.h"
-#include "shell/application.h"
+#include "records/record_files.h"
 #include "shell/commands.h"
 #include "shell/instance_lock.h"
+#include "shell/screen.h"
 #include "shell/shell.h"
-#include "shell/tool_registry.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -23,7 +24,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace korvane::gui {
+namespace korvane::app {
+
+using namespace korvane::gui;
 
 namespace {
 
@@ -121,4 +124,4 @@ int RunKorvane(int argc, char** argv) {
     return 0;
 }
 
-} // namespace korvane::gui
+} // namespace korvane::app

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace korvane {
 
-struct Shell;
-
-inline constexpr std::string_view kSettingsFileName = "kv.cfg";
+// The release the About box names.
 inline constexpr std::string_view kReleaseText = "Release 52.00";
+// The sizes and places of the program's windows, read by the Qt layer.
 inline constexpr int kMinimumDesktopWidth = 800;
 inline constexpr int kMainWindowWidth = 800;
 inline constexpr int kMainWindowHeight = 600;
@@ -27,13 +25,5 @@ bool DesktopTooNarrow(int desktopWidth);
 ScreenPoint SplashPosition(int desktopRight, int desktopBottom);
 // Centred on desktops at least 810 pixels wide, at the top-left corner otherwise.
 ScreenPoint MainWindowPosition(int desktopRight, int desktopBottom);
-
-// Creation of the main window: reads the settings, loads the record files and writes the opening
-// lines. Returns false when a fatal error asks the process to end before the window shows.
-bool RunStartupSequence(Shell& shell, const std::string& settingsPath);
-
-// After the message loop: stores the end time and writes the whole settings block. Tells the user
-// when the file cannot be written and returns false.
-bool RunEndSequence(Shell& shell, const std::string& settingsPath);
 
 } // namespace korvane

@@ -1,4 +1,4 @@
-#include "web/http_exchange.h"
+#include "net/http_exchange.h"
 
 #include "shell/preferences.h"
 #include "shell/session_log.h"

@@ -1,4 +1,4 @@
-#include "databases/record_files.h"
+#include "records/record_files.h"
 
 #include "shell/posix_file.h"
 #include "shell/shell.h"

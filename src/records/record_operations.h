@@ -4,7 +4,7 @@
 // its match dialog, rewriting, adding, deleting and the ten-row list. Each database supplies its
 // own texts and dialogs.
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "shell/posix_file.h"
 #include "shell/shell.h"
 

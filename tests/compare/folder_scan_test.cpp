@@ -1,6 +1,6 @@
-#include "site_tools/folder_scan.h"
+#include "compare/folder_scan.h"
 
-#include "site_tools/body_compare.h"
+#include "compare/body_compare.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

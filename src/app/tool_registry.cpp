@@ -1,4 +1,4 @@
-#include "shell/tool_registry.h"
+#include "app/tool_registry.h"
 
 #include "databases/customers.h"
 #include "databases/database_email.h"

@@ -1,4 +1,4 @@
-#include "site_tools/body_compare.h"
+#include "compare/body_compare.h"
 
 #include "shell/posix_file.h"
 

@@ -1,6 +1,7 @@
-#include "shell/application.h"
+#include "app/startup.h"
+#include "shell/screen.h"
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "shell/instance_lock.h"
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "databases/record_files.h"
+#include "records/record_files.h"
 
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"

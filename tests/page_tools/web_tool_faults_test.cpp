@@ -4,9 +4,9 @@
 
 #include "databases/database_email.h"
 #include "databases/link_exchange.h"
-#include "databases/record_files.h"
 #include "page_tools/links.h"
 #include "page_tools/verify_file.h"
+#include "records/record_files.h"
 #include "shell/desktop.h"
 #include "site_tools/alert_mail.h"
 #include "site_tools/folder_runs.h"

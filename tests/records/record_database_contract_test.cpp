@@ -1,9 +1,9 @@
 // What the customer and the search-engine databases promise alike, written once and run for both.
 
 #include "databases/customers.h"
-#include "databases/record_files.h"
-#include "databases/record_operations.h"
 #include "databases/search_engines.h"
+#include "records/record_files.h"
+#include "records/record_operations.h"
 
 #include "support/fault_injection.h"
 #include "support/scripted_desktop.h"

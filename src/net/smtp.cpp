@@ -1,4 +1,4 @@
-#include "databases/smtp.h"
+#include "net/smtp.h"
 
 #include "shell/shell.h"
 

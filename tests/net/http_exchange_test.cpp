@@ -1,4 +1,4 @@
-#include "web/http_exchange.h"
+#include "net/http_exchange.h"
 
 #include "shell/settings_block.h"
 #include "support/scripted_desktop.h"

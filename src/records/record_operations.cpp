@@ -1,4 +1,4 @@
-#include "databases/record_operations.h"
+#include "records/record_operations.h"
 
 #include "shell/shared_dialogs.h"
 

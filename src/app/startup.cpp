@@ -1,25 +1,11 @@
-#include "shell/application.h"
+#include "app/startup.h"
 
-#include "databases/record_files.h"
+#include "records/record_files.h"
 #include "shell/shell.h"
 
 #include <cstdio>
 
 namespace korvane {
-
-bool DesktopTooNarrow(int desktopWidth) {
-    return desktopWidth < kMinimumDesktopWidth;
-}
-
-ScreenPoint SplashPosition(int desktopRight, int desktopBottom) {
-    return {desktopRight / 2 - kSplashWidth / 2, desktopBottom / 2 - 99};
-}
-
-ScreenPoint MainWindowPosition(int desktopRight, int desktopBottom) {
-    if (desktopRight < 810)
-        return {0, 0};
-    return {desktopRight / 2 - kMainWindowWidth / 2, desktopBottom / 2 - kMainWindowHeight / 2};
-}
 
 bool RunStartupSequence(Shell& shell, const std::string& settingsPath) {
     // A missing or unreadable kv.cfg is no error: every setting starts from zero.
