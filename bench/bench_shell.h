@@ -52,7 +52,8 @@ template <typename DesktopType> struct BasicBenchShell {
     ToolThreads threads;
     TempFolder folder;
     RecordDatabases records{folder.path};
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
+    RunState run;
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
 
     BasicBenchShell() { settings.SetOn(field::DetailFlag, false); }
 };

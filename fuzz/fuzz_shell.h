@@ -51,7 +51,8 @@ struct FuzzShell {
     FixedClock clock;
     ToolThreads threads;
     RecordDatabases records;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
+    RunState run;
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
 };
 
 } // namespace korvane::fuzz

@@ -22,8 +22,6 @@ struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-std::atomic<bool> g_siteRunBusy{false};
-
 // Where a scan keeps its files' bytes: blocks that double in size, so a small folder takes
 // little memory, and from 2 MiB on in huge pages where the system offers them, so reading a site
 // of hundreds of megabytes costs a few hundred page faults instead of one per 4 KiB. The blocks
@@ -167,15 +165,6 @@ const ScannedFile* FindScannedFile(const FolderScanTable& table, const std::stri
         if (file.name == name)
             return &file;
     return nullptr;
-}
-
-bool SiteRunSlot::TryTake() {
-    bool expected = false;
-    return g_siteRunBusy.compare_exchange_strong(expected, true);
-}
-
-void SiteRunSlot::Release() {
-    g_siteRunBusy.store(false);
 }
 
 } // namespace korvane

@@ -91,7 +91,7 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
     AppendDetail(shell, "Sent request.");
 
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
-    ReplyFileHold hold(replyPath);
+    ReplyFileHold hold(shell.run.replyFiles, replyPath);
     {
         FileDescriptor reply = OpenForRewrite(replyPath);
         bool stored = reply.IsOpen() && ReceiveReply(socket.Get(), reply.Get(), input.idleTimeout);

@@ -113,7 +113,7 @@ EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
     const auto sent = std::chrono::steady_clock::now();
 
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
-    ReplyFileHold hold(replyPath);
+    ReplyFileHold hold(shell.run.replyFiles, replyPath);
     FileDescriptor reply = OpenForRewrite(replyPath);
     if (!reply.IsOpen()) {
         shell.log.AppendLine("Data file: the1.html.");

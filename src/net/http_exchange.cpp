@@ -192,19 +192,8 @@ void ReportUnavailable(Shell& shell, int code, std::string_view suffix) {
 
 // ---- Reply files ---------------------------------------------------------------------------
 
-ReplyFileHold::ReplyFileHold(const std::string& path) {
-    static std::mutex registryMutex;
-    // Entries stay for the process's life: there are only a handful of reply-file names.
-    static std::map<std::string, std::shared_ptr<std::mutex>> registry;
-    {
-        std::lock_guard lock(registryMutex);
-        auto& entry = registry[path];
-        if (!entry)
-            entry = std::make_shared<std::mutex>();
-        m_mutex = entry;
-    }
-    m_lock = std::unique_lock(*m_mutex);
-}
+ReplyFileHold::ReplyFileHold(ReplyFileLocks& locks, const std::string& path)
+    : m_mutex(locks.For(path)), m_lock(*m_mutex) {}
 
 void ReplyFileHold::Release() {
     if (m_lock.owns_lock())
@@ -381,7 +370,7 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
         result.outcome = outcome;
         return std::move(result);
     };
-    result.hold = ReplyFileHold(result.replyPath);
+    result.hold = ReplyFileHold(shell.run.replyFiles, result.replyPath);
     FileDescriptor file = OpenForRewrite(result.replyPath);
     if (!file.IsOpen()) {
         socket.Close();

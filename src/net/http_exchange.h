@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/posix_file.h"
+#include "shell/run_state.h"
 
 #include <sys/socket.h>
 
@@ -73,7 +74,7 @@ std::optional<std::string_view> StatusText(int code);
 class ReplyFileHold {
   public:
     ReplyFileHold() = default;
-    explicit ReplyFileHold(const std::string& path);
+    ReplyFileHold(ReplyFileLocks& locks, const std::string& path);
     bool Holds() const { return m_lock.owns_lock(); }
     void Release();
 

@@ -293,7 +293,7 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
 
     const std::string path = ReplyFilePath(options.folder, kLinkCheckReplyFile);
     const std::string fatal = LineWith("Data file: ", kLinkCheckReplyFile) + ".";
-    ReplyFileHold hold(path);
+    ReplyFileHold hold(shell.run.replyFiles, path);
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);

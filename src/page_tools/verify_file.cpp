@@ -87,7 +87,7 @@ void SplitLocalPath(const std::string& path, std::string& folder, std::string& n
 void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     shell.log.AppendQuiet("  ");
     shell.log.AppendHighlighted("Verify page: " + input.page);
-    SiteRunHold siteRun;
+    SiteRunHold siteRun(shell.run.siteRun);
     const auto table = FolderScan(input.localFolder);
     if (!table) {
         shell.log.AppendLine("Unable to open local file.");
@@ -189,7 +189,7 @@ void VerifyFileCommand(Shell& shell) {
     }
     const std::string saved = cwd;
     // The run shares the scan and reply files with the folder runs: one at a time.
-    SiteRunReservation reservation;
+    SiteRunReservation reservation(shell.run.siteRun);
     if (!reservation.Take()) {
         shell.desktop.ShowMessage("In progress", "Please wait");
         return;
@@ -223,7 +223,7 @@ void VerifyFileCommand(Shell& shell) {
     input.comparativeView = shell.settings.Get(field::AlertMode) != kAlertModeNone;
     reservation.HandOver();
     if (!shell.threads.Start([&shell, input] { VerifyFileWorker(shell, input); })) {
-        SiteRunSlot::Release();
+        shell.run.siteRun.Release();
         shell.desktop.ShowMessage("Unable to start thread", "Problem");
     }
 }

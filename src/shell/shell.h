@@ -3,6 +3,7 @@
 #include "shell/busy_flags.h"
 #include "shell/clock.h"
 #include "shell/desktop.h"
+#include "shell/run_state.h"
 #include "shell/session_log.h"
 #include "shell/settings_block.h"
 #include "shell/shared_dialogs.h"
@@ -25,6 +26,7 @@ struct Shell {
     const Clock& clock;
     ToolThreads& threads;
     RecordDatabases& records; // the customer and search-engine files with their indexes
+    RunState& run;            // what runs share while they work
 };
 
 // A line appended only while "Verbose operation detail display" is on.

@@ -52,7 +52,7 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
         return;
     }
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
-    ReplyFileHold hold(replyPath);
+    ReplyFileHold hold(shell.run.replyFiles, replyPath);
     const std::string request =
         RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, input.probeHost);
     // Any reply at all, even an empty one, shows that the connection is there.
@@ -68,7 +68,7 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
 
 void ConnectionDropAlertCommand(Shell& shell) {
     // The checks write the reply file of the watches: one site run at a time.
-    SiteRunReservation reservation;
+    SiteRunReservation reservation(shell.run.siteRun);
     if (!reservation.Take()) {
         shell.desktop.ShowMessage("In progress", "Please wait");
         return;

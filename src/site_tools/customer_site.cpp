@@ -13,7 +13,7 @@ namespace {
 
 void CustomerSiteCommand(Shell& shell, WatchKind kind) {
     // The watch shares the reply files with the other site runs: one at a time.
-    SiteRunReservation reservation;
+    SiteRunReservation reservation(shell.run.siteRun);
     if (!reservation.Take()) {
         shell.desktop.ShowMessage("In progress", "Please wait");
         return;
@@ -24,7 +24,7 @@ void CustomerSiteCommand(Shell& shell, WatchKind kind) {
         return;
     if (customers::FindRecord(shell, *typed, ReadNumber(*typed) >= 1, false) == 0)
         return;
-    AlertLatch::Clear();
+    shell.run.alertLatch.Clear();
 
     CustomerStore& store = shell.records.customers;
     WatchedSites sites;

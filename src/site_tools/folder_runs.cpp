@@ -79,7 +79,7 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
                       const std::string& folderLabel, bool verify, const std::string& caption,
                       Worker worker) {
     // The runs share the reply files and the scan: one at a time.
-    SiteRunReservation reservation;
+    SiteRunReservation reservation(shell.run.siteRun);
     if (!reservation.Take()) {
         shell.desktop.ShowMessage("In progress", "Please wait");
         return;
@@ -103,11 +103,11 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
     run.caption = caption;
     run.onOpen = [&shell, input, worker](std::shared_ptr<ReportWindowHandle> report) {
         const bool started = shell.threads.Start([&shell, input, worker, report] {
-            SiteRunHold hold;
+            SiteRunHold hold(shell.run.siteRun);
             worker(shell, input, *report);
         });
         if (!started) {
-            SiteRunSlot::Release();
+            shell.run.siteRun.Release();
             shell.desktop.ShowMessage("Unable to start thread", "Problem");
         }
     };
@@ -147,7 +147,7 @@ void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox
         const std::string request =
             RequestLine("GET", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
-        ReplyFileHold hold(replyPath);
+        ReplyFileHold hold(shell.run.replyFiles, replyPath);
         const ComparedReply reply =
             FetchComparing(std::move(socket), request, replyPath, input.idleTimeout,
                            file.Contents(), input.forgiveCrLf);
@@ -189,7 +189,7 @@ void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
         const std::string request =
             RequestLine("HEAD", file.name) + ComposeHeaderBlock(shell.settings, input.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
-        ReplyFileHold hold(replyPath);
+        ReplyFileHold hold(shell.run.replyFiles, replyPath);
         const ComparedReply reply = FetchComparing(std::move(socket), request, replyPath,
                                                    input.idleTimeout, std::nullopt, false);
         // A reply cut short by a full disk is no answer about the file: it ends the run as a

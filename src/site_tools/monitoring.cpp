@@ -15,13 +15,11 @@ namespace korvane {
 
 namespace {
 
-std::atomic<bool> g_alertRequested{false};
-
 constexpr const char* kVerifyReplyFile = "the8.html";
 constexpr const char* kCheckReplyFile = "the10.html";
 
 void AlertMailOnce(Shell& shell, const std::string& server, const std::string& page) {
-    if (AlertLatch::TakeFirst())
+    if (shell.run.alertLatch.TakeFirst())
         RequestAlertMail(shell, server, page);
 }
 
@@ -56,7 +54,7 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
         const std::string request = RequestLine(verify ? "GET" : "HEAD", file.name) +
                                     ComposeHeaderBlock(shell.settings, site.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
-        ReplyFileHold hold(replyPath);
+        ReplyFileHold hold(shell.run.replyFiles, replyPath);
         // A reply file that cannot be written or read back skips the file without a word.
         const ComparedReply reply =
             FetchComparing(std::move(socket), request, replyPath, input.idleTimeout,
@@ -101,14 +99,6 @@ std::vector<std::string> FrequencyChoices() {
 
 } // namespace
 
-void AlertLatch::Clear() {
-    g_alertRequested.store(false);
-}
-
-bool AlertLatch::TakeFirst() {
-    return !g_alertRequested.exchange(true);
-}
-
 std::size_t FirstWatchSlot(WatchKind kind, bool forCustomer) {
     return (kind == WatchKind::Verify ? 0 : 8) + (forCustomer ? 4 : 0);
 }
@@ -142,13 +132,14 @@ void RunTimedReport(Shell& shell, const std::string& caption, std::chrono::milli
                     std::function<void(ReportWindowHandle&)> pass) {
     // Shared by the window and every pass: a tick while a pass runs is dropped, and the site
     // runs stay refused until the window is closed and the last pass is over.
-    struct RunState {
+    struct WatchRun {
+        explicit WatchRun(SiteRunSlot& slot) : siteRun(slot) {}
+        SiteRunHold siteRun;
         std::atomic<bool> passRunning{false};
         std::shared_ptr<ReportWindowHandle> report;
-        ~RunState() { SiteRunSlot::Release(); }
     };
-    auto state = std::make_shared<RunState>();
-    auto startPass = [&shell, pass = std::move(pass), weak = std::weak_ptr<RunState>(state)] {
+    auto state = std::make_shared<WatchRun>(shell.run.siteRun);
+    auto startPass = [&shell, pass = std::move(pass), weak = std::weak_ptr<WatchRun>(state)] {
         const auto run = weak.lock();
         if (!run || !run->report || run->passRunning.exchange(true))
             return;
@@ -256,9 +247,9 @@ std::optional<WatchedSites> WatchDialog(Shell& shell, WatchKind kind, const Watc
 namespace {
 
 void WatchCommand(Shell& shell, WatchKind kind) {
-    AlertLatch::Clear();
+    shell.run.alertLatch.Clear();
     // A watch shares the reply files and the scan with the folder runs: one at a time.
-    SiteRunReservation reservation;
+    SiteRunReservation reservation(shell.run.siteRun);
     if (!reservation.Take()) {
         shell.desktop.ShowMessage("In progress", "Please wait");
         return;

@@ -44,15 +44,6 @@ struct WatchInput {
 std::size_t FirstWatchSlot(WatchKind kind, bool forCustomer);
 WatchInput WatchInputFromSettings(const Shell& shell, WatchKind kind, bool forCustomer);
 
-// At most one alert e-mail per watch: cleared when a monitoring command starts, set when an
-// alert e-mail is asked for.
-class AlertLatch {
-  public:
-    static void Clear();
-    // True once: for the first caller after Clear().
-    static bool TakeFirst();
-};
-
 // One pass over every site of the watch, reported into its window.
 void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report);
 

@@ -175,8 +175,8 @@ TEST(Startup, ARecordFileThatCannotBeCreatedIsAPermissionProblemThenFatal) {
     TestShell t;
     RecordDatabases unreachable(t.recordFolder.File("no-such-folder"));
     Shell shell = t.shell;
-    Shell elsewhere{shell.log,     shell.settings, shell.busy,    shell.pickers,
-                    shell.desktop, shell.clock,    shell.threads, unreachable};
+    Shell elsewhere{shell.log,   shell.settings, shell.busy,  shell.pickers, shell.desktop,
+                    shell.clock, shell.threads,  unreachable, shell.run};
     EXPECT_FALSE(RunStartupSequence(elsewhere, dir.File("kv.cfg")));
     EXPECT_EQ(t.desktop.Messages(),
               (std::vector<ShownMessage>{{"File: member.dat.", "Permission problem"},

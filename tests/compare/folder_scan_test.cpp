@@ -102,14 +102,6 @@ TEST(FolderScan, YieldsNothingForAMissingFolderOrOneWithoutFiles) {
     EXPECT_EQ(FolderScan(dir.File("only")), std::nullopt);
 }
 
-TEST(SiteRunSlot, AdmitsOneRunAtATime) {
-    ASSERT_TRUE(SiteRunSlot::TryTake());
-    EXPECT_FALSE(SiteRunSlot::TryTake());
-    { SiteRunHold hold; }
-    EXPECT_TRUE(SiteRunSlot::TryTake());
-    SiteRunSlot::Release();
-}
-
 // A reply file whose header ends at offset H, then the body.
 struct Reply {
     TempDir dir;

@@ -247,14 +247,15 @@ TEST(SendRequestOrReport, ReportsTheErrorCodeAndAlertsWhenThePeerIsGone) {
 }
 
 TEST(ReplyFileHold, KeepsASecondRunOfTheSameFileWaitingUntilTheFirstReleases) {
-    ReplyFileHold first("/tmp/hold-test/the1.html");
+    ReplyFileLocks locks;
+    ReplyFileHold first(locks, "/tmp/hold-test/the1.html");
     std::atomic<bool> secondHeld = false;
     std::thread second([&] {
-        ReplyFileHold hold("/tmp/hold-test/the1.html");
+        ReplyFileHold hold(locks, "/tmp/hold-test/the1.html");
         secondHeld = true;
     });
     // Another name is free meanwhile.
-    ReplyFileHold other("/tmp/hold-test/the5.html");
+    ReplyFileHold other(locks, "/tmp/hold-test/the5.html");
     EXPECT_EQ(other.Holds(), true);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(secondHeld.load(), false);

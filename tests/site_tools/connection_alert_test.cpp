@@ -76,8 +76,8 @@ TEST(ConnectionAlarm, TheDialogOffersTwentySecondsAndTheWatchTicksAtThatPace) {
     const auto window = t.desktop.ReportWindows().back();
     EXPECT_EQ(window.caption, "Connect drop audio alert");
     EXPECT_EQ(*window.buttonLabels, std::vector<std::string>{"Cancel"});
-    EXPECT_TRUE(SiteRunSlot::TryTake()) << "closing the window gives the slot back";
-    SiteRunSlot::Release();
+    EXPECT_TRUE(t.run.siteRun.TryTake()) << "closing the window gives the slot back";
+    t.run.siteRun.Release();
     ASSERT_EQ(::chdir(saved), 0);
 }
 

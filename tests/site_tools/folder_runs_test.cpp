@@ -179,9 +179,9 @@ TEST_F(FolderRuns, ANameWithABlankIsRequestedAsListed) {
 }
 
 TEST_F(FolderRuns, ASecondRunWaitsForTheFirst) {
-    ASSERT_TRUE(SiteRunSlot::TryTake());
+    ASSERT_TRUE(t.run.siteRun.TryTake());
     CheckSiteCommand(t.shell);
-    SiteRunSlot::Release();
+    t.run.siteRun.Release();
     EXPECT_EQ(t.desktop.Messages(),
               (std::vector<test::ShownMessage>{{"In progress", "Please wait"}}));
     EXPECT_TRUE(t.desktop.Forms().empty());

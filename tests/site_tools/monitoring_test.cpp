@@ -44,7 +44,7 @@ class Watches : public ::testing::Test {
 
     // Runs a watch as its command would, holding the site-run slot that the watch gives back.
     std::string RunOnce(const WatchInput& input) {
-        EXPECT_TRUE(SiteRunSlot::TryTake());
+        EXPECT_TRUE(t.run.siteRun.TryTake());
         RunWatch(t.shell, input);
         t.threads.WaitIdle();
         return t.desktop.ReportWindows().back().Text();
@@ -81,8 +81,8 @@ TEST_F(Watches, AOnePassVerificationReportsEverySiteAndHandsBackTheOkButton) {
     EXPECT_EQ(window.caption, "Verify multiple sites");
     EXPECT_EQ(*window.buttonLabels, (std::vector<std::string>{"Cancel", "OK"}));
     EXPECT_EQ(t.desktop.Sounds(), 2);
-    EXPECT_TRUE(SiteRunSlot::TryTake()) << "the watch is over: its slot is free again";
-    SiteRunSlot::Release();
+    EXPECT_TRUE(t.run.siteRun.TryTake()) << "the watch is over: its slot is free again";
+    t.run.siteRun.Release();
 }
 
 TEST_F(Watches, ACheckReportsEveryReplyAndOnlyTheMissingFiles) {
@@ -133,7 +133,7 @@ TEST_F(Watches, OneAlertMailPerWatchAndOnlyForTheFailuresItsModeNames) {
     };
     std::size_t expected = 0;
     for (const Case& c : cases) {
-        AlertLatch::Clear();
+        t.run.alertLatch.Clear();
         WatchInput input = Input(c.kind, c.mode);
         input.sites[0] = {"site.test", c.folder};
         RunOnce(input);
@@ -141,7 +141,7 @@ TEST_F(Watches, OneAlertMailPerWatchAndOnlyForTheFailuresItsModeNames) {
         EXPECT_EQ(MailsTo(recipient), expected) << "mode " << c.mode << " on " << c.folder;
     }
     // Connection failures never send one.
-    AlertLatch::Clear();
+    t.run.alertLatch.Clear();
     WatchInput refused = Input(WatchKind::Verify, kAlertOnVerifyFail);
     refused.sites[0] = {"refused.test", missing};
     EXPECT_NE(RunOnce(refused).find("Unable to communicate: refused.test\r\n"), std::string::npos);

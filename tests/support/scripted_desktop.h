@@ -125,7 +125,8 @@ struct TestShell {
     // The record files live in a folder of their own for each test.
     TempDir recordFolder;
     RecordDatabases records{recordFolder.Path()};
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
+    RunState run;
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
 
     TestShell() {
         log.SetRepaintRequest([this] { desktop.RequestLogRepaint(); });

@@ -85,7 +85,8 @@ int RunKorvane(int argc, char** argv) {
     ToolThreads threads;
     QtDesktop desktop;
     RecordDatabases records;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records};
+    RunState run;
+    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
     log.SetRepaintRequest([&desktop] { desktop.RequestLogRepaint(); });
 
     CommandDispatcher dispatcher;
