@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev libgl-dev
   libgtest-dev libgmock-dev
-  clang-format
+  clang-format clang-tidy
   xvfb xauth xdotool imagemagick
   nginx python3-aiosmtpd netcat-openbsd iproute2 util-linux
   fonts-dejavu-core

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in a normal build with warnings as
-# errors, once built with AddressSanitizer and UndefinedBehaviorSanitizer, and the format check.
+# errors, once built with AddressSanitizer and UndefinedBehaviorSanitizer, the format check and
+# clang-tidy.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -23,6 +24,9 @@ echo "== Normal build"
 "$root/scripts/build.sh" "$build" -DKORVANE_WERROR=ON
 # Both runs happen inside the private network namespace where nginx serves the fixture sites.
 (cd "$build" && "$root/scripts/netns-run.sh" ctest --output-on-failure -j 2) || status=1
+
+echo "== clang-tidy"
+"$root/scripts/tidy.sh" "$build" || status=1
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 BUILD_TYPE=Debug "$root/scripts/build.sh" "$build_asan" -DKORVANE_WERROR=ON -DKORVANE_SANITIZE=ON

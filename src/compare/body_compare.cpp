@@ -13,7 +13,7 @@ namespace korvane {
 
 namespace {
 
-constexpr std::size_t kBlockBytes = 64 * 1024;
+constexpr std::size_t kBlockBytes = std::size_t{64} * 1024;
 
 // Reads the reply in large blocks; the comparison takes what it needs from each.
 class BlockReader {

@@ -68,9 +68,10 @@ class ScanStorage {
         const std::uintptr_t aligned = (first + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
         if (aligned > first)
             ::munmap(start, aligned - first);
+        // Pointer arithmetic on the mapping itself, so the compiler keeps its provenance.
+        char* block = static_cast<char*>(start) + (aligned - first);
         if (const std::uintptr_t end = first + mapped; end > aligned + size)
-            ::munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
-        auto* block = reinterpret_cast<char*>(aligned);
+            ::munmap(block + size, end - (aligned + size));
         ::madvise(block, size, MADV_HUGEPAGE); // only a hint: small pages work the same
         return std::shared_ptr<char>(block, [size](char* p) { ::munmap(p, size); });
     }
@@ -137,8 +138,8 @@ std::optional<FolderScanTable> FolderScan(const std::string& folder) {
         const std::string name = entry->d_name;
         // O_NONBLOCK keeps a FIFO from stalling the scan; it is skipped below like any
         // entry that is not a regular file.
-        FileDescriptor file(
-            ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+        FileDescriptor file(::open(std::string(folder).append("/").append(name).c_str(),
+                                   O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
         if (!file.IsOpen())
             continue;
         struct stat status {};

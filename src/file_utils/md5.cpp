@@ -25,9 +25,9 @@ std::uint32_t LoadLittleEndian(const std::uint8_t* p) {
 // The four rounds, written so that each step's additions that do not depend on the previous step
 // can run while it finishes: the message word and constant are added first.
 #define KORVANE_MD5_STEP(f, a, b, c, d, x, t, s)                                                   \
-    a += (x) + (t);                                                                                \
-    a += f(b, c, d);                                                                               \
-    a = Rotate(a, s) + (b);
+    (a) += (x) + (t);                                                                              \
+    (a) += f((b), (c), (d));                                                                       \
+    (a) = Rotate((a), (s)) + (b);
 
 constexpr std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
     return z ^ (x & (y ^ z));
@@ -54,7 +54,7 @@ void Md5::Blocks(const std::uint8_t* data, std::size_t count) {
     for (; count > 0; --count, data += 64) {
         std::uint32_t x[16];
         for (int i = 0; i < 16; ++i)
-            x[i] = LoadLittleEndian(data + 4 * i);
+            x[i] = LoadLittleEndian(data + std::size_t{4} * static_cast<std::size_t>(i));
         std::uint32_t a = a0, b = b0, c = c0, d = d0;
 
         KORVANE_MD5_STEP(F, a, b, c, d, x[0], 0xd76aa478u, 7)

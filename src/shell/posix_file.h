@@ -44,7 +44,7 @@ bool FinishRewrite(int fd);
 // from many short rows costs few system calls and no copy of its whole contents in memory.
 class BlockWriter {
   public:
-    static constexpr std::size_t kBlockBytes = 64 * 1024;
+    static constexpr std::size_t kBlockBytes = std::size_t{64} * 1024;
     // A descriptor below 0 takes nothing: the bytes are dropped.
     explicit BlockWriter(int fd);
     BlockWriter(const BlockWriter&) = delete;

@@ -16,7 +16,7 @@ int ChoiceIndex(std::int32_t stored, std::size_t size) {
     return stored >= 0 && static_cast<std::size_t>(stored) < size ? stored : -1;
 }
 
-std::string OrDefault(std::string text, std::string_view fallback) {
+std::string OrDefault(const std::string& text, std::string_view fallback) {
     return text.empty() ? std::string(fallback) : text;
 }
 
