@@ -260,8 +260,8 @@ def plus_one(token):
     """The integer literal one larger, in the same base with the same suffix; None if the token
     is not an integer literal (a floating literal, say)."""
     m = INTEGER.match(token)
-    if not m:
-        return None
+    if not m or (m.group("dec") and token[1:2] in ("x", "X", "b", "B")):
+        return None  # a floating literal, or a hexadecimal one (0x1p3)
     if m.group("hex"):
         digits = m.group("hex")[2:].replace("'", "")
         upper = any(c in "ABCDEF" for c in digits)
