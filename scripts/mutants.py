@@ -453,7 +453,8 @@ class Runner:
         self.logs = build / "mutant-logs"
         self.targets = []
         self.child = None
-        self.runtime_dir = tempfile.mkdtemp(prefix="korvane-mutants-xdg.")
+        # Inside the wrapper's folder when there is one, which goes even if this program is killed.
+        self.runtime_dir = tempfile.mkdtemp(prefix="korvane-mutants-xdg.", dir=state)
 
     def close(self):
         shutil.rmtree(self.runtime_dir, ignore_errors=True)
