@@ -10,22 +10,21 @@ void SessionLog::SetRepaintRequest(RepaintRequest request) {
 }
 
 void SessionLog::AppendLine(std::string_view text) {
-    if (Append(text, LineColour::Normal))
-        RequestRepaint();
+    Append(text, LineColour::Normal);
+    RequestRepaint();
 }
 
 void SessionLog::AppendHighlighted(std::string_view text) {
-    if (Append(text, LineColour::Highlighted))
-        RequestRepaint();
+    Append(text, LineColour::Highlighted);
+    RequestRepaint();
 }
 
 void SessionLog::AppendQuiet(std::string_view text) {
     Append(text, LineColour::Normal);
 }
 
-bool SessionLog::Append(std::string_view text, LineColour colour) {
-    if (text.size() > kLogLineMaxChars)
-        return false;
+void SessionLog::Append(std::string_view text, LineColour colour) {
+    text = text.substr(0, kLogLineMaxChars);
     std::lock_guard lock(m_mutex);
     std::size_t index;
     if (m_count < kLogSlots) {
@@ -41,7 +40,6 @@ bool SessionLog::Append(std::string_view text, LineColour colour) {
     slot.text[text.size()] = '\0';
     slot.length = text.size();
     slot.colour = colour;
-    return true;
 }
 
 void SessionLog::RequestRepaint() {

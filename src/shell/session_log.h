@@ -25,7 +25,8 @@ struct LogLine {
 };
 
 // The running report of the session: the latest 199 lines, each with a colour flag.
-// Appends come from any thread; the painter reads under the same lock.
+// Appends come from any thread; the painter reads under the same lock. A line longer than a slot
+// keeps what fits: a line naming a long server or page still tells the user what happened.
 class SessionLog {
   public:
     using RepaintRequest = std::function<void()>;
@@ -63,7 +64,7 @@ class SessionLog {
         LineColour colour = LineColour::Normal;
     };
 
-    bool Append(std::string_view text, LineColour colour);
+    void Append(std::string_view text, LineColour colour);
     void RequestRepaint();
 
     mutable std::mutex m_mutex;

@@ -1,9 +1,17 @@
 #include "shell/session_log.h"
 
+#include "page_tools/verify_file.h"
+#include "site_tools/folder_runs.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -20,18 +28,61 @@ struct CountingLog {
     }
 };
 
-TEST(SessionLog, KeepsLinesUpTo199CharactersAndDropsLongerOnesSilently) {
+TEST(SessionLog, KeepsWhatFitsASlotOfALongerLineAndRepaintsForIt) {
     CountingLog t;
     t.log.AppendLine(std::string(199, 'a'));
-    EXPECT_EQ(t.log.Count(), 1u);
-    EXPECT_EQ(t.repaints.load(), 1);
-
     t.log.AppendLine(std::string(200, 'b'));
     t.log.AppendHighlighted(std::string(1000, 'c'));
-    t.log.AppendQuiet(std::string(200, 'd'));
-    EXPECT_EQ(t.log.Count(), 1u);
-    EXPECT_EQ(t.repaints.load(), 1);
-    EXPECT_EQ(t.log.Snapshot().front().text, std::string(199, 'a'));
+    t.log.AppendQuiet(std::string(198, 'd') + "\r\n");
+    EXPECT_EQ(t.repaints.load(), 3);
+    const std::vector<LogLine> expected = {{std::string(199, 'a'), LineColour::Normal},
+                                           {std::string(199, 'b'), LineColour::Normal},
+                                           {std::string(199, 'c'), LineColour::Highlighted},
+                                           {std::string(198, 'd') + " ", LineColour::Normal}};
+    EXPECT_EQ(t.log.Snapshot(), expected);
+}
+
+// The tools build their lines from fields of up to 199 characters; what they append is cut by
+// the log, never lost.
+TEST(SessionLog, AToolLineNamingALongFieldKeepsItsFirst199Characters) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    const std::string longName(199, 'n');
+    test::TempDir local;
+    test::WriteWholeFile(local.File("index.html"), "x");
+    struct Case {
+        const char* name;
+        std::function<void(test::TestShell&)> run;
+        LogLine whole; // as the tool words it, before the log cuts it
+    };
+    const std::vector<Case> cases = {
+        {"a verified folder on a server that does not resolve",
+         [&](test::TestShell& t) {
+             t.desktop.AnswerForm([&](Form& form) {
+                 form.Field("Server").text = longName;
+                 form.Field("Folder").text = local.Path();
+                 return kFormAccepted;
+             });
+             VerifyFolderCommand(t.shell);
+         },
+         {"Unable to translate host " + longName, LineColour::Normal}},
+        {"the title of a verified page",
+         [&](test::TestShell& t) {
+             VerifyFileInput input;
+             input.server = "site.test";
+             input.page = longName;
+             input.localFolder = local.File("absent");
+             VerifyFileWorker(t.shell, input);
+         },
+         {"Verify page: " + longName, LineColour::Highlighted}},
+    };
+    for (const Case& c : cases) {
+        test::TestShell t;
+        c.run(t);
+        t.threads.WaitIdle();
+        const LogLine cut{c.whole.text.substr(0, kLogLineMaxChars), c.whole.colour};
+        const auto lines = t.log.Snapshot();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), cut), lines.end()) << c.name;
+    }
 }
 
 TEST(SessionLog, EachAppendStoresItsColourWithBlanksForLineBreaks) {
