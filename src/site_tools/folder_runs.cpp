@@ -8,9 +8,6 @@
 #include "site_tools/site_requests.h"
 
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace korvane {
 
@@ -19,25 +16,51 @@ namespace {
 constexpr const char* kVerifyReplyFile = "the7.html";
 constexpr const char* kCheckReplyFile = "the9.html";
 
-// The header of a stored reply when it holds the status 200; otherwise reports why not (the
-// header cannot be read, or the status lines), sounds the alert and gives nothing.
-bool AcceptedHeader(Shell& shell, ReportTextBox& report, const std::string& name,
-                    const ReplyHeader& header) {
-    if (header.status != HeaderStatus::Found) {
-        ReportAppend(report, "Unable to resolve header: %s\r\n", name.c_str());
-        Alert(shell);
-        return false;
-    }
-    if (const int code = ParseStatus(header.text); code != 0) {
-        ReportStatus(report, name, code);
-        Alert(shell);
-        return false;
-    }
-    return true;
+// Connects to the first address that answers, telling of each that does not where the walk
+// tells of its connections.
+FileDescriptor ConnectForWalk(Shell& shell, const SiteWalk& walk,
+                              const std::vector<ResolvedAddress>& addresses,
+                              ReportTextBox& report) {
+    if (walk.connectionsLogged)
+        return ConnectToAny(shell, addresses, walk.server, {});
+    return ConnectReporting(addresses, walk.server, report);
 }
 
-void ReplyFileFatal(Shell& shell, const char* name) {
-    shell.desktop.ShowMessage(std::string("Data file: ") + name + ".", "Fatal error");
+void ReportReceived(Shell& shell, const SiteWalk& walk, const std::string& name,
+                    ReportTextBox& report) {
+    switch (walk.received) {
+    case SiteWalk::Received::Unsaid:
+        return;
+    case SiteWalk::Received::Detail:
+        ReportDetail(shell, report, "Reply received\r\n");
+        return;
+    case SiteWalk::Received::Named:
+        ReportAppend(report, "Reply received: %s\r\n", name.c_str());
+        return;
+    }
+}
+
+void Failed(const SiteWalk& walk, const std::string& name, FileFailure failure) {
+    if (walk.failed)
+        walk.failed(name, failure);
+}
+
+// The folder runs differ from each other only in their walk.
+void FolderRunWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& report,
+                     SiteWalk walk) {
+    const auto table = FolderScan(input.folder);
+    if (!table) {
+        report.Append("No files in folder.\r\n");
+        Alert(shell);
+        return;
+    }
+    ReportAppend(report, "Files in directory: %d\r\n", static_cast<int>(table->size()));
+    ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
+    walk.server = input.server;
+    walk.workFolder = input.workFolder;
+    walk.idleTimeout = input.idleTimeout;
+    if (WalkSite(shell, walk, *table, report))
+        report.Append("Finished.\r\n\r\n");
 }
 
 std::string WithDefaultFolder(std::string folder) {
@@ -121,88 +144,82 @@ std::string DefaultWebFolder() {
     return std::string(home != nullptr ? home : "") + "/myweb";
 }
 
-void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& report) {
-    const auto table = FolderScan(input.folder);
-    if (!table) {
-        report.Append("No files in folder.\r\n");
-        Alert(shell);
-        return;
-    }
-    ReportAppend(report, "Files in directory: %d\r\n", static_cast<int>(table->size()));
-    ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
-    const auto addresses = ResolveServer(input.server, AddressFamily::IPv4);
+bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
+              ReportTextBox& report) {
+    const auto addresses = ResolveServer(walk.server, AddressFamily::IPv4);
     if (!addresses) {
-        shell.log.AppendLine("Unable to translate host " + input.server);
+        if (walk.connectionsLogged)
+            shell.log.AppendLine("Unable to translate host " + walk.server);
+        else
+            report.Append("Unable to resolve server\r\n");
         Alert(shell);
-        return;
+        return false;
     }
-    const std::string replyPath = ReplyFilePath(input.workFolder, kVerifyReplyFile);
-    for (const ScannedFile& file : *table) {
-        FileDescriptor socket = ConnectToAny(shell, *addresses, input.server, {});
+    const std::string replyPath = ReplyFilePath(walk.workFolder, walk.replyFile);
+    for (const ScannedFile& file : files) {
+        FileDescriptor socket = ConnectForWalk(shell, walk, *addresses, report);
         if (!socket.IsOpen()) {
-            shell.log.AppendQuiet("Unable to communicate: " + input.server);
+            if (!walk.connectionsLogged) {
+                ReportAppend(report, "Unable to communicate: %s\r\n", walk.server.c_str());
+                continue;
+            }
+            shell.log.AppendQuiet("Unable to communicate: " + walk.server);
             shell.log.AppendLine("  ");
-            return;
+            return false;
         }
-        const std::string request =
-            RequestLine("GET", file.name) + ComposeHeaderBlock(shell.settings, input.server);
+        const std::string request = RequestLine(walk.compare ? "GET" : "HEAD", file.name) +
+                                    ComposeHeaderBlock(shell.settings, walk.server);
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(shell.run.replyFiles, replyPath);
-        const ComparedReply reply =
-            FetchComparing(std::move(socket), request, replyPath, input.idleTimeout,
-                           file.Contents(), input.forgiveCrLf);
+        const ComparedReply reply = FetchComparing(
+            std::move(socket), request, replyPath, walk.idleTimeout,
+            walk.compare ? std::optional<std::string_view>(file.Contents()) : std::nullopt,
+            walk.forgiveCrLf);
+        // A reply cut short by a full disk is no answer about the file: it counts as a reply
+        // file that cannot be created.
         if (!reply.stored) {
-            ReplyFileFatal(shell, kVerifyReplyFile);
-            return;
+            if (!walk.replyFileFailureEndsRun)
+                continue;
+            shell.desktop.ShowMessage("Data file: " + walk.replyFile + ".", "Fatal error");
+            return false;
         }
-        ReportDetail(shell, report, "Reply received\r\n");
-        if (!AcceptedHeader(shell, report, file.name, reply.header))
-            continue;
-        if (ReportComparison(report, file.name, *reply.compared))
+        ReportReceived(shell, walk, file.name, report);
+        if (reply.header.status != HeaderStatus::Found) {
+            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
             Alert(shell);
+            continue;
+        }
+        if (const int code = ParseStatus(reply.header.text); code != 0) {
+            ReportStatus(report, file.name, code);
+            Alert(shell);
+            Failed(walk, file.name, FileFailure::Unavailable);
+            continue;
+        }
+        if (walk.reportsPresence)
+            ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
+        if (walk.compare && ReportComparison(report, file.name, *reply.compared)) {
+            Alert(shell);
+            Failed(walk, file.name, FileFailure::Differs);
+        }
     }
-    report.Append("Finished.\r\n\r\n");
+    return true;
+}
+
+void VerifyFolderWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& report) {
+    SiteWalk walk;
+    walk.compare = true;
+    walk.forgiveCrLf = input.forgiveCrLf;
+    walk.replyFile = kVerifyReplyFile;
+    walk.connectionsLogged = true;
+    walk.received = SiteWalk::Received::Detail;
+    FolderRunWorker(shell, input, report, std::move(walk));
 }
 
 void CheckSiteWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& report) {
-    const auto table = FolderScan(input.folder);
-    if (!table) {
-        report.Append("No files in folder.\r\n");
-        Alert(shell);
-        return;
-    }
-    ReportAppend(report, "Files in directory: %d\r\n", static_cast<int>(table->size()));
-    ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
-    const auto addresses = ResolveServer(input.server, AddressFamily::IPv4);
-    if (!addresses) {
-        report.Append("Unable to resolve server\r\n");
-        Alert(shell);
-        return;
-    }
-    const std::string replyPath = ReplyFilePath(input.workFolder, kCheckReplyFile);
-    for (const ScannedFile& file : *table) {
-        FileDescriptor socket = ConnectReporting(*addresses, input.server, report);
-        if (!socket.IsOpen()) {
-            ReportAppend(report, "Unable to communicate: %s\r\n", input.server.c_str());
-            continue;
-        }
-        const std::string request =
-            RequestLine("HEAD", file.name) + ComposeHeaderBlock(shell.settings, input.server);
-        ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
-        ReplyFileHold hold(shell.run.replyFiles, replyPath);
-        const ComparedReply reply = FetchComparing(std::move(socket), request, replyPath,
-                                                   input.idleTimeout, std::nullopt, false);
-        // A reply cut short by a full disk is no answer about the file: it ends the run as a
-        // reply file that cannot be created does.
-        if (!reply.stored) {
-            ReplyFileFatal(shell, kCheckReplyFile);
-            return;
-        }
-        if (!AcceptedHeader(shell, report, file.name, reply.header))
-            continue;
-        ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
-    }
-    report.Append("Finished.\r\n\r\n");
+    SiteWalk walk;
+    walk.replyFile = kCheckReplyFile;
+    walk.reportsPresence = true;
+    FolderRunWorker(shell, input, report, std::move(walk));
 }
 
 void VerifyFolderCommand(Shell& shell) {

@@ -8,8 +8,6 @@
 #include "site_tools/site_requests.h"
 
 #include <atomic>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace korvane {
 
@@ -17,11 +15,6 @@ namespace {
 
 constexpr const char* kVerifyReplyFile = "the8.html";
 constexpr const char* kCheckReplyFile = "the10.html";
-
-void AlertMailOnce(Shell& shell, const std::string& server, const std::string& page) {
-    if (shell.run.alertLatch.TakeFirst())
-        RequestAlertMail(shell, server, page);
-}
 
 // The pass over one site; false when nothing more is to be said of it (no blank line).
 bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
@@ -36,58 +29,25 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
                  static_cast<int>(table->size()));
     if (site.server.empty())
         return false;
-    const auto addresses = ResolveServer(site.server, AddressFamily::IPv4);
-    if (!addresses) {
-        report.Append("Unable to resolve server\r\n");
-        Alert(shell);
-        return false;
-    }
     const bool verify = input.kind == WatchKind::Verify;
-    const std::string replyPath =
-        ReplyFilePath(input.workFolder, verify ? kVerifyReplyFile : kCheckReplyFile);
-    for (const ScannedFile& file : *table) {
-        FileDescriptor socket = ConnectReporting(*addresses, site.server, report);
-        if (!socket.IsOpen()) {
-            ReportAppend(report, "Unable to communicate: %s\r\n", site.server.c_str());
-            continue;
-        }
-        const std::string request = RequestLine(verify ? "GET" : "HEAD", file.name) +
-                                    ComposeHeaderBlock(shell.settings, site.server);
-        ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
-        ReplyFileHold hold(shell.run.replyFiles, replyPath);
-        // A reply file that cannot be written or read back skips the file without a word.
-        const ComparedReply reply =
-            FetchComparing(std::move(socket), request, replyPath, input.idleTimeout,
-                           verify ? std::optional<std::string_view>(file.Contents()) : std::nullopt,
-                           input.forgiveCrLf);
-        if (!reply.stored)
-            continue;
-        if (verify)
-            ReportDetail(shell, report, "Reply received\r\n");
-        else
-            ReportAppend(report, "Reply received: %s\r\n", file.name.c_str());
-        const ReplyHeader& header = reply.header;
-        if (header.status != HeaderStatus::Found) {
-            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
-            Alert(shell);
-            continue;
-        }
-        if (const int code = ParseStatus(header.text); code != 0) {
-            ReportStatus(report, file.name, code);
-            Alert(shell);
-            if (input.alertMode == kAlertOnUnavailable || input.alertMode == kAlertOnVerifyFail)
-                AlertMailOnce(shell, site.server, file.name);
-            continue;
-        }
-        if (!verify)
-            continue;
-        if (ReportComparison(report, file.name, *reply.compared)) {
-            Alert(shell);
-            if (input.alertMode == kAlertOnVerifyFail)
-                AlertMailOnce(shell, site.server, file.name);
-        }
-    }
-    return true;
+    SiteWalk walk;
+    walk.server = site.server;
+    walk.compare = verify;
+    walk.forgiveCrLf = input.forgiveCrLf;
+    walk.workFolder = input.workFolder;
+    walk.replyFile = verify ? kVerifyReplyFile : kCheckReplyFile;
+    walk.idleTimeout = input.idleTimeout;
+    walk.replyFileFailureEndsRun = false;
+    walk.received = verify ? SiteWalk::Received::Detail : SiteWalk::Received::Named;
+    // One alert e-mail per watch at most, for the failures its mode names.
+    walk.failed = [&shell, &input, &site](const std::string& file, FileFailure failure) {
+        const bool named =
+            input.alertMode == kAlertOnVerifyFail ||
+            (failure == FileFailure::Unavailable && input.alertMode == kAlertOnUnavailable);
+        if (named && shell.run.alertLatch.TakeFirst())
+            RequestAlertMail(shell, site.server, file);
+    };
+    return WalkSite(shell, walk, *table, report);
 }
 
 std::vector<std::string> FrequencyChoices() {

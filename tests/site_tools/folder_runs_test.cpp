@@ -3,6 +3,7 @@
 #include "compare/folder_scan.h"
 #include "net/http_exchange.h"
 #include "shell/desktop.h"
+#include "site_tools/monitoring.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <unistd.h>
 
 namespace korvane {
@@ -115,18 +117,6 @@ TEST_F(FolderRuns, TheLineEndBoxDecidesWhetherCrLfAgainstLfDiffers) {
                     "Integrity verified: fr-lf.txt\r\n"));
 }
 
-TEST_F(FolderRuns, TruncationIsCountedFromTheEndOfTheHeader) {
-    const std::string local = m_work.File("one");
-    std::filesystem::create_directory(local);
-    WriteWholeFile(local + "/fr-truncated.txt", "abcdefghijk");
-    const std::string report = Run(VerifyFolderCommand, "site.test", local);
-    const ReplyHeader header = ReadReplyHeader("the7.html");
-    ASSERT_EQ(header.status, HeaderStatus::Found);
-    EXPECT_TRUE(Has(report, "File: fr-truncated.txt truncated at: " +
-                                std::to_string(header.text.size() - 1 + 10) + "\r\n"))
-        << report;
-}
-
 TEST_F(FolderRuns, CheckReportsPresenceOnly) {
     const std::string report = Run(CheckSiteCommand, "site.test", LocalMirror());
     for (const char* name : {"fr-same.html", "fr-lf.txt", "fr-first.txt", "fr-truncated.txt"})
@@ -165,6 +155,48 @@ TEST_F(FolderRuns, NoFilesOrNoServerEndTheRunWithAnAlert) {
               "Files in directory: 9\r\nInitialized: Running\r\n");
     EXPECT_EQ(t.LogTexts().back(), "Unable to translate host nosuch.test");
     EXPECT_EQ(t.desktop.Sounds(), 3);
+}
+
+// A folder run cannot go on without its reply file; a watch passes the file over and goes on.
+TEST_F(FolderRuns, AReplyFileThatCannotBeCreatedEndsAFolderRunButNotAWatch) {
+    const std::string local = m_work.File("one");
+    std::filesystem::create_directory(local);
+    WriteWholeFile(local + "/fr-same.html", "x");
+    struct Case {
+        const char* replyFile;
+        std::function<std::string()> run;
+        std::string report;
+        std::vector<test::ShownMessage> messages;
+    };
+    const std::vector<Case> cases = {
+        {"the9.html",
+         [&] { return Run(CheckSiteCommand, "site.test", local); },
+         "Files in directory: 1\r\nInitialized: Running\r\nSent request for: fr-same.html\r\n",
+         {{"Data file: the9.html.", "Fatal error"}}},
+        {"the8.html",
+         [&] {
+             WatchInput input;
+             input.sites[0] = {"site.test", local};
+             EXPECT_TRUE(t.run.siteRun.TryTake());
+             RunWatch(t.shell, input);
+             t.threads.WaitIdle();
+             return t.desktop.ReportWindows().back().Text();
+         },
+         "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nFiles in directory " + local +
+             ": 1\r\nSent request for: fr-same.html\r\n\r\nFinished.\r\n\r\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.replyFile);
+        const auto before = t.desktop.Messages().size();
+        std::filesystem::create_directory(m_work.File(c.replyFile)); // no file can take its name
+        EXPECT_EQ(c.run(), c.report);
+        const auto messages = t.desktop.Messages();
+        EXPECT_EQ(std::vector<test::ShownMessage>(messages.begin() + static_cast<long>(before),
+                                                  messages.end()),
+                  c.messages);
+    }
+    EXPECT_EQ(t.desktop.Sounds(), 0);
 }
 
 TEST_F(FolderRuns, ANameWithABlankIsRequestedAsListed) {
