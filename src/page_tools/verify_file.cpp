@@ -55,16 +55,8 @@ Form VerifyFileForm(Shell& shell) {
     form.fields.push_back(FormField::NoteText("case sensitive"));
     form.fields.push_back(
         FormField::CheckBox("Comparative", "Display comparative view if different", false));
-    form.fields.push_back(FormField::CheckBox("LineEnds",
-                                              "Ignore Windows Linux line end differences",
-                                              settings.IsOn(field::LineEndFlag)));
-    form.fields.push_back(FormField::NoteText(
-        "The Windows text file end of line CR+LF may infrequently be reduced to a LF by Linux "
-        "servers. "));
-    form.fields.push_back(FormField::NoteText("The server should be the actual host (do not use a "
-                                              "domain name that redirects to another server)."));
-    form.fields.push_back(FormField::NoteText(
-        "A site reached under its bare domain may need the www. form typed, as www.example.com."));
+    AddLineEndBox(form, settings.IsOn(field::LineEndFlag));
+    AddActualHostNotes(form);
     form.buttons = {FormButton{"Verify", kFormAccepted, true, {}},
                     FormButton{"Cancel", kFormCancelled, false, {}}};
     form.focusField = "Server";
@@ -190,10 +182,8 @@ void VerifyFileCommand(Shell& shell) {
     const std::string saved = cwd;
     // The run shares the scan and reply files with the folder runs: one at a time.
     SiteRunReservation reservation(shell.run.siteRun);
-    if (!reservation.Take()) {
-        shell.desktop.ShowMessage("In progress", "Please wait");
+    if (RefuseSecondSiteRun(reservation, shell.desktop))
         return;
-    }
     // Opening the dialog turns the comparative view off until "Verify" asks for it again.
     shell.settings.Set(field::AlertMode, kAlertModeNone);
     shell.pickers.EmptyTypeList();

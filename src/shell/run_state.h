@@ -8,6 +8,8 @@
 
 namespace korvane {
 
+class Desktop;
+
 // Only one folder or file verification or folder check runs at a time: they share the reply
 // files and the scan. A run holds this while it works; a second start is refused.
 class SiteRunSlot {
@@ -42,6 +44,10 @@ class SiteRunReservation {
     SiteRunSlot& m_slot;
     bool m_taken = false;
 };
+
+// The entry operation's check: when another run holds the slot, tells the user so and returns
+// true; otherwise the reservation now holds it.
+bool RefuseSecondSiteRun(SiteRunReservation& reservation, Desktop& desktop);
 
 // Held by a run's worker for its whole life, so the slot is freed however the run ends.
 class SiteRunHold {

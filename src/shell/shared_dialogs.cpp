@@ -1,5 +1,7 @@
 #include "shell/shared_dialogs.h"
 
+#include "shell/run_state.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -52,6 +54,13 @@ bool RefuseWhileBusy(const BusyFlags& flags, BusyFlag flag, Desktop& desktop) {
     return true;
 }
 
+bool RefuseSecondSiteRun(SiteRunReservation& reservation, Desktop& desktop) {
+    if (reservation.Take())
+        return false;
+    desktop.ShowMessage("In progress", "Please wait");
+    return true;
+}
+
 std::optional<std::string> FilePickerState::PickOpen(Desktop& desktop) {
     return Pick(desktop, FilePickerRequest::Mode::Open);
 }
@@ -91,6 +100,21 @@ std::optional<std::string> FilePickerState::Pick(Desktop& desktop, FilePickerReq
     std::lock_guard lock(m_mutex);
     m_fileName = *chosen;
     return chosen;
+}
+
+void AddLineEndBox(Form& form, bool checked) {
+    form.fields.push_back(
+        FormField::CheckBox("LineEnds", "Ignore Windows Linux line end differences", checked));
+    form.fields.push_back(FormField::NoteText(
+        "The Windows text file end of line CR+LF may infrequently be reduced to a LF by Linux "
+        "servers. "));
+}
+
+void AddActualHostNotes(Form& form) {
+    form.fields.push_back(FormField::NoteText("The server should be the actual host (do not use a "
+                                              "domain name that redirects to another server)."));
+    form.fields.push_back(FormField::NoteText(
+        "A site reached under its bare domain may need the www. form typed, as www.example.com."));
 }
 
 std::optional<std::string> PickFolder(Desktop& desktop) {

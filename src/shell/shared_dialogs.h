@@ -46,6 +46,11 @@ class FilePickerState {
     std::string m_fileName;
 };
 
+// The verifications' "Ignore Windows Linux line end differences" box with its note.
+void AddLineEndBox(Form& form, bool checked);
+// The notes under a server field that ask for the host itself, not a name that redirects.
+void AddActualHostNotes(Form& form);
+
 // The folder picker with the instruction "Choose a folder".
 std::optional<std::string> PickFolder(Desktop& desktop);
 

@@ -79,18 +79,9 @@ Form FolderRunForm(const SettingsBlock& settings, const std::string& title, Dial
         "Folder", folderLabel, WithDefaultFolder(settings.Get(field::SecondField(slot))), 199);
     folder.browse = [&desktop] { return PickFolder(desktop); };
     form.fields.push_back(std::move(folder));
-    if (withLineEndBox) {
-        form.fields.push_back(FormField::CheckBox("LineEnds",
-                                                  "Ignore Windows Linux line end differences",
-                                                  settings.IsOn(field::LineEndFlag)));
-        form.fields.push_back(FormField::NoteText("The Windows text file end of line CR+LF may "
-                                                  "infrequently be reduced to a LF by Linux "
-                                                  "servers. "));
-    }
-    form.fields.push_back(FormField::NoteText("The server should be the actual host (do not use a "
-                                              "domain name that redirects to another server)."));
-    form.fields.push_back(FormField::NoteText(
-        "A site reached under its bare domain may need the www. form typed, as www.example.com."));
+    if (withLineEndBox)
+        AddLineEndBox(form, settings.IsOn(field::LineEndFlag));
+    AddActualHostNotes(form);
     form.buttons = Form::OkCancel();
     form.focusField = "Server";
     return form;
@@ -103,10 +94,8 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
                       Worker worker) {
     // The runs share the reply files and the scan: one at a time.
     SiteRunReservation reservation(shell.run.siteRun);
-    if (!reservation.Take()) {
-        shell.desktop.ShowMessage("In progress", "Please wait");
+    if (RefuseSecondSiteRun(reservation, shell.desktop))
         return;
-    }
     Form form = FolderRunForm(shell.settings, title, slot, folderLabel, verify, shell.desktop);
     if (ShowForm(shell.desktop, form) != kFormAccepted)
         return;

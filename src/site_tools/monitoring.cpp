@@ -210,10 +210,8 @@ void WatchCommand(Shell& shell, WatchKind kind) {
     shell.run.alertLatch.Clear();
     // A watch shares the reply files and the scan with the folder runs: one at a time.
     SiteRunReservation reservation(shell.run.siteRun);
-    if (!reservation.Take()) {
-        shell.desktop.ShowMessage("In progress", "Please wait");
+    if (RefuseSecondSiteRun(reservation, shell.desktop))
         return;
-    }
     const std::size_t firstSlot = FirstWatchSlot(kind, false);
     const auto sites = WatchDialog(shell, kind, SitesOfSlots(shell, firstSlot));
     if (!sites)
