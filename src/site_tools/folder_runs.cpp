@@ -63,7 +63,7 @@ void FolderRunWorker(Shell& shell, const FolderRunInput& input, ReportTextBox& r
         report.Append("Finished.\r\n\r\n");
 }
 
-std::string WithDefaultFolder(std::string folder) {
+std::string WithDefaultFolder(const std::string& folder) {
     return folder.empty() ? DefaultWebFolder() : folder;
 }
 
@@ -113,7 +113,7 @@ void RunFolderCommand(Shell& shell, const std::string& title, DialogSlot slot,
     reservation.HandOver();
     ReportWindowRun run;
     run.caption = caption;
-    run.onOpen = [&shell, input, worker](std::shared_ptr<ReportWindowHandle> report) {
+    run.onOpen = [&shell, input, worker](const std::shared_ptr<ReportWindowHandle>& report) {
         const bool started = shell.threads.Start([&shell, input, worker, report] {
             SiteRunHold hold(shell.run.siteRun);
             worker(shell, input, *report);

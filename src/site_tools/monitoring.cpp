@@ -52,6 +52,7 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
 
 std::vector<std::string> FrequencyChoices() {
     std::vector<std::string> choices;
+    choices.reserve(kFrequencyChoices);
     for (int minutes = 0; minutes < kFrequencyChoices; ++minutes)
         choices.push_back(std::to_string(minutes));
     return choices;
