@@ -24,7 +24,7 @@ fail() { echo "FAIL (width $width): $*"; exit 1; }
 "$program" >program.log 2>&1 &
 pid=$!
 wait_for_window() {
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 150); do
     xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 && return 0
     sleep 0.2
   done
