@@ -2,7 +2,7 @@
 // printed at the end: for timing against curl.
 // Usage: korvane_web_tools header SERVER PAGE | korvane_web_tools broken SERVER PAGE
 #include "bench_shell.h"
-#include "net/http_exchange.h"
+#include "page_tools/exchange_wording.h"
 #include "page_tools/links.h"
 #include "records/record_files.h"
 #include "shell/shell.h"

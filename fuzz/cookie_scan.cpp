@@ -1,6 +1,6 @@
 // The cookie lines of any reply header: each is a piece of the capitalised header that starts with
 // the keyword and runs to the next line feed or the length limit, and no keyword is passed over.
-#include "net/http_exchange.h"
+#include "net/http.h"
 #include "page_tools/server_header.h"
 
 #include <cstddef>

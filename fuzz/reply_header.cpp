@@ -1,5 +1,5 @@
 // Reply headers from any bytes: finding the header, reading its status and its text.
-#include "net/http_exchange.h"
+#include "net/http.h"
 
 #include <cstddef>
 #include <cstdint>

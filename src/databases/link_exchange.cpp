@@ -1,15 +1,13 @@
 #include "databases/link_exchange.h"
 
-#include "net/http_exchange.h"
+#include "net/http.h"
+#include "net/tcp.h"
 #include "records/record_walk.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
-#include <netdb.h>
-#include <sys/socket.h>
+#include <span>
 #include <unistd.h>
 #include <vector>
 
@@ -27,26 +25,6 @@ void Warn(Shell& shell, const std::string& line) {
 
 enum class CustomerEnd { Next, EndRun };
 
-// The partner's first address: a dotted address as it is, a name by looking it up.
-std::optional<in_addr> LookUp(Shell& shell, const std::string& domain) {
-    in_addr address{};
-    if (::inet_pton(AF_INET, domain.c_str(), &address) == 1)
-        return address;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int error = ::getaddrinfo(domain.c_str(), nullptr, &hints, &found);
-    if (error != 0 || found == nullptr) {
-        Warn(shell, "DNS server lookup error (" + domain + ", gethostbyname) #" +
-                        std::to_string(error) + ".");
-        return std::nullopt;
-    }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return address;
-}
-
 CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
                           const CustomerRecord& record) {
     const std::string domain = record.Text(customer::LinkDomain);
@@ -55,36 +33,27 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
     if (domain.empty() || page.empty() || text.empty())
         return CustomerEnd::Next;
     AppendDetail(shell, "Resolving server");
-    const auto address = LookUp(shell, domain);
-    if (!address)
+    // The partner's first address on port 80: a dotted address as it is, a name looked up.
+    const Resolution resolved = ResolveIPv4(domain, 80);
+    if (resolved.addresses.empty()) {
+        Warn(shell, "DNS server lookup error (" + domain + ", gethostbyname) #" +
+                        std::to_string(resolved.error) + ".");
         return CustomerEnd::Next;
-    char dotted[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &*address, dotted, sizeof dotted);
-    AppendDetail(shell, "Server: " + domain + ": " + dotted);
-
-    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket.IsOpen()) {
-        shell.log.AppendLine("Socket creation error #" + std::to_string(errno) + ".");
-        Warn(shell, "  ");
-        return CustomerEnd::EndRun;
     }
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(80);
-    target.sin_addr = *address;
-    int connected;
-    do {
-        connected =
-            ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&target), sizeof target);
-    } while (connected != 0 && errno == EINTR);
-    if (connected != 0) {
-        shell.log.AppendLine("Connect error #" + std::to_string(errno) + ".");
+    AppendDetail(shell, "Server: " + domain + ": " + resolved.addresses.front().Numeric());
+
+    Connection connection = Connect(std::span(resolved.addresses).first(1));
+    if (!connection.stream) {
+        const ConnectFailure& failure = connection.failures.front();
+        const bool noSocket = failure.step == ConnectFailure::Step::Socket;
+        shell.log.AppendLine((noSocket ? "Socket creation error #" : "Connect error #") +
+                             std::to_string(failure.error) + ".");
         Warn(shell, "  ");
-        return CustomerEnd::Next;
+        return noSocket ? CustomerEnd::EndRun : CustomerEnd::Next;
     }
     const std::string request =
         RequestLine("GET", page) + ComposeHeaderBlock(shell.settings, domain);
-    if (const auto error = SendRequest(socket.Get(), request)) {
+    if (const auto error = connection.stream->Send(request, std::nullopt)) {
         Warn(shell, "Send error #" + std::to_string(*error) + ".");
         return CustomerEnd::Next;
     }
@@ -94,7 +63,8 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
     ReplyFileHold hold(shell.run.replyFiles, replyPath);
     {
         FileDescriptor reply = OpenForRewrite(replyPath);
-        bool stored = reply.IsOpen() && ReceiveReply(socket.Get(), reply.Get(), input.idleTimeout);
+        bool stored =
+            reply.IsOpen() && ReceiveReply(*connection.stream, reply.Get(), input.idleTimeout);
         stored = reply.Close() && stored;
         // A page the disk could not take whole might lose the link text: no verdict on it.
         if (!stored) {
@@ -102,7 +72,7 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
             return CustomerEnd::EndRun;
         }
     }
-    socket.Close();
+    connection.stream.reset();
     shell.log.AppendLine("Reply received.");
     FileDescriptor reply(::open(replyPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!reply.IsOpen())
@@ -135,7 +105,7 @@ bool StreamContains(int fd, std::string_view text) {
     if (text.empty())
         return true;
     std::string window;
-    std::vector<char> block(64 * 1024);
+    std::vector<char> block(std::size_t{64} * 1024);
     for (;;) {
         const std::size_t got = ReadUpTo(fd, block.data(), block.size());
         if (got == 0)

@@ -1,18 +1,13 @@
 #include "databases/url_submission.h"
 
-#include "net/http_exchange.h"
+#include "net/http.h"
+#include "net/tcp.h"
 #include "records/record_walk.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 namespace korvane {
 
@@ -32,11 +27,11 @@ void Warn(Shell& shell, const std::string& line) {
     Alert(shell);
 }
 
-enum class Received { Closed, TimedOut, NotStored };
+enum class ReplyEnd { Closed, TimedOut, NotStored };
 
 // Receives until the server closes, or the limit from `sent` has passed. A reply that the file
 // cannot take whole (a full disk) is not stored.
-Received ReceiveUntil(int socket, int file, std::chrono::steady_clock::time_point sent,
+ReplyEnd ReceiveUntil(Stream& stream, int file, std::chrono::steady_clock::time_point sent,
                       std::chrono::milliseconds limit) {
     std::array<char, kReceiveChunkBytes> chunk{};
     const auto deadline = sent + limit;
@@ -45,20 +40,14 @@ Received ReceiveUntil(int socket, int file, std::chrono::steady_clock::time_poin
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
-            return Received::TimedOut;
-        pollfd ready{socket, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
-        if (polled < 0 && errno == EINTR)
-            continue;
-        if (polled == 0)
-            return Received::TimedOut;
-        const ssize_t got = ::recv(socket, chunk.data(), chunk.size(), 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return stored ? Received::Closed : Received::NotStored;
+            return ReplyEnd::TimedOut;
+        const Received got = stream.Receive(chunk, left);
+        if (got.status == Received::Status::TimedOut)
+            return ReplyEnd::TimedOut;
+        if (got.status != Received::Status::Data)
+            return stored ? ReplyEnd::Closed : ReplyEnd::NotStored;
         if (stored)
-            stored = WriteAll(file, chunk.data(), static_cast<std::size_t>(got));
+            stored = WriteAll(file, chunk.data(), got.bytes);
     }
 }
 
@@ -68,44 +57,25 @@ EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
                          const SearchEngineRecord& engine) {
     const std::string host = engine.Text(engine::BaseUrl);
     AppendDetail(shell, "Resolving server");
-    const auto addresses = ResolveServer(host, AddressFamily::IPv4);
-    if (!addresses) {
+    const Resolution resolved = ResolveHttp(host, AddressFamily::IPv4);
+    if (resolved.error != 0) {
         Warn(shell, "Unable to translate host " + host);
         return EngineEnd::Next;
     }
-    FileDescriptor socket;
-    for (const ResolvedAddress& address : *addresses) {
-        FileDescriptor candidate(
-            ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
-        if (!candidate.IsOpen()) {
-            shell.log.AppendLine("Unable to open socket: " + host);
-            continue;
-        }
-        timeval limit{};
-        limit.tv_sec = static_cast<time_t>(kSubmitSendTimeout.count() / 1000);
-        if (::setsockopt(candidate.Get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) {
-            shell.log.AppendLine("Connect option error");
-            shell.log.AppendLine("  ");
-        }
-        int connected;
-        do {
-            connected =
-                ::connect(candidate.Get(), reinterpret_cast<const sockaddr*>(&address.address),
-                          address.length);
-        } while (connected != 0 && errno == EINTR);
-        if (connected == 0) {
-            socket = std::move(candidate);
-            break;
-        }
-        shell.log.AppendLine("Unable to connect: " + host);
-    }
-    if (!socket.IsOpen()) {
+    Connection connection = Connect(resolved.addresses);
+    for (const ConnectFailure& failure : connection.failures)
+        shell.log.AppendLine((failure.step == ConnectFailure::Step::Socket
+                                  ? "Unable to open socket: "
+                                  : "Unable to connect: ") +
+                             host);
+    if (!connection.stream) {
         shell.log.AppendLine("Unable to communicate: " + host);
         shell.log.AppendLine("  ");
         return EngineEnd::Next;
     }
+    Stream& stream = *connection.stream;
     const std::string request = SubmissionRequest(shell, engine, input.url, input.email);
-    if (const auto error = SendRequest(socket.Get(), request)) {
+    if (const auto error = stream.Send(request, kSubmitSendTimeout)) {
         Warn(shell, "Send error #" + std::to_string(*error) + ".");
         return EngineEnd::Next;
     }
@@ -119,16 +89,16 @@ EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
         shell.log.AppendLine("Data file: the1.html.");
         return EngineEnd::EndRun;
     }
-    Received received = ReceiveUntil(socket.Get(), reply.Get(), sent, input.replyLimit);
+    ReplyEnd received = ReceiveUntil(stream, reply.Get(), sent, input.replyLimit);
     const bool ended = FinishRewrite(reply.Get());
     if (!reply.Close() || !ended)
-        received = Received::NotStored;
-    socket.Close();
-    if (received == Received::NotStored) {
+        received = ReplyEnd::NotStored;
+    connection.stream.reset();
+    if (received == ReplyEnd::NotStored) {
         shell.log.AppendLine("Data file: the1.html.");
         return EngineEnd::EndRun;
     }
-    if (received == Received::TimedOut) {
+    if (received == ReplyEnd::TimedOut) {
         shell.log.AppendLine("Timed out.");
         Warn(shell, "  ");
         return EngineEnd::Next;

@@ -1,14 +1,15 @@
 #include "page_tools/links.h"
 
+#include "page_tools/exchange_wording.h"
 #include "shell/shell.h"
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <span>
 #include <vector>
 
 namespace korvane {
@@ -16,7 +17,7 @@ namespace korvane {
 namespace {
 
 constexpr std::size_t kFieldMaxChars = 199;
-constexpr std::size_t kScanBlockBytes = 64 * 1024;
+constexpr std::size_t kScanBlockBytes = std::size_t{64} * 1024;
 constexpr std::string_view kLinkSeparator = "    ";
 constexpr std::string_view kMainCaption = "KORVANE";
 
@@ -46,11 +47,6 @@ void ReportImproper(Shell& shell, std::string_view target) {
     shell.log.AppendLine(target);
     shell.log.AppendLine("Improper url");
     shell.log.AppendLine(kLinkSeparator);
-}
-
-// The IPv4 addresses of a host name or dotted address.
-std::optional<std::vector<ResolvedAddress>> ResolveLinkHost(const std::string& host) {
-    return ResolveServer(host, AddressFamily::IPv4);
 }
 
 } // namespace
@@ -185,6 +181,7 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
     request.replyFile = kLinksReplyFile;
     request.folder = options.folder;
     request.idleTimeout = options.idleTimeout;
+    request.connectTimeout = options.connectTimeout;
     ExchangeResult exchange = HttpExchange(shell, request, LinksWording(mode));
     if (exchange.outcome != ExchangeOutcome::Stored)
         return;
@@ -261,8 +258,8 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
         return;
     }
     const std::string& host = link.host;
-    const auto addresses = ResolveLinkHost(host);
-    if (!addresses || addresses->empty()) {
+    const Resolution resolved = ResolveHttp(host, AddressFamily::IPv4);
+    if (resolved.addresses.empty()) {
         shell.log.AppendLine(LineWith(host + ", ", link.path));
         shell.log.AppendLine(LineWith("Unable to resolve ", host));
         shell.log.AppendLine(kLinkSeparator);
@@ -270,25 +267,22 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
         return;
     }
     // Port 80 ("http") of the first address, whatever port the target names.
-    const ResolvedAddress& address = addresses->front();
-    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
-    if (!socket.IsOpen()) {
-        shell.log.AppendLine("Socket creation error #" + std::to_string(errno) + ".");
-        Alert(shell);
-        return;
-    }
-    if (::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address.address),
-                  address.length) != 0) {
-        const int error = errno;
-        shell.log.AppendLine(LineWith("Connect error ", host) + ", #" + std::to_string(error) +
-                             ".");
-        shell.log.AppendLine(kLinkSeparator);
+    Connection connection = Connect(std::span(resolved.addresses).first(1), options.connectTimeout);
+    if (!connection.stream) {
+        const ConnectFailure& failure = connection.failures.front();
+        if (failure.step == ConnectFailure::Step::Socket) {
+            shell.log.AppendLine("Socket creation error #" + std::to_string(failure.error) + ".");
+        } else {
+            shell.log.AppendLine(LineWith("Connect error ", host) + ", #" +
+                                 std::to_string(failure.error) + ".");
+            shell.log.AppendLine(kLinkSeparator);
+        }
         Alert(shell);
         return;
     }
     const std::string request =
         RequestLine("HEAD", link.path) + ComposeHeaderBlock(shell.settings, host);
-    if (!SendRequestOrReport(shell, socket.Get(), request))
+    if (!SendRequestOrReport(shell, *connection.stream, request))
         return;
 
     const std::string path = ReplyFilePath(options.folder, kLinkCheckReplyFile);
@@ -297,9 +291,10 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    bool stored = file.IsOpen() && ReceiveReply(socket.Get(), file.Get(), options.idleTimeout);
+    bool stored =
+        file.IsOpen() && ReceiveReply(*connection.stream, file.Get(), options.idleTimeout);
     stored = file.Close() && stored;
-    socket.Close();
+    connection.stream.reset();
     // A reply the disk could not take whole is no answer about the link.
     if (!stored) {
         hold.Release();

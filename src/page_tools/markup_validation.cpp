@@ -1,6 +1,5 @@
 #include "page_tools/markup_validation.h"
 
-#include "net/http_exchange.h"
 #include "shell/shell.h"
 
 namespace korvane {

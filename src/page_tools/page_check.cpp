@@ -1,5 +1,6 @@
 #include "page_tools/page_check.h"
 
+#include "page_tools/exchange_wording.h"
 #include "shell/shell.h"
 
 namespace korvane {
@@ -66,6 +67,7 @@ void RunPageCheck(Shell& shell, const std::string& server, const std::string& pa
     request.replyFile = kPageCheckReplyFile;
     request.folder = options.folder;
     request.idleTimeout = options.idleTimeout;
+    request.connectTimeout = options.connectTimeout;
     ExchangeResult exchange = HttpExchange(shell, request, PageCheckWording());
     if (exchange.outcome != ExchangeOutcome::Stored)
         return;

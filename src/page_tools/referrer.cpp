@@ -1,5 +1,6 @@
 #include "page_tools/referrer.h"
 
+#include "page_tools/exchange_wording.h"
 #include "shell/preferences.h"
 #include "shell/shell.h"
 
@@ -15,7 +16,7 @@ namespace korvane {
 namespace {
 
 constexpr std::size_t kFieldMaxChars = 199;
-constexpr std::size_t kCompareBlockBytes = 64 * 1024;
+constexpr std::size_t kCompareBlockBytes = std::size_t{64} * 1024;
 
 struct Slot {
     std::string value;        // sent in the Referer field
@@ -48,25 +49,26 @@ std::string ReplyName(int slot) {
 }
 
 // One connection, request and reply file; false when the run must stop.
-bool FetchInto(Shell& shell, const std::vector<ResolvedAddress>& addresses,
-               const std::string& server, const std::string& bytes, const std::string& name,
-               const WebToolOptions& options, const std::string& sentLine) {
-    FileDescriptor socket = ConnectToAny(shell, addresses, server, {});
-    if (!socket.IsOpen()) {
+bool FetchInto(Shell& shell, const std::vector<Endpoint>& addresses, const std::string& server,
+               const std::string& bytes, const std::string& name, const WebToolOptions& options,
+               const std::string& sentLine) {
+    std::unique_ptr<Stream> stream =
+        ConnectToAny(shell, addresses, server, {}, options.connectTimeout);
+    if (!stream) {
         shell.log.AppendQuiet(LineWith("Unable to communicate: ", server));
         shell.log.AppendLine("  ");
         return false;
     }
-    if (!SendRequestOrReport(shell, socket.Get(), bytes))
+    if (!SendRequestOrReport(shell, *stream, bytes))
         return false;
     AppendDetail(shell, sentLine);
     const std::string path = ReplyFilePath(options.folder, name);
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    bool stored = file.IsOpen() && ReceiveReply(socket.Get(), file.Get(), options.idleTimeout);
+    bool stored = file.IsOpen() && ReceiveReply(*stream, file.Get(), options.idleTimeout);
     stored = file.Close() && stored;
-    socket.Close();
+    stream.reset();
     // A reply the disk could not take whole would show a variance that is not there.
     if (!stored) {
         shell.desktop.ShowMessage(LineWith("Data file: ", name) + ".", "Fatal error");
@@ -151,8 +153,8 @@ void RunReferrerVariance(Shell& shell, const std::string& server, const std::str
     shell.log.AppendQuiet("  ");
     shell.log.AppendHighlighted(LineWith("Verify referrer: ", server));
     AppendDetail(shell, LineWith("Initialized: ", kSocketStatusText));
-    const auto addresses = ResolveServer(server, AddressFamily::IPv4);
-    if (!addresses) {
+    const Resolution resolved = ResolveHttp(server, AddressFamily::IPv4);
+    if (resolved.error != 0) {
         shell.log.AppendLine(LineWith("Unable to translate host ", server));
         Alert(shell);
         return;
@@ -163,9 +165,10 @@ void RunReferrerVariance(Shell& shell, const std::string& server, const std::str
         page.empty() ? std::string("Sent request for default page (no referrer)")
                      : LineWith("Sent request for: ", page + " (no referrer)");
     const std::string unreferred = ReplyName(0);
-    if (!FetchInto(shell, *addresses, server,
-                   requestLine + ComposeAgentPart(shell.settings, server), unreferred, options,
-                   unreferredLine))
+    if (!FetchInto(shell, resolved.addresses, server,
+                   requestLine +
+                       ComposeAgentPart(IdentityFor(shell.settings, server).userAgent, server),
+                   unreferred, options, unreferredLine))
         return;
     const std::string unreferredPath = ReplyFilePath(options.folder, unreferred);
     const ReplyHeader first = ReadReplyHeader(unreferredPath, kReferrerHeaderBufferBytes);
@@ -186,9 +189,10 @@ void RunReferrerVariance(Shell& shell, const std::string& server, const std::str
     for (int slot = 1; slot <= kReferrerSlots; ++slot) {
         const Slot referrer = SlotFor(shell, slot, server);
         const std::string name = ReplyName(slot);
-        const std::string bytes = requestLine + "\r\nReferer: " + referrer.value +
-                                  ComposeAgentPart(shell.settings, server);
-        if (!FetchInto(shell, *addresses, server, bytes, name, options,
+        const std::string bytes =
+            requestLine + "\r\nReferer: " + referrer.value +
+            ComposeAgentPart(IdentityFor(shell.settings, server).userAgent, server);
+        if (!FetchInto(shell, resolved.addresses, server, bytes, name, options,
                        LineWith("Sent request (referrer: ", referrer.sentLabel + ")")))
             return;
         const std::string path = ReplyFilePath(options.folder, name);

@@ -1,5 +1,6 @@
 #include "page_tools/server_header.h"
 
+#include "page_tools/exchange_wording.h"
 #include "shell/shell.h"
 
 namespace korvane {
@@ -154,6 +155,7 @@ void RunHeaderTool(Shell& shell, HeaderTool tool, const std::string& server,
     request.replyFile = kHeaderReplyFile;
     request.folder = options.folder;
     request.idleTimeout = options.idleTimeout;
+    request.connectTimeout = options.connectTimeout;
     ExchangeResult exchange = HttpExchange(shell, request, WordingOf(tool));
     if (exchange.outcome != ExchangeOutcome::Stored)
         return;

@@ -3,7 +3,7 @@
 #include "compare/body_compare.h"
 #include "compare/comparison.h"
 #include "compare/folder_scan.h"
-#include "net/http_exchange.h"
+#include "page_tools/exchange_wording.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 

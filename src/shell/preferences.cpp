@@ -22,14 +22,6 @@ std::string OrDefault(const std::string& text, std::string_view fallback) {
 
 } // namespace
 
-std::string OtherAgentText(const SettingsBlock& settings) {
-    return OrDefault(settings.Get(field::OtherAgent), kDefaultOtherAgent);
-}
-
-std::string OtherReferrerText(const SettingsBlock& settings) {
-    return OrDefault(settings.Get(field::OtherReferrer), kMsnHomePage);
-}
-
 Form PreferencesForm(const SettingsBlock& settings) {
     Form form;
     form.name = "Preferences";

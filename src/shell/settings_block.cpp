@@ -97,4 +97,14 @@ SettingsBlock::SaveResult SettingsBlock::Save(const std::string& path) const {
     return result;
 }
 
+std::string OtherAgentText(const SettingsBlock& settings) {
+    const std::string text = settings.Get(field::OtherAgent);
+    return text.empty() ? std::string(kDefaultOtherAgent) : text;
+}
+
+std::string OtherReferrerText(const SettingsBlock& settings) {
+    const std::string text = settings.Get(field::OtherReferrer);
+    return text.empty() ? std::string(kMsnHomePage) : text;
+}
+
 } // namespace korvane

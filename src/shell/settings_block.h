@@ -86,6 +86,15 @@ constexpr TextField MonitoredFolder(std::size_t slot) {
 }
 } // namespace field
 
+// What the request-identity choices of the preferences stand for.
+inline constexpr std::string_view kGoogleHomePage = "http://www.google.com";
+inline constexpr std::string_view kYahooHomePage = "http://www.yahoo.com";
+inline constexpr std::string_view kMsnHomePage = "http://www.msn.com";
+inline constexpr std::string_view kDefaultOtherAgent = "mybot";
+// The "Identify as" list, in the order of the choice stored in the settings.
+inline constexpr std::array<std::string_view, 5> kIdentifyAsChoices = {
+    "Mozilla/5.0", "Mozilla/4.0", "Korvane", "Googlebot/1.0", "Other"};
+
 // Every setting and remembered dialog entry, as the raw little-endian image kept in kv.cfg.
 // Each access takes the block's lock, so a worker never reads a field half-stored by a dialog.
 class SettingsBlock {
@@ -126,5 +135,9 @@ class SettingsBlock {
     mutable std::mutex m_mutex;
     Image m_image{};
 };
+
+// The "Other" texts with their stored defaults applied.
+std::string OtherAgentText(const SettingsBlock& settings);
+std::string OtherReferrerText(const SettingsBlock& settings);
 
 } // namespace korvane

@@ -1,14 +1,14 @@
 #include "site_tools/connection_alert.h"
 
 #include "compare/folder_scan.h"
-#include "net/http_exchange.h"
+#include "net/http.h"
+#include "net/tcp.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 #include "site_tools/monitoring.h"
 #include "site_tools/site_requests.h"
 
-#include <cerrno>
-#include <sys/socket.h>
+#include <span>
 
 namespace korvane {
 
@@ -27,27 +27,21 @@ void Unavailable(Shell& shell, ReportWindowHandle& report, bool sound) {
 void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWindowHandle& report) {
     report.Append(TimeStampLine(shell.clock.Now()) + ".\r\n");
     ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
-    const auto addresses = ResolveServer(input.probeHost, AddressFamily::IPv4);
-    if (!addresses || addresses->empty()) {
+    const Resolution resolved = ResolveHttp(input.probeHost, AddressFamily::IPv4);
+    if (resolved.addresses.empty()) {
         report.Append("Unable to resolve server\r\n");
         Unavailable(shell, report, true);
         return;
     }
     ReportDetail(shell, report, "Resolved server\r\n");
-    const ResolvedAddress& first = addresses->front();
-    FileDescriptor socket(::socket(first.family, first.type | SOCK_CLOEXEC, first.protocol));
-    if (!socket.IsOpen()) {
-        ReportAppend(report, "Socket creation error #%i.\r\n", errno);
-        Unavailable(shell, report, true);
-        return;
-    }
-    int connected;
-    do {
-        connected = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&first.address),
-                              first.length);
-    } while (connected != 0 && errno == EINTR);
-    if (connected != 0) {
-        ReportAppend(report, "Connect error #%i.\r\n", errno);
+    // Only the first address is asked: it answers whenever the connection is up.
+    Connection connection = Connect(std::span(resolved.addresses).first(1), input.connectTimeout);
+    if (!connection.stream) {
+        const ConnectFailure& failure = connection.failures.front();
+        ReportAppend(report,
+                     failure.step == ConnectFailure::Step::Socket ? "Socket creation error #%i.\r\n"
+                                                                  : "Connect error #%i.\r\n",
+                     failure.error);
         Unavailable(shell, report, true);
         return;
     }
@@ -57,8 +51,8 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
         RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, input.probeHost);
     // Any reply at all, even an empty one, shows that the connection is there.
     // A full disk is no sign of a dropped connection: only a file that cannot be created counts.
-    if (!FetchComparing(std::move(socket), request, replyPath, input.idleTimeout, std::nullopt,
-                        false)
+    if (!FetchComparing(std::move(connection.stream), request, replyPath, input.idleTimeout,
+                        std::nullopt, false)
              .opened) {
         Unavailable(shell, report, false);
         return;

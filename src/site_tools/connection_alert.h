@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/tcp.h"
+
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -18,6 +20,8 @@ struct ConnectionCheckInput {
     std::string probeHost{kProbeHost};
     std::string workFolder = "."; // the8.html
     std::chrono::milliseconds idleTimeout{30000};
+    // A drop that loses the packets shows as a connection not made in this time.
+    std::chrono::milliseconds connectTimeout = kConnectTimeout;
 };
 
 // One check of the connection, reported into the window; the alarm sounds for every check that

@@ -2,7 +2,7 @@
 
 #include "compare/body_compare.h"
 #include "compare/folder_scan.h"
-#include "net/http_exchange.h"
+#include "net/http.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 #include "site_tools/site_requests.h"
@@ -18,11 +18,11 @@ constexpr const char* kCheckReplyFile = "the9.html";
 
 // Connects to the first address that answers, telling of each that does not where the walk
 // tells of its connections.
-FileDescriptor ConnectForWalk(Shell& shell, const SiteWalk& walk,
-                              const std::vector<ResolvedAddress>& addresses,
-                              ReportTextBox& report) {
+std::unique_ptr<Stream> ConnectForWalk(Shell& shell, const SiteWalk& walk,
+                                       const std::vector<Endpoint>& addresses,
+                                       ReportTextBox& report) {
     if (walk.connectionsLogged)
-        return ConnectToAny(shell, addresses, walk.server, {});
+        return ConnectLogging(shell, addresses, walk.server);
     return ConnectReporting(addresses, walk.server, report);
 }
 
@@ -135,8 +135,8 @@ std::string DefaultWebFolder() {
 
 bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
               ReportTextBox& report) {
-    const auto addresses = ResolveServer(walk.server, AddressFamily::IPv4);
-    if (!addresses) {
+    const Resolution resolved = ResolveHttp(walk.server, AddressFamily::IPv4);
+    if (resolved.error != 0) {
         if (walk.connectionsLogged)
             shell.log.AppendLine("Unable to translate host " + walk.server);
         else
@@ -146,8 +146,8 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
     }
     const std::string replyPath = ReplyFilePath(walk.workFolder, walk.replyFile);
     for (const ScannedFile& file : files) {
-        FileDescriptor socket = ConnectForWalk(shell, walk, *addresses, report);
-        if (!socket.IsOpen()) {
+        std::unique_ptr<Stream> stream = ConnectForWalk(shell, walk, resolved.addresses, report);
+        if (!stream) {
             if (!walk.connectionsLogged) {
                 ReportAppend(report, "Unable to communicate: %s\r\n", walk.server.c_str());
                 continue;
@@ -161,7 +161,7 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
         ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
         ReplyFileHold hold(shell.run.replyFiles, replyPath);
         const ComparedReply reply = FetchComparing(
-            std::move(socket), request, replyPath, walk.idleTimeout,
+            std::move(stream), request, replyPath, walk.idleTimeout,
             walk.compare ? std::optional<std::string_view>(file.Contents()) : std::nullopt,
             walk.forgiveCrLf);
         // A reply cut short by a full disk is no answer about the file: it counts as a reply

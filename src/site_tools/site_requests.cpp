@@ -1,11 +1,11 @@
 #include "site_tools/site_requests.h"
 
+#include "shell/session_log.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/socket.h>
+#include <functional>
 #include <unistd.h>
 
 namespace korvane {
@@ -15,33 +15,43 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text) 
         report.Append(text);
 }
 
-FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
-                                const std::string& server, ReportTextBox& report) {
-    for (const ResolvedAddress& address : addresses) {
-        FileDescriptor socket(
-            ::socket(address.family, address.type | SOCK_CLOEXEC, address.protocol));
-        if (!socket.IsOpen()) {
-            ReportAppend(report, "Unable to open socket: %s\r\n", server.c_str());
-            continue;
-        }
-        int result;
-        do {
-            result = ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address.address),
-                               address.length);
-        } while (result != 0 && errno == EINTR);
-        if (result == 0)
-            return socket;
-        ReportAppend(report, "Unable to connect: %s\r\n", server.c_str());
-    }
-    return {};
+namespace {
+
+std::unique_ptr<Stream> ConnectTelling(const std::vector<Endpoint>& addresses,
+                                       const std::string& server, std::chrono::milliseconds timeout,
+                                       const std::function<void(const std::string&)>& tell) {
+    Connection connection = Connect(addresses, timeout);
+    for (const ConnectFailure& failure : connection.failures)
+        tell((failure.step == ConnectFailure::Step::Socket ? "Unable to open socket: "
+                                                           : "Unable to connect: ") +
+             server);
+    return std::move(connection.stream);
 }
 
-ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
+} // namespace
+
+std::unique_ptr<Stream> ConnectReporting(const std::vector<Endpoint>& addresses,
+                                         const std::string& server, ReportTextBox& report,
+                                         std::chrono::milliseconds timeout) {
+    return ConnectTelling(addresses, server, timeout,
+                          [&report](const std::string& line) { report.Append(line + "\r\n"); });
+}
+
+std::unique_ptr<Stream> ConnectLogging(Shell& shell, const std::vector<Endpoint>& addresses,
+                                       const std::string& server,
+                                       std::chrono::milliseconds timeout) {
+    // A line longer than a log slot would be refused: it is cut instead.
+    return ConnectTelling(addresses, server, timeout, [&shell](const std::string& line) {
+        shell.log.AppendLine(std::string_view(line).substr(0, kLogLineMaxChars));
+    });
+}
+
+ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
                              std::optional<std::string_view> local, bool forgiveCrLf) {
     ComparedReply reply;
     // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
-    SendRequest(socket.Get(), request);
+    (void)stream->Send(request, std::nullopt);
     FileDescriptor file(::open(replyPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!file.IsOpen())
         return reply;
@@ -61,7 +71,7 @@ ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
         body->Feed(rest);
     };
     const ReceiveResult received =
-        ReceiveToFile(socket.Get(), file.Get(), idleTimeout, [&](std::string_view piece) {
+        ReceiveToFile(*stream, file.Get(), idleTimeout, [&](std::string_view piece) {
             if (headerRead) {
                 if (body)
                     body->Feed(piece);

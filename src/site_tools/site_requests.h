@@ -1,10 +1,11 @@
 #pragma once
 
 #include "compare/body_compare.h"
-#include "net/http_exchange.h"
-#include "shell/posix_file.h"
+#include "net/http.h"
+#include "net/tcp.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,9 +22,14 @@ class ReportTextBox;
 // A report line shown only while "Verbose operation detail display" is on.
 void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text);
 
-// Connects to the first address that answers, reporting each one that does not.
-FileDescriptor ConnectReporting(const std::vector<ResolvedAddress>& addresses,
-                                const std::string& server, ReportTextBox& report);
+// Connects to the first address that answers, reporting each one that does not ("Unable to open
+// socket: %s", "Unable to connect: %s"), in the report or in the session log.
+std::unique_ptr<Stream> ConnectReporting(const std::vector<Endpoint>& addresses,
+                                         const std::string& server, ReportTextBox& report,
+                                         std::chrono::milliseconds timeout = kConnectTimeout);
+std::unique_ptr<Stream> ConnectLogging(Shell& shell, const std::vector<Endpoint>& addresses,
+                                       const std::string& server,
+                                       std::chrono::milliseconds timeout = kConnectTimeout);
 
 // A reply stored whole in its reply file, with the header read from its first bytes and, for a
 // reply with the status 200, the body compared with the local contents as it arrived, so that
@@ -38,7 +44,7 @@ struct ComparedReply {
 };
 // Sends the request and stores the whole reply in the reply file; the body is compared with
 // `local` when given.
-ComparedReply FetchComparing(FileDescriptor socket, const std::string& request,
+ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
                              std::optional<std::string_view> local, bool forgiveCrLf);
 

@@ -1,6 +1,6 @@
 #include "databases/url_submission.h"
 
-#include "net/http_exchange.h"
+#include "net/http.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"

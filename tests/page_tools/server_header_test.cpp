@@ -238,6 +238,25 @@ TEST(HeaderTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
     }
 }
 
+// The one test that waits the whole connect time-out, as a user would.
+TEST(ServerPageHeader, AHostThatDropsTheConnectionAttemptIsGivenUpAfterTenSeconds) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    test::SilentHost host;
+    ASSERT_TRUE(host.Started());
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    TempDir dir;
+    const auto started = std::chrono::steady_clock::now();
+    RunThroughDialog(t, HeaderTool::Header, host.Host(), "index.html", dir);
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, std::chrono::seconds(10));
+    EXPECT_LT(waited, std::chrono::seconds(15));
+    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "Server page header: index.html",
+                                          "Unable to connect: " + host.Host(),
+                                          "Unable to communicate: " + host.Host(), "  "));
+    EXPECT_EQ(t.desktop.Sounds(), 0);
+}
+
 TEST(HeaderTools, RunsThatShareTheReplyFileKeepTheirOwnReplies) {
     KORVANE_REQUIRE_TEST_NETWORK();
     // Two large replies written to the1.html at the same time: each run must read its own header.

@@ -1,7 +1,7 @@
 #include "page_tools/verify_file.h"
 
 #include "compare/folder_scan.h"
-#include "net/http_exchange.h"
+#include "net/http.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"

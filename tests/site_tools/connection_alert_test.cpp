@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <unistd.h>
 
 namespace korvane {
@@ -20,6 +21,7 @@ std::string Check(TestShell& t, const std::string& probe, const std::string& fol
     ConnectionCheckInput input;
     input.probeHost = probe;
     input.workFolder = folder;
+    input.connectTimeout = std::chrono::milliseconds(300);
     ReportWindowRun run;
     run.onOpen = [&](std::shared_ptr<ReportWindowHandle> report) {
         ConnectionCheck(t.shell, input, *report);
@@ -43,7 +45,14 @@ TEST(ConnectionAlarm, EachCheckGivesItsVerdictAndEveryFailureSounds) {
     EXPECT_EQ(Check(t, "refused.test", work.Path()),
               "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
               "Connect error #111.\r\nConnection unavailable.\r\n\r\n");
-    EXPECT_EQ(t.desktop.Sounds(), 2);
+    // A drop that loses the packets: the attempt is given up when the time-out has passed.
+    test::SilentHost dropped;
+    ASSERT_TRUE(dropped.Started());
+    EXPECT_EQ(Check(t, dropped.Host(), work.Path()),
+              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
+              "Connect error #" +
+                  std::to_string(ETIMEDOUT) + ".\r\nConnection unavailable.\r\n\r\n");
+    EXPECT_EQ(t.desktop.Sounds(), 3);
 
     t.settings.SetOn(field::DetailFlag, false);
     EXPECT_EQ(Check(t, "site.test", work.Path()),

@@ -1,7 +1,7 @@
 #include "site_tools/folder_runs.h"
 
 #include "compare/folder_scan.h"
-#include "net/http_exchange.h"
+#include "net/http.h"
 #include "shell/desktop.h"
 #include "site_tools/monitoring.h"
 #include "support/scripted_desktop.h"

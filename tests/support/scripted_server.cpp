@@ -47,7 +47,36 @@ bool SendAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
+// Listens on port 80 of the first free address of the scripted range, with the name that
+// resolves to it; -1 when none is free.
+int ListenOnFreeAddress(int backlog, std::string& host) {
+    for (int last = kFirstAddress; last <= kLastAddress; ++last) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return -1;
+        const int on = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(80);
+        address.sin_addr.s_addr = htonl((127u << 24) | static_cast<unsigned>(last));
+        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(fd, backlog) == 0) {
+            host = "scripted" + std::to_string(last) + ".test";
+            return fd;
+        }
+        ::close(fd);
+    }
+    return -1;
+}
+
 } // namespace
+
+std::array<FileDescriptor, 2> SocketPair() {
+    int ends[2] = {-1, -1};
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    return {FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+}
 
 bool InsideTestNetwork() {
     const char* flag = std::getenv("KORVANE_TEST_NET");
@@ -57,24 +86,7 @@ bool InsideTestNetwork() {
 ScriptedServer::ScriptedServer(std::vector<ServerScript> scripts) : m_scripts(std::move(scripts)) {
     if (m_scripts.empty() || !InsideTestNetwork() || ::pipe(m_stop) != 0)
         return;
-    for (int last = kFirstAddress; last <= kLastAddress; ++last) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd < 0)
-            return;
-        const int on = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(80);
-        address.sin_addr.s_addr = htonl((127u << 24) | static_cast<unsigned>(last));
-        if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-            ::listen(fd, 16) == 0) {
-            m_listen = fd;
-            m_host = "scripted" + std::to_string(last) + ".test";
-            break;
-        }
-        ::close(fd);
-    }
+    m_listen = ListenOnFreeAddress(16, m_host);
     if (m_listen >= 0)
         m_thread = std::thread([this] { Serve(); });
 }
@@ -151,6 +163,22 @@ void ScriptedServer::Handle(int client, const ServerScript& script) {
         }
     }
     ::close(client);
+}
+
+SilentHost::SilentHost() {
+    if (!InsideTestNetwork())
+        return;
+    // A queue of no length holds one connection: once that is there, every further attempt is
+    // dropped unanswered.
+    m_listen = FileDescriptor(ListenOnFreeAddress(0, m_host));
+    if (!m_listen.IsOpen())
+        return;
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    ::getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), &length);
+    FileDescriptor filler(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (::connect(filler.Get(), reinterpret_cast<const sockaddr*>(&address), length) == 0)
+        m_filler = std::move(filler);
 }
 
 } // namespace korvane::test

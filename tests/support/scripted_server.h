@@ -1,7 +1,10 @@
 #pragma once
 
+#include "shell/posix_file.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -19,6 +22,9 @@ bool InsideTestNetwork();
         if (!::korvane::test::InsideTestNetwork())                                                 \
             GTEST_SKIP() << "needs the test network: run through scripts/netns-run.sh";            \
     } while (false)
+
+// Two connected local stream sockets: both ends of a stream, with no network at all.
+std::array<FileDescriptor, 2> SocketPair();
 
 // What the scripted server does with one connection.
 struct ServerScript {
@@ -65,6 +71,21 @@ class ScriptedServer {
     mutable std::mutex m_mutex;
     std::vector<std::string> m_requests;
     std::thread m_thread;
+};
+
+// A host on port 80 that answers no connection attempt, as one behind a filter that drops the
+// packets: the queue of its listener is full, so every further attempt waits unanswered.
+class SilentHost {
+  public:
+    SilentHost();
+    bool Started() const { return m_filler.IsOpen(); }
+    // The name that resolves to this host's address inside the test network.
+    const std::string& Host() const { return m_host; }
+
+  private:
+    std::string m_host;
+    FileDescriptor m_listen;
+    FileDescriptor m_filler;
 };
 
 } // namespace korvane::test

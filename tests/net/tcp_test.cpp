@@ -1,0 +1,108 @@
+#include "net/tcp.h"
+
+#include "support/scripted_server.h"
+
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace korvane {
+namespace {
+
+using std::chrono::milliseconds;
+
+void DoNothing(int) {}
+
+// Interrupts the waits of the thread that made it with a signal every few milliseconds, for at
+// most three seconds: a wait that starts again from the beginning after each signal would not end
+// before the storm does.
+class SignalStorm {
+  public:
+    SignalStorm() {
+        struct sigaction action {};
+        action.sa_handler = DoNothing; // without SA_RESTART, as a signal from anywhere may come
+        ::sigaction(SIGUSR1, &action, &m_previous);
+        m_thread = std::thread([this, target = ::pthread_self()] {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            while (!m_stop && std::chrono::steady_clock::now() < end) {
+                ::pthread_kill(target, SIGUSR1);
+                std::this_thread::sleep_for(milliseconds(5));
+            }
+        });
+    }
+    ~SignalStorm() {
+        m_stop = true;
+        m_thread.join();
+        ::sigaction(SIGUSR1, &m_previous, nullptr);
+    }
+
+  private:
+    struct sigaction m_previous {};
+    std::atomic<bool> m_stop = false;
+    std::thread m_thread;
+};
+
+TEST(Stream, ASignalNeitherEndsAWaitEarlyNorStartsItAgain) {
+    const milliseconds limit(300);
+    struct Case {
+        const char* name;
+        bool needsNetwork;
+        // Waits as the case says and returns the error or status the wait ended with.
+        std::function<int()> wait;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"receive from a peer that says nothing", false,
+         [&] {
+             auto ends = test::SocketPair();
+             SocketStream stream(std::move(ends[0]));
+             char buffer[16];
+             return static_cast<int>(stream.Receive(buffer, limit).status);
+         },
+         static_cast<int>(Received::Status::TimedOut)},
+        {"send to a peer that stopped reading", false,
+         [&] {
+             auto ends = test::SocketPair();
+             const std::string piece(64 * 1024, 'x');
+             while (::send(ends[0].Get(), piece.data(), piece.size(), MSG_DONTWAIT) > 0) {
+             }
+             SocketStream stream(std::move(ends[0]));
+             return stream.Send(piece, limit).value_or(0);
+         },
+         EAGAIN},
+        {"connect to a host that drops the attempt", true,
+         [&] {
+             test::SilentHost host;
+             if (!host.Started())
+                 return -1;
+             const Resolution resolved = ResolveHttp(host.Host(), AddressFamily::IPv4);
+             const Connection connection = Connect(resolved.addresses, limit);
+             return connection.stream ? 0 : connection.failures.at(0).error;
+         },
+         ETIMEDOUT},
+    };
+    for (const Case& c : cases) {
+        if (c.needsNetwork && !test::InsideTestNetwork())
+            continue;
+        const auto started = std::chrono::steady_clock::now();
+        int ended = 0;
+        {
+            SignalStorm storm;
+            ended = c.wait();
+        }
+        const auto waited = std::chrono::steady_clock::now() - started;
+        EXPECT_EQ(ended, c.expected) << c.name;
+        EXPECT_GE(waited, limit) << c.name;
+        EXPECT_LT(waited, milliseconds(2000)) << c.name;
+    }
+}
+
+} // namespace
+} // namespace korvane
