@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/socket.h>
@@ -118,8 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fuzz::FuzzShell f("/tmp");
     // With a server that stopped reading, a send gives up after the time limit.
-    SmtpSession session(f.shell, std::chrono::milliseconds(stalled ? 50 : 5000));
-    session.Attach(FileDescriptor(pair[0]));
+    SmtpSession session([&f](std::string_view line) { f.shell.log.AppendLine(line); },
+                        std::chrono::milliseconds(stalled ? 50 : 5000));
+    session.Attach(std::make_unique<SocketStream>(FileDescriptor(pair[0])));
     const auto started = std::chrono::steady_clock::now();
     const bool greeted = session.Greet(server);
     std::vector<bool> sent;

@@ -103,25 +103,13 @@ void StartMail(Shell& shell, MailRun run) {
 void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
     const MailJob job = run.job;
     shell.log.AppendHighlighted("Database email: " + job.server);
-    SmtpSession session(shell, run.replyTimeout);
-    switch (session.Open(job.server)) {
-    case SmtpSession::OpenResult::NotResolved:
-        Problem(shell, "Cannot find SMTP mail server");
-        shell.log.AppendLine("Transmission aborted");
-        shell.log.AppendLine("    ");
+    SmtpSession session([&shell](std::string_view line) { shell.log.AppendLine(line); },
+                        run.replyTimeout);
+    const OpenWording wording{
+        "Cannot find SMTP mail server", "    ",
+        [&shell](std::string_view text) { Problem(shell, std::string(text)); }};
+    if (!session.Open(job.server, wording))
         return;
-    case SmtpSession::OpenResult::NoSocket:
-        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
-        Problem(shell, "Cannot open mail server socket");
-        return;
-    case SmtpSession::OpenResult::NotConnected:
-        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
-        Problem(shell, "Error connecting to the server socket");
-        return;
-    case SmtpSession::OpenResult::Connected:
-        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
-        break;
-    }
     // Complete only when the server took every message.
     bool complete = session.Greet(job.server);
 

@@ -1,18 +1,11 @@
 #include "net/smtp.h"
 
-#include "shell/shell.h"
-
 #include <algorithm>
 #include <arpa/inet.h>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
+#include <span>
 
 namespace korvane {
 
@@ -49,74 +42,60 @@ std::uint16_t MailPort() {
     return kSmtpDefaultPort;
 }
 
-SmtpSession::SmtpSession(Shell& shell, std::chrono::milliseconds replyTimeout)
-    : m_shell(shell), m_replyTimeout(replyTimeout) {}
+SmtpSession::SmtpSession(MailLineSink log, std::chrono::milliseconds replyTimeout,
+                         std::chrono::milliseconds connectTimeout)
+    : m_log(std::move(log)), m_replyTimeout(replyTimeout), m_connectTimeout(connectTimeout) {}
 
-SmtpSession::OpenResult SmtpSession::Open(const std::string& server) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(MailPort());
-    if (::inet_pton(AF_INET, server.c_str(), &address.sin_addr) != 1) {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (server.empty() || ::getaddrinfo(server.c_str(), nullptr, &hints, &found) != 0 ||
-            found == nullptr)
-            return OpenResult::NotResolved;
-        address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-        ::freeaddrinfo(found);
-    }
-    std::array<char, INET_ADDRSTRLEN> dotted{};
-    ::inet_ntop(AF_INET, &address.sin_addr, dotted.data(), dotted.size());
-    m_address = dotted.data();
-
-    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket.IsOpen())
-        return OpenResult::NoSocket;
-    int connected;
-    do {
-        connected =
-            ::connect(socket.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    } while (connected != 0 && errno == EINTR);
-    if (connected != 0)
-        return OpenResult::NotConnected;
-    Attach(std::move(socket));
+SmtpSession::OpenResult SmtpSession::Connect(const std::string& server) {
+    const Resolution resolved = ResolveIPv4(server, MailPort());
+    if (resolved.addresses.empty())
+        return OpenResult::NotResolved;
+    m_address = resolved.addresses.front().Numeric();
+    Connection connection =
+        korvane::Connect(std::span(resolved.addresses).first(1), m_connectTimeout);
+    if (!connection.stream)
+        return connection.failures.front().step == ConnectFailure::Step::Socket
+                   ? OpenResult::NoSocket
+                   : OpenResult::NotConnected;
+    Attach(std::move(connection.stream));
     return OpenResult::Connected;
 }
 
-void SmtpSession::Attach(FileDescriptor socket) {
-    m_socket = std::move(socket);
+bool SmtpSession::Open(const std::string& server, const OpenWording& wording) {
+    const OpenResult opened = Connect(server);
+    if (opened == OpenResult::NotResolved) {
+        wording.failure(wording.notResolved);
+        m_log("Transmission aborted");
+        if (!wording.abortEnd.empty())
+            m_log(wording.abortEnd);
+        return false;
+    }
+    m_log("Located mail server " + server + ", IP: " + m_address);
+    if (opened == OpenResult::NoSocket)
+        wording.failure("Cannot open mail server socket");
+    else if (opened == OpenResult::NotConnected)
+        wording.failure("Error connecting to the server socket");
+    return opened == OpenResult::Connected;
+}
+
+void SmtpSession::Attach(std::unique_ptr<Stream> stream) {
+    m_stream = std::move(stream);
     m_unread.clear();
     m_sendFailed = false;
-    timeval limit{};
-    limit.tv_sec = static_cast<time_t>(m_replyTimeout.count() / 1000);
-    limit.tv_usec = static_cast<suseconds_t>((m_replyTimeout.count() % 1000) * 1000);
-    ::setsockopt(m_socket.Get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    // The message goes out in many small sends before its reply is awaited: without this each
-    // message would wait for the delayed acknowledgement of the one before.
-    const int noDelay = 1;
-    ::setsockopt(m_socket.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
 }
 
 bool SmtpSession::SendStep(std::string_view bytes, const char* label) {
-    while (!m_sendFailed && !bytes.empty()) {
-        const ssize_t sent = ::send(m_socket.Get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent <= 0)
-            m_sendFailed = true;
-        else
-            bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
+    // A server that takes nothing for the time limit has stopped reading.
+    if (!m_sendFailed && (!m_stream || m_stream->Send(bytes, m_replyTimeout)))
+        m_sendFailed = true;
     if (m_sendFailed)
-        m_shell.log.AppendLine(std::string("Email error: ") + label);
+        m_log(std::string("Email error: ") + label);
     return !m_sendFailed;
 }
 
 bool SmtpSession::ReceiveStep(const char* label, char expected) {
     if (m_sendFailed) {
-        m_shell.log.AppendLine(std::string("Email error: ") + label);
+        m_log(std::string("Email error: ") + label);
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + m_replyTimeout;
@@ -133,8 +112,8 @@ bool SmtpSession::ReceiveStep(const char* label, char expected) {
                                                 [](char c) { return c >= '0' && c <= '9'; });
             if (coded && line[0] == expected)
                 return true;
-            m_shell.log.AppendLine(std::string("Email refused: ") + label +
-                                   (coded ? " " + line.substr(0, 3) : std::string()));
+            m_log(std::string("Email refused: ") + label +
+                  (coded ? " " + line.substr(0, 3) : std::string()));
             return false;
         }
         // Of a line without end so far only its code and the mark after it are needed.
@@ -143,25 +122,16 @@ bool SmtpSession::ReceiveStep(const char* label, char expected) {
 
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        ssize_t received = -1;
-        if (m_socket.IsOpen() && left.count() > 0) {
-            pollfd ready{m_socket.Get(), POLLIN, 0};
-            const int polled = ::poll(&ready, 1, static_cast<int>(left.count()));
-            if (polled < 0 && errno == EINTR)
-                continue;
-            if (polled > 0) {
-                received = ::recv(m_socket.Get(), piece.data(), piece.size(), 0);
-                if (received < 0 && errno == EINTR)
-                    continue;
-            }
-        }
-        if (received <= 0) {
+        Received received;
+        if (m_stream && left.count() > 0)
+            received = m_stream->Receive(piece, left);
+        if (received.status != Received::Status::Data) {
             // What came of the reply is of no use after this.
             m_unread.clear();
-            m_shell.log.AppendLine(std::string("Email error: ") + label);
+            m_log(std::string("Email error: ") + label);
             return false;
         }
-        m_unread.append(piece.data(), static_cast<std::size_t>(received));
+        m_unread.append(piece.data(), received.bytes);
     }
 }
 
@@ -185,7 +155,7 @@ bool SmtpSession::Send(const std::string& sender, const MailMessage& message) {
         Step("RSET\r\n", "send() RSET", "recv() RSET", '2');
         return false;
     }
-    m_shell.log.AppendLine("Forwarding mail");
+    m_log("Forwarding mail");
     bool sent = SendStep("FROM: " + sender + "\r\nTO: " + message.recipient +
                              "\r\nSUBJECT: " + message.subject + "\r\n",
                          "send() message-line");
@@ -204,7 +174,7 @@ bool SmtpSession::Send(const std::string& sender, const MailMessage& message) {
 void SmtpSession::Quit() {
     // The messages are handed over by now: the answer to QUIT changes nothing.
     Step("QUIT\r\n", "send() QUIT", "recv() QUIT", '2');
-    m_socket.Close();
+    m_stream.reset();
 }
 
 } // namespace korvane

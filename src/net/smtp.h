@@ -1,17 +1,17 @@
 #pragma once
 
-#include "shell/posix_file.h"
+#include "net/tcp.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace korvane {
-
-struct Shell;
 
 // Replies are received in pieces of at most this many bytes; of a longer line only its code is
 // kept.
@@ -41,22 +41,33 @@ std::vector<std::string> MailBodyLines(std::string_view text);
 // An address or subject holding a line break could add commands to the dialogue: refused.
 bool SafeMailHeaderValue(std::string_view value);
 
+// Where the session's lines go: the session log of the tool that mails.
+using MailLineSink = std::function<void(std::string_view)>;
+
+// How a mail tool tells that its session did not open; the rest of the report is the same for
+// every tool.
+struct OpenWording {
+    std::string_view notResolved; // the failure when the server's name does not resolve
+    std::string_view abortEnd;    // a line logged after "Transmission aborted", when not empty
+    // Where a failure goes: a log line, or a message box.
+    std::function<void(std::string_view)> failure;
+};
+
 // One SMTP dialogue over one TCP connection. Each reply is read whole, all lines of it, and its
-// code decides whether the step was accepted. A failed or closed socket is logged ("Email error:
-// %s"), a reply with another code ("Email refused: %s"); the dialogue then goes on.
+// code decides whether the step was accepted. A failed or closed connection is logged ("Email
+// error: %s"), a reply with another code ("Email refused: %s"); the dialogue then goes on.
 class SmtpSession {
   public:
-    enum class OpenResult { Connected, NotResolved, NoSocket, NotConnected };
-
-    explicit SmtpSession(Shell& shell, std::chrono::milliseconds replyTimeout = kReplyTimeout);
+    explicit SmtpSession(MailLineSink log, std::chrono::milliseconds replyTimeout = kReplyTimeout,
+                         std::chrono::milliseconds connectTimeout = kConnectTimeout);
 
     // Resolves the server (a dotted address by address, anything else by name; the first address
-    // is used) and connects to the "mail" service's port, or 25.
-    OpenResult Open(const std::string& server);
-    // Holds the dialogue on a stream socket that is already connected, as Open does on its own.
-    void Attach(FileDescriptor socket);
-    // The dotted address that Open connected to (or tried).
-    const std::string& Address() const { return m_address; }
+    // is used), connects to the "mail" service's port, or 25, and logs where the server was found
+    // ("Located mail server %s, IP: %s"); a failure is told as the wording says. True when
+    // connected.
+    bool Open(const std::string& server, const OpenWording& wording);
+    // Holds the dialogue on a stream that is already connected, as Open does on its own.
+    void Attach(std::unique_ptr<Stream> stream);
 
     // Reads the greeting and says HELO with the server's name as configured; true when the
     // server welcomed us and accepted HELO.
@@ -73,20 +84,23 @@ class SmtpSession {
     static constexpr std::chrono::milliseconds kReplyTimeout{30000};
 
   private:
-    // False, after logging the label, when the socket failed now or at an earlier send.
+    enum class OpenResult { Connected, NotResolved, NoSocket, NotConnected };
+    OpenResult Connect(const std::string& server);
+    // False, after logging the label, when sending failed now or at an earlier send.
     bool SendStep(std::string_view bytes, const char* label);
     // Reads one reply; true when it came and its code begins with `expected` ('2' or '3').
-    // False, after logging the label, when the socket failed or a send failed before.
+    // False, after logging the label, when the receive failed or a send failed before.
     bool ReceiveStep(const char* label, char expected);
     // A command and its reply.
     bool Step(std::string_view command, const char* sendLabel, const char* receiveLabel,
               char expected);
 
-    Shell& m_shell;
+    MailLineSink m_log;
     std::chrono::milliseconds m_replyTimeout;
-    FileDescriptor m_socket;
-    std::string m_address;
-    std::string m_unread; // what the server sent beyond the last reply read
+    std::chrono::milliseconds m_connectTimeout;
+    std::unique_ptr<Stream> m_stream;
+    std::string m_address; // the dotted address connected to, or tried
+    std::string m_unread;  // what the server sent beyond the last reply read
     // After a failed send the connection is given up: the later steps are logged as failed
     // without waiting on it, each for as long as the time limit, for replies that cannot come.
     bool m_sendFailed = false;

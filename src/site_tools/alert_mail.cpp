@@ -8,24 +8,11 @@ void AlertMailer(Shell& shell, const AlertMail& alert) {
     const MailJob job = alert.job;
     shell.log.AppendHighlighted("Alert to: " + job.recipient);
     shell.log.AppendLine("From: " + job.sender);
-    SmtpSession session(shell, alert.replyTimeout);
-    switch (session.Open(job.server)) {
-    case SmtpSession::OpenResult::NotResolved:
-        shell.log.AppendLine("Unable to resolve SMTP mail server");
-        shell.log.AppendLine("Transmission aborted");
+    const auto log = [&shell](std::string_view line) { shell.log.AppendLine(line); };
+    SmtpSession session(log, alert.replyTimeout);
+    // Nobody is at the screen to answer a message box: every failure goes to the log.
+    if (!session.Open(job.server, {"Unable to resolve SMTP mail server", {}, log}))
         return;
-    case SmtpSession::OpenResult::NoSocket:
-        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
-        shell.log.AppendLine("Cannot open mail server socket");
-        return;
-    case SmtpSession::OpenResult::NotConnected:
-        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
-        shell.log.AppendLine("Error connecting to the server socket");
-        return;
-    case SmtpSession::OpenResult::Connected:
-        shell.log.AppendLine("Located mail server " + job.server + ", IP: " + session.Address());
-        break;
-    }
     const bool welcomed = session.Greet(job.server);
     MailMessage message;
     message.recipient = job.recipient;
