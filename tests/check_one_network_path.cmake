@@ -1,0 +1,32 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when a socket call appears outside net/: resolving, connecting, sending and receiving are
+# written there once, so that a time-out or an encryption layer added there reaches every tool.
+# The window assembly's signal pipe, a socket pair of the process with itself, is no network path.
+set(calls "socket|socketpair|connect|bind|listen|accept4?|getaddrinfo|gethostbyname|gethostbyaddr")
+string(APPEND calls "|getservbyname(_r)?|recv|recvfrom|recvmsg|send|sendto|sendmsg|setsockopt")
+string(APPEND calls "|getsockopt|shutdown|inet_pton|inet_ntop|inet_addr")
+set(call "[^A-Za-z0-9_]::(${calls})[ \t]*\\(")
+
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+set(offenders "")
+foreach(source IN LISTS sources)
+    if(source MATCHES "^net/")
+        continue()
+    endif()
+    file(STRINGS ${SOURCE_DIR}/${source} lines REGEX "::(${calls})[ \t]*\\(")
+    foreach(line IN LISTS lines)
+        # A leading blank lets a call at the very start of a line match like any other.
+        if(NOT " ${line}" MATCHES "${call}")
+            continue()
+        endif()
+        if(source STREQUAL "app/qt/application.cpp" AND CMAKE_MATCH_1 STREQUAL "socketpair")
+            continue()
+        endif()
+        string(STRIP "${line}" line)
+        list(APPEND offenders "${source}: ${line}")
+    endforeach()
+endforeach()
+if(offenders)
+    list(JOIN offenders "\n" text)
+    message(FATAL_ERROR "Socket calls outside net/:\n${text}")
+endif()
