@@ -151,7 +151,7 @@ TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
         (std::vector<ShownMessage>{{"An address or the subject holds a line break.", "Problem"}}));
 }
 
-TEST_F(RealMailServer, AnUnknownServerEndsTheRunBeforeAnythingIsSent) {
+TEST_F(RealMailServer, AnUnknownOrRefusingServerEndsTheRunBeforeAnythingIsSent) {
     MailRun run;
     run.job.server = "nosuch.test";
     run.recipient = "a@b";
@@ -160,6 +160,15 @@ TEST_F(RealMailServer, AnUnknownServerEndsTheRunBeforeAnythingIsSent) {
               (std::vector<ShownMessage>{{"Cannot find SMTP mail server", "Problem"}}));
     EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"Database email: nosuch.test",
                                                       "Transmission aborted", "    "}));
+
+    TestShell refused;
+    run.job.server = "refused.test";
+    DatabaseEmailWorker(refused.shell, run);
+    EXPECT_EQ(refused.desktop.Messages(),
+              (std::vector<ShownMessage>{{"Error connecting to the server socket", "Problem"}}));
+    EXPECT_EQ(refused.LogTexts(),
+              (std::vector<std::string>{"Database email: refused.test",
+                                        "Located mail server refused.test, IP: 127.0.0.2"}));
 }
 
 // A mail server that answers by a script, for what a real one does not do.

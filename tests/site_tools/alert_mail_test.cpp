@@ -62,7 +62,18 @@ TEST(AlertMail, NothingHappensWithoutAServerAndAnUnknownOneIsLogged) {
     EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{
                                 "Alert to: someone@customers.test", "From: korvane-alert@localhost",
                                 "Unable to resolve SMTP mail server", "Transmission aborted"}));
-    EXPECT_TRUE(t.desktop.Messages().empty());
+
+    TestShell refused;
+    refused.settings.Set(field::AlertAddress, "someone@customers.test");
+    refused.settings.Set(field::SmtpServer, "refused.test");
+    RequestAlertMail(refused.shell, "site.test", "index.html");
+    refused.threads.WaitIdle();
+    EXPECT_EQ(refused.LogTexts(),
+              (std::vector<std::string>{"Alert to: someone@customers.test",
+                                        "From: korvane-alert@localhost",
+                                        "Located mail server refused.test, IP: 127.0.0.2",
+                                        "Error connecting to the server socket"}));
+    EXPECT_TRUE(t.desktop.Messages().empty() && refused.desktop.Messages().empty());
 }
 
 } // namespace
