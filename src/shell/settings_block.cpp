@@ -1,5 +1,6 @@
 #include "shell/settings_block.h"
 
+#include "shell/clock.h"
 #include "shell/posix_file.h"
 
 #include <algorithm>
@@ -95,6 +96,14 @@ SettingsBlock::SaveResult SettingsBlock::Save(const std::string& path) const {
     result.ok = written.ok;
     result.error = written.error;
     return result;
+}
+
+void StampEndTime(SettingsBlock& settings, const LocalTime& now) {
+    settings.Set(field::EndMinute, now.minute);
+    settings.Set(field::EndHour, now.hour);
+    settings.Set(field::EndDay, now.day);
+    settings.Set(field::EndMonth, now.month);
+    settings.Set(field::EndYear, now.year);
 }
 
 } // namespace korvane

@@ -127,4 +127,9 @@ class SettingsBlock {
     Image m_image{};
 };
 
+struct LocalTime;
+
+// Stores `now` as the end time of the session: minute, hour, day, month and year.
+void StampEndTime(SettingsBlock& settings, const LocalTime& now);
+
 } // namespace korvane

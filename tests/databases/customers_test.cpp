@@ -83,7 +83,7 @@ class CustomerCommands : public ::testing::Test {
   protected:
     void Load(const std::string& file) {
         WriteWholeFile(t.recordFolder.File("member.dat"), file);
-        ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
+        ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
     }
     void LoadNumbers(const std::vector<std::int64_t>& numbers) {
         std::string file;
@@ -302,18 +302,21 @@ TEST_F(CustomerCommands, CancellingTheConfirmationsStoresNothing) {
     EXPECT_TRUE(t.LogTexts().empty());
 }
 
-TEST_F(CustomerCommands, FindRecordLeavesTheRecordInTheBufferForOtherTools) {
+TEST_F(CustomerCommands, TheLookupForChangeGivesACopyThatIsWrittenBackOverItsSlot) {
     LoadNumbers({4, 9});
-    EXPECT_EQ(customers::FindRecord(t.shell, "9", true, false), 9);
-    EXPECT_EQ(t.records.customers.buffer.Text(customer::Company), "C9");
-    EXPECT_EQ(t.records.customers.currentSlot, 1);
-    EXPECT_EQ(customers::FindRecord(t.shell, "6", true, false), 0);
+    auto found = customers::FindForChange(t.shell, "9");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->number, 9);
+    EXPECT_EQ(found->slot, 1);
+    EXPECT_EQ(found->record.Text(customer::Company), "C9");
+    EXPECT_FALSE(customers::FindForChange(t.shell, "6"));
 
-    t.records.customers.buffer.SetText(customer::Town, "CHANGED");
-    EXPECT_TRUE(customers::RewriteRecord(t.shell));
+    CustomerStore& store = t.records.customers;
+    found->record.SetText(customer::Town, "CHANGED");
+    EXPECT_TRUE(customers::TellRewrite(t.shell, store.Rewrite(found->record, found->slot)));
     EXPECT_EQ(TextAt(Member().substr(kCustomerRecordSize), 148), "CHANGED");
-    t.records.customers.buffer.SetNumber(77);
-    EXPECT_FALSE(customers::RewriteRecord(t.shell));
+    found->record.SetNumber(77);
+    EXPECT_FALSE(customers::TellRewrite(t.shell, store.Rewrite(found->record, found->slot)));
     EXPECT_EQ(t.desktop.Messages().back(), (ShownMessage{"Invalid number.", "Problem"}));
 }
 
