@@ -346,17 +346,16 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
                     matches.push_back(s);
             std::size_t offered = 0;
             MatchChoice last = MatchChoice::Next;
-            const auto found =
-                FindByName(f.shell, store, kTexts, typed, [&](const Record& record) {
-                    if (offered == matches.size() || Bytes(record) != model.slots[matches[offered]])
-                        __builtin_trap();
-                    ++offered;
-                    const int choice = in.ConsumeIntegralInRange<int>(0, 3);
-                    last = choice == 0   ? MatchChoice::Accept
-                           : choice == 1 ? MatchChoice::Cancel
-                                         : MatchChoice::Next;
-                    return last;
-                });
+            const auto found = FindByName(f.shell, store, kTexts, typed, [&](const Record& record) {
+                if (offered == matches.size() || Bytes(record) != model.slots[matches[offered]])
+                    __builtin_trap();
+                ++offered;
+                const int choice = in.ConsumeIntegralInRange<int>(0, 3);
+                last = choice == 0   ? MatchChoice::Accept
+                       : choice == 1 ? MatchChoice::Cancel
+                                     : MatchChoice::Next;
+                return last;
+            });
             if (last == MatchChoice::Accept) {
                 const std::size_t slot = matches[offered - 1];
                 if (!found || found->slot != static_cast<std::int64_t>(slot) ||
@@ -419,25 +418,23 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
             std::size_t pages = 0;
             bool next = false;
             std::size_t lastRows = 0;
-            const RecordIo io =
-                store.List(from, [&](const std::vector<Found<Record>>& rows, bool full) {
-                    if (rows.empty() || rows.size() > kListRows ||
-                        full != (rows.size() == kListRows) ||
-                        shown + rows.size() > expected.size())
+            const RecordIo io = store.List(from, [&](const std::vector<Found<Record>>& rows,
+                                                     bool full) {
+                if (rows.empty() || rows.size() > kListRows || full != (rows.size() == kListRows) ||
+                    shown + rows.size() > expected.size())
+                    __builtin_trap();
+                for (std::size_t r = 0; r < rows.size(); ++r) {
+                    const IndexEntry& entry = expected[shown + r];
+                    if (rows[r].number != entry.number || rows[r].slot != entry.slot ||
+                        Bytes(rows[r].record) != model.slots[static_cast<std::size_t>(entry.slot)])
                         __builtin_trap();
-                    for (std::size_t r = 0; r < rows.size(); ++r) {
-                        const IndexEntry& entry = expected[shown + r];
-                        if (rows[r].number != entry.number || rows[r].slot != entry.slot ||
-                            Bytes(rows[r].record) !=
-                                model.slots[static_cast<std::size_t>(entry.slot)])
-                            __builtin_trap();
-                    }
-                    shown += rows.size();
-                    ++pages;
-                    lastRows = rows.size();
-                    next = in.ConsumeBool();
-                    return next;
-                });
+                }
+                shown += rows.size();
+                ++pages;
+                lastRows = rows.size();
+                next = in.ConsumeBool();
+                return next;
+            });
             if (io != RecordIo::Ok)
                 __builtin_trap();
             // The list ends on Finish, on a short page, or when Next finds nothing more.
