@@ -86,6 +86,7 @@ void ListRecords(Shell& shell, const RecordStore<Record>& store, const StoreText
                  std::string_view title, std::int64_t from, RowText&& rowText) {
     const RecordIo io = store.List(from, [&](const std::vector<Found<Record>>& page, bool full) {
         std::vector<ListRow> rows;
+        rows.reserve(page.size());
         for (const Found<Record>& row : page)
             rows.push_back({NumberText(row.number), rowText(row.record)});
         return ShowRecordList(shell, title, rows, full);
