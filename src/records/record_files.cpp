@@ -13,19 +13,14 @@ std::string Join(const std::string& folder, std::string_view name) {
     return folder + "/" + std::string(name);
 }
 
-CustomerRecord DefaultCustomer() {
-    CustomerRecord record;
+// Number 1 with two texts: the one record of a file made at a first start.
+template <typename Record>
+Record DefaultRecord(TextField name, std::string_view nameText, TextField second,
+                     std::string_view secondText) {
+    Record record;
     record.SetNumber(1);
-    record.SetText(customer::Company, kDefaultCompany);
-    record.SetText(customer::Road, kDefaultRoad);
-    return record;
-}
-
-SearchEngineRecord DefaultEngine() {
-    SearchEngineRecord record;
-    record.SetNumber(1);
-    record.SetText(engine::Name, kDefaultEngineName);
-    record.SetText(engine::BaseUrl, kDefaultEngineHost);
+    record.SetText(name, nameText);
+    record.SetText(second, secondText);
     return record;
 }
 
@@ -58,9 +53,14 @@ RecordDatabases::RecordDatabases(const std::string& folder)
 
 RecordFilesLoad LoadRecordFiles(RecordDatabases& records) {
     RecordFilesLoad load;
-    load.customers = LoadOne(records.customers, DefaultCustomer());
+    load.customers =
+        LoadOne(records.customers, DefaultRecord<CustomerRecord>(customer::Company, kDefaultCompany,
+                                                                 customer::Road, kDefaultRoad));
     if (load.customers.status == LoadStatus::Loaded)
-        load.engines = LoadOne(records.engines, DefaultEngine());
+        load.engines =
+            LoadOne(records.engines,
+                    DefaultRecord<SearchEngineRecord>(engine::Name, kDefaultEngineName,
+                                                      engine::BaseUrl, kDefaultEngineHost));
     return load;
 }
 
