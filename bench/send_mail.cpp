@@ -45,10 +45,8 @@ int main(int argc, char** argv) {
     run.subject = "Benchmark";
     run.text = "A short message\r\nof two lines";
     if (argc > 3) {
-        WriteCustomers(records.customers.path, count);
-        std::lock_guard lock(records.customers.indexMutex);
-        ReadRecordIndex(records.customers.path, kCustomerRecordSize, customer::Company.offset, 0,
-                        records.customers.index);
+        WriteCustomers(records.customers.Path(), count);
+        records.customers.Load();
         run.customerRange = true;
         run.first = 1;
         run.last = count;

@@ -318,7 +318,7 @@ int main(int argc, char** argv) {
     SoakShell soak;
     soak.settings.Set(field::SmtpServer, "localhost");
     soak.settings.Set(field::FromAddress, "soak@korvane.test");
-    if (!LoadRecordFiles(soak.shell, soak.folder.path + "/kv.cfg"))
+    if (!LoadRecordFiles(soak.records).Ok())
         return 1;
     bench::TempFolder mirror;
     MirrorSite(argv[2], mirror.path);

@@ -1,11 +1,9 @@
 // A record file of any length and content loads as the rules say, and a run of adds, amendments,
 // deletions, finds, walks and lists keeps the index, its key table and the file in step with a
 // plain model: the bytes of every slot, the queue of deleted slots and the live entries in order.
-#include "databases/customers.h"
-#include "databases/search_engines.h"
+#include "databases/record_messages.h"
 #include "fuzz_shell.h"
 #include "records/record_files.h"
-#include "records/record_operations.h"
 #include "records/record_walk.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -27,8 +25,6 @@ namespace {
 
 using namespace korvane;
 
-constexpr std::string_view kSettingsFileName = "kv.cfg";
-
 const char* Folder();
 
 std::string PathOf(std::string_view name) {
@@ -36,8 +32,7 @@ std::string PathOf(std::string_view name) {
 }
 
 void RemoveFiles() {
-    for (const std::string_view name :
-         {kCustomerFileName, kSearchEngineFileName, kSettingsFileName})
+    for (const std::string_view name : {kCustomerFileName, kSearchEngineFileName})
         std::remove(PathOf(name).c_str());
 }
 
@@ -81,15 +76,11 @@ template <typename Record> std::string Bytes(const Record& record) {
 struct Layout {
     std::size_t size;
     TextField name;
-    std::string_view fileName;
-    std::string_view noData;
-    std::string_view corrupt;
+    FileLoad RecordFilesLoad::*load; // what the start-up load says of this file
 };
 
-constexpr Layout kCustomers{kCustomerRecordSize, customer::Company, kCustomerFileName,
-                            "Customer data file has no data.", "Customer data file corrupt."};
-constexpr Layout kEngines{kSearchEngineRecordSize, engine::Name, kSearchEngineFileName,
-                          "Submit data file has no data.", "Submit data file corrupt."};
+constexpr Layout kCustomers{kCustomerRecordSize, customer::Company, &RecordFilesLoad::customers};
+constexpr Layout kEngines{kSearchEngineRecordSize, engine::Name, &RecordFilesLoad::engines};
 
 // Texts of our own: any message at all means an operation failed where none may.
 constexpr StoreTexts kTexts{{"find open", "x"},     {"number read", "x"},  {"scan read", "x"},
@@ -182,7 +173,7 @@ struct Model {
 };
 
 template <typename Record> void CheckStore(const RecordStore<Record>& store, const Model& model) {
-    const RecordIndex& index = store.index;
+    const RecordIndex index = store.Index();
     std::vector<IndexEntry> expected;
     for (const std::int64_t slot : model.deleted)
         expected.push_back({kDeletedRecordNumber, slot});
@@ -194,7 +185,7 @@ template <typename Record> void CheckStore(const RecordStore<Record>& store, con
     for (std::size_t s = 0; s < model.slots.size(); ++s)
         if (index.keys[s] != model.Key(s))
             __builtin_trap();
-    if (ReadFile(store.path) != model.File())
+    if (ReadFile(store.Path()) != model.File())
         __builtin_trap();
 }
 
@@ -255,45 +246,38 @@ std::optional<std::string> InitialFile(FuzzedDataProvider& in, const Layout& lay
     return file;
 }
 
-struct TestedDatabase {
-    const Layout& layout;
-    std::int64_t (*find)(Shell&, std::string_view, bool, bool);
-    bool (*rewrite)(Shell&);
-};
-
 template <typename Record>
 void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
-         const TestedDatabase& db) {
+         const Layout& layout) {
     fuzz::QuietDesktop& desktop = f.desktop;
-    const std::string settingsPath = PathOf(kSettingsFileName);
-    const std::optional<std::string> initial = InitialFile(in, db.layout);
+    const std::optional<std::string> initial = InitialFile(in, layout);
     if (initial)
-        WriteFile(store.path, *initial);
+        WriteFile(store.Path(), *initial);
 
-    const bool loaded = LoadRecordFiles(f.shell, settingsPath);
-    Model model{db.layout, {}, {}, {}};
+    const RecordFilesLoad load = LoadRecordFiles(f.records);
+    const FileLoad& mine = load.*layout.load;
+    Model model{layout, {}, {}, {}};
     if (!initial) {
         // Created with its one default record.
-        model.Load(ReadFile(store.path));
-        if (!loaded || model.slots.size() != 1 || model.live.size() != 1 ||
-            model.live[0].number != 1 || !desktop.messages.empty())
+        model.Load(ReadFile(store.Path()));
+        if (!load.Ok() || mine.made != DefaultFile::Written || model.slots.size() != 1 ||
+            model.live.size() != 1 || model.live[0].number != 1)
             __builtin_trap();
-    } else if (initial->empty() || initial->size() % db.layout.size != 0) {
-        const std::string_view text = initial->empty() ? db.layout.noData : db.layout.corrupt;
-        if (loaded || desktop.messages.size() != 1 || desktop.messages[0].text != text ||
-            desktop.messages[0].title != "Fatal error")
+    } else if (initial->empty() || initial->size() % layout.size != 0) {
+        const LoadStatus expected = initial->empty() ? LoadStatus::Empty : LoadStatus::Corrupt;
+        if (load.Ok() || mine.status != expected || mine.made != DefaultFile::NotNeeded)
             __builtin_trap();
         return;
     } else {
         model.Load(*initial);
-        if (!loaded || !desktop.messages.empty())
+        if (!load.Ok() || mine.made != DefaultFile::NotNeeded)
             __builtin_trap();
     }
     CheckStore(store, model);
 
     // The record found by number, checked against the model: the first entry with the number.
     const auto lookup = [&](std::int64_t number) {
-        auto found = LookupNumber(f.shell, store, kTexts, number);
+        auto found = FindByNumber(f.shell, store, kTexts, number);
         const IndexEntry* first = model.First(number);
         if (found.has_value() != (first != nullptr) ||
             (found && (found->slot != first->slot || found->number != number ||
@@ -303,48 +287,34 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
     };
     const auto amend = [&](const Found<Record>& found) {
         Record image = found.record;
-        image.SetText(store.nameField, PickText(in, "AB?a", 5));
+        image.SetText(layout.name, PickText(in, "AB?a", 5));
         image.Raw()[in.ConsumeIntegralInRange<std::size_t>(8, Record::kSize - 1)] =
             in.ConsumeIntegral<std::uint8_t>();
-        bool stored = false;
-        if (in.ConsumeBool()) {
-            stored = RewriteStored(f.shell, store, kTexts, image, found.slot);
-        } else {
-            // The database's own rewrite takes the buffer and slot the lookup left.
-            if (store.currentSlot != found.slot)
-                __builtin_trap();
-            store.buffer = image;
-            stored = db.rewrite(f.shell);
-        }
-        if (!stored)
+        if (!TellChange(f.shell, store.Rewrite(image, found.slot), {}, {}))
             __builtin_trap();
         model.slots[static_cast<std::size_t>(found.slot)] = Bytes(image);
     };
     const auto erase = [&](const Found<Record>& found) {
-        if (!DeleteStored(f.shell, store, kTexts, found))
+        if (!TellChange(f.shell, store.Delete(found), {}, {}))
             __builtin_trap();
         model.Delete(found.number, found.slot);
-        if (Bytes(store.buffer) != model.slots[static_cast<std::size_t>(found.slot)])
-            __builtin_trap();
     };
 
     for (int step = 0; step < 40 && in.remaining_bytes() > 0; ++step) {
-        switch (in.ConsumeIntegralInRange<int>(0, 8)) {
+        switch (in.ConsumeIntegralInRange<int>(0, 7)) {
         case 0: { // add
             const std::int64_t number = PickNumber(in);
             const bool used = model.First(number) != nullptr;
-            if (NumberInUse(store, number) != used)
+            if (store.NumberInUse(number) != used)
                 __builtin_trap();
             if (used)
                 break; // refused by the dialogs before anything is stored
             Record image;
             if (in.ConsumeBool())
-                image = store.buffer; // a new record is built on the buffer as it stands
-            else
                 image.Raw().fill(in.ConsumeIntegral<std::uint8_t>());
             image.SetNumber(number);
-            image.SetText(store.nameField, PickText(in, "AB?a", 5));
-            if (AddStored(f.shell, store, kTexts, image) != AddOutcome::Stored)
+            image.SetText(layout.name, PickText(in, "AB?a", 5));
+            if (!TellChange(f.shell, store.Add(image), {}, {}))
                 __builtin_trap();
             model.Add(number, Bytes(image));
             break;
@@ -364,16 +334,9 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
                 erase(*found);
             break;
         }
-        case 3: { // the database's own find by number
-            const std::int64_t number = PickNumber(in);
-            const IndexEntry* first = model.First(number);
-            if (db.find(f.shell, NumberText(number), true, false) != (first ? number : 0) ||
-                (first &&
-                 (store.currentSlot != first->slot ||
-                  Bytes(store.buffer) != model.slots[static_cast<std::size_t>(first->slot)])))
-                __builtin_trap();
+        case 3: // a lookup of any number, used or not
+            lookup(PickNumber(in));
             break;
-        }
         case 4: { // text search, each match accepted, cancelled or passed over
             const std::string typed = PickText(in, "AB?a", 4);
             const std::string pattern = typed.size() == 1 ? typed + "?" : typed;
@@ -383,17 +346,16 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
                     matches.push_back(s);
             std::size_t offered = 0;
             MatchChoice last = MatchChoice::Next;
-            const auto found =
-                SearchByName<Record>(f.shell, store, kTexts, typed, [&](const Record& record) {
-                    if (offered == matches.size() || Bytes(record) != model.slots[matches[offered]])
-                        __builtin_trap();
-                    ++offered;
-                    const int choice = in.ConsumeIntegralInRange<int>(0, 3);
-                    last = choice == 0   ? MatchChoice::Accept
-                           : choice == 1 ? MatchChoice::Cancel
-                                         : MatchChoice::Next;
-                    return last;
-                });
+            const auto found = FindByName(f.shell, store, kTexts, typed, [&](const Record& record) {
+                if (offered == matches.size() || Bytes(record) != model.slots[matches[offered]])
+                    __builtin_trap();
+                ++offered;
+                const int choice = in.ConsumeIntegralInRange<int>(0, 3);
+                last = choice == 0   ? MatchChoice::Accept
+                       : choice == 1 ? MatchChoice::Cancel
+                                     : MatchChoice::Next;
+                return last;
+            });
             if (last == MatchChoice::Accept) {
                 const std::size_t slot = matches[offered - 1];
                 if (!found || found->slot != static_cast<std::int64_t>(slot) ||
@@ -419,22 +381,7 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
             }
             break;
         }
-        case 5: { // a worker's walk over every live record, stopped at some point
-            const std::size_t stopAfter = in.ConsumeIntegralInRange<std::size_t>(1, 12);
-            std::vector<std::string> seen;
-            const bool read = WalkRecords(store, [&](const Record& record) {
-                seen.push_back(Bytes(record));
-                return seen.size() < stopAfter;
-            });
-            std::vector<std::string> expected;
-            for (const IndexEntry& entry : model.live)
-                if (expected.size() < stopAfter)
-                    expected.push_back(model.slots[static_cast<std::size_t>(entry.slot)]);
-            if (!read || seen != expected)
-                __builtin_trap();
-            break;
-        }
-        case 6: { // a walk by number from some number on: one record for each number
+        case 5: { // a worker's walk by number from some number on: one record for each number
             const std::int64_t from =
                 in.ConsumeBool() ? PickNumber(in) : in.ConsumeIntegral<std::int64_t>();
             const std::size_t stopAfter = in.ConsumeIntegralInRange<std::size_t>(1, 12);
@@ -459,37 +406,37 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
                 __builtin_trap();
             break;
         }
-        case 7: { // the ten-row list, page by page
+        case 6: { // the ten-row list, page by page
             const std::int64_t from =
                 in.ConsumeBool() ? PickNumber(in) : in.ConsumeIntegral<std::int64_t>();
-            std::vector<ListRow> expected;
+            std::vector<IndexEntry> expected;
             if (NumberInRange(from))
                 for (const IndexEntry& entry : model.live)
                     if (entry.number >= from)
-                        expected.push_back({std::to_string(entry.number),
-                                            model.Name(static_cast<std::size_t>(entry.slot))});
+                        expected.push_back(entry);
             std::size_t shown = 0;
             std::size_t pages = 0;
             bool next = false;
             std::size_t lastRows = 0;
-            ListRecords<Record>(
-                f.shell, store, kTexts, from,
-                [&](const Record& record) { return record.Text(store.nameField); },
-                [&](const std::vector<ListRow>& rows, bool withNext) {
-                    if (rows.empty() || rows.size() > kListRows ||
-                        withNext != (rows.size() == kListRows) ||
-                        shown + rows.size() > expected.size())
+            const RecordIo io = store.List(from, [&](const std::vector<Found<Record>>& rows,
+                                                     bool full) {
+                if (rows.empty() || rows.size() > kListRows || full != (rows.size() == kListRows) ||
+                    shown + rows.size() > expected.size())
+                    __builtin_trap();
+                for (std::size_t r = 0; r < rows.size(); ++r) {
+                    const IndexEntry& entry = expected[shown + r];
+                    if (rows[r].number != entry.number || rows[r].slot != entry.slot ||
+                        Bytes(rows[r].record) != model.slots[static_cast<std::size_t>(entry.slot)])
                         __builtin_trap();
-                    for (std::size_t r = 0; r < rows.size(); ++r)
-                        if (rows[r].number != expected[shown + r].number ||
-                            rows[r].text != expected[shown + r].text)
-                            __builtin_trap();
-                    shown += rows.size();
-                    ++pages;
-                    lastRows = rows.size();
-                    next = in.ConsumeBool();
-                    return next;
-                });
+                }
+                shown += rows.size();
+                ++pages;
+                lastRows = rows.size();
+                next = in.ConsumeBool();
+                return next;
+            });
+            if (io != RecordIo::Ok)
+                __builtin_trap();
             // The list ends on Finish, on a short page, or when Next finds nothing more.
             if (pages == 0 ? !expected.empty()
                            : (next && lastRows == kListRows && shown != expected.size()))
@@ -503,10 +450,10 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
             std::int64_t expected = base;
             while (model.First(expected) != nullptr && expected < INT64_MAX)
                 ++expected;
-            if (SuggestNumber(store.index, base) != expected)
+            if (store.SuggestNumber(base) != expected)
                 __builtin_trap();
             if (in.ConsumeBool()) {
-                if (!LoadRecordFiles(f.shell, settingsPath))
+                if (!LoadRecordFiles(f.records).Ok())
                     __builtin_trap();
                 model.Load(model.File());
             }
@@ -519,13 +466,6 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
     }
 }
 
-std::int64_t FindCustomer(Shell& shell, std::string_view typed, bool byNumber, bool view) {
-    return customers::FindRecord(shell, typed, byNumber, view);
-}
-std::int64_t FindEngine(Shell& shell, std::string_view typed, bool byNumber, bool view) {
-    return search_engines::FindRecord(shell, typed, byNumber, view);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -533,10 +473,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RemoveFiles();
     fuzz::FuzzShell f(Folder());
     if (in.ConsumeBool())
-        Run(in, f, f.records.customers,
-            TestedDatabase{kCustomers, FindCustomer, customers::RewriteRecord});
+        Run(in, f, f.records.customers, kCustomers);
     else
-        Run(in, f, f.records.engines,
-            TestedDatabase{kEngines, FindEngine, search_engines::RewriteRecord});
+        Run(in, f, f.records.engines, kEngines);
     return 0;
 }

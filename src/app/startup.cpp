@@ -7,11 +7,62 @@
 
 namespace korvane {
 
+namespace {
+
+struct LoadTexts {
+    std::string_view notCreated;
+    std::string_view noData;
+    std::string_view corrupt;
+    std::string_view notPresent;
+};
+
+constexpr LoadTexts kCustomerLoadTexts{"File: member.dat.", "Customer data file has no data.",
+                                       "Customer data file corrupt.",
+                                       "Customer data file not present."};
+constexpr LoadTexts kEngineLoadTexts{"File: urlsubmit.dat.", "Submit data file has no data.",
+                                     "Submit data file corrupt.", "Submit data file not present."};
+
+// Says what became of one record file; false after a message that ends the run.
+bool TellLoad(Shell& shell, const FileLoad& load, const LoadTexts& texts) {
+    if (load.made == DefaultFile::Refused)
+        shell.desktop.ShowMessage(texts.notCreated, "Permission problem");
+    switch (load.status) {
+    case LoadStatus::Loaded:
+        return true;
+    case LoadStatus::Empty:
+        shell.desktop.ShowMessage(texts.noData, "Fatal error");
+        return false;
+    case LoadStatus::Missing: // could neither be opened nor created: no size to take
+    case LoadStatus::Corrupt:
+        shell.desktop.ShowMessage(texts.corrupt, "Fatal error");
+        return false;
+    case LoadStatus::NotPresent:
+        shell.desktop.ShowMessage(texts.notPresent, "Fatal error");
+        return false;
+    case LoadStatus::OutOfMemory:
+        shell.desktop.ShowMessage("Out of memory.", "Problem");
+        return false;
+    }
+    return false;
+}
+
+} // namespace
+
 bool RunStartupSequence(Shell& shell, const std::string& settingsPath) {
     // A missing or unreadable kv.cfg is no error: every setting starts from zero.
     shell.settings.Load(settingsPath);
+    const RecordFilesLoad load = LoadRecordFiles(shell.records);
+    if (load.customers.made == DefaultFile::Written) {
+        // A new customer file marks a first start: the settings are saved at once.
+        StampEndTime(shell.settings, shell.clock.Now());
+        shell.settings.Set(field::DefaultCustomerFileMarkA, 1);
+        shell.settings.Set(field::DefaultCustomerFileMarkB, 1);
+        if (!shell.settings.Save(settingsPath).ok)
+            shell.desktop.ShowMessage("Data file: kv.cfg, not present.", "Fatal error");
+    }
     // A fatal error with a record file ends the run before the window shows.
-    if (!LoadRecordFiles(shell, settingsPath))
+    if (!TellLoad(shell, load.customers, kCustomerLoadTexts) ||
+        !TellLoad(shell, load.engines, kEngineLoadTexts))
         return false;
     shell.log.AppendLine("Session start:");
     shell.log.AppendLine(TimeStampLine(shell.clock.Now()));
@@ -20,12 +71,7 @@ bool RunStartupSequence(Shell& shell, const std::string& settingsPath) {
 }
 
 bool RunEndSequence(Shell& shell, const std::string& settingsPath) {
-    const LocalTime now = shell.clock.Now();
-    shell.settings.Set(field::EndMinute, now.minute);
-    shell.settings.Set(field::EndHour, now.hour);
-    shell.settings.Set(field::EndDay, now.day);
-    shell.settings.Set(field::EndMonth, now.month);
-    shell.settings.Set(field::EndYear, now.year);
+    StampEndTime(shell.settings, shell.clock.Now());
     const SettingsBlock::SaveResult saved = shell.settings.Save(settingsPath);
     if (saved.ok)
         return true;

@@ -24,6 +24,13 @@
 
 namespace korvane {
 
+namespace {
+
+// The customer-site watches pick their customer through the customer database.
+constexpr CustomerLookup kCustomerLookup{customers::FindForChange, customers::TellRewrite};
+
+} // namespace
+
 void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::Preferences, [&shell] { PreferencesCommand(shell); });
     dispatcher.Register(Command::EmailIdentity, [&shell] { EmailIdentityCommand(shell); });
@@ -64,8 +71,9 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::CheckMultipleSites,
                         [&shell] { CheckMultipleSitesCommand(shell); });
     dispatcher.Register(Command::VerifyCustomerSite,
-                        [&shell] { VerifyCustomerSiteCommand(shell); });
-    dispatcher.Register(Command::CheckCustomerSite, [&shell] { CheckCustomerSiteCommand(shell); });
+                        [&shell] { VerifyCustomerSiteCommand(shell, kCustomerLookup); });
+    dispatcher.Register(Command::CheckCustomerSite,
+                        [&shell] { CheckCustomerSiteCommand(shell, kCustomerLookup); });
     dispatcher.Register(Command::ConnectionDropAlert,
                         [&shell] { ConnectionDropAlertCommand(shell); });
     dispatcher.Register(Command::Mailmerge, [&shell] { MailmergeCommand(shell); });

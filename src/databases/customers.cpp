@@ -1,9 +1,12 @@
 #include "databases/customers.h"
 
-#include "records/record_operations.h"
+#include "shell/form.h"
 #include "shell/shared_dialogs.h"
+#include "shell/shell.h"
 
 #include <array>
+#include <cinttypes>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,50 +37,63 @@ constexpr std::string_view kLinkExchangeHelp =
 constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-struct TextSpec {
-    std::string_view id; // also the label
-    TextField field;
-    std::size_t maxChars;
-    bool upperCase = false;
-    bool beside = false; // laid out on the row of the field before it, to keep the form short
+constexpr int kFirstCreationYear = 1990;
+
+// How a field shows in the entry dialog and whether the match dialog shows it.
+enum Shown : unsigned {
+    kUpper = 1,  // letters turn upper case as typed
+    kBeside = 2, // on the row of the field before it, to keep the form short
+    kMatch = 4,  // one of the fields the match dialog shows
 };
 
-// The entry dialog's text fields in tab order, with what each may hold.
-constexpr std::array<TextSpec, 15> kDialogTextsBeforeDate = {{
-    {"Company", customer::Company, 39, true, true},
-    {"Road", customer::Road, 29, true},
-    {"Town", customer::Town, 29, true, true},
-    {"State", customer::State, 19, true},
-    {"Zip / Post", customer::Zip, 9, true, true},
-    {"Title", customer::Title, 19},
-    {"First name", customer::FirstName, 19, false, true},
-    {"Last name", customer::LastName, 29},
-    {"Email 1", customer::Email1, 39, false, true},
-    {"Email 2", customer::Email2, 39},
-    {"Telephone 1", customer::Telephone1, 19, false, true},
-    {"Telephone 2", customer::Telephone2, 19},
-    {"Host", customer::Host, 29, false, true},
-    {"Host type", customer::HostType, 29},
-    {"FTP server", customer::FtpServer, 29, false, true},
-}};
-constexpr std::array<TextSpec, 17> kDialogTextsAfterDate = {{
-    {"Server 1", customer::Server(0), 199},
-    {"Local folder 1", customer::LocalFolder(0), 199, false, true},
-    {"Server 2", customer::Server(1), 199},
-    {"Local folder 2", customer::LocalFolder(1), 199, false, true},
-    {"Server 3", customer::Server(2), 199},
-    {"Local folder 3", customer::LocalFolder(2), 199, false, true},
-    {"Server 4", customer::Server(3), 199},
-    {"Local folder 4", customer::LocalFolder(3), 199, false, true},
-    {"FTP User name", customer::FtpUserName, 29},
-    {"FTP Password", customer::FtpPassword, 29, false, true},
-    {"Admin contact", customer::AdminContact, 29},
-    {"Domain expiry", customer::DomainExpiry, 29, false, true},
-    {"DNS 1", customer::Dns1, 39},
-    {"DNS 2", customer::Dns2, 39, false, true},
-    {"Domain", customer::LinkDomain, 199},
-    {"Page", customer::LinkPage, 199, false, true},
-    {"Link text", customer::LinkText, 199},
+// Every customer text field once. The entry dialog and the match dialog show them in this order,
+// the view in the order of `viewRow`. A field the entry dialog does not take as typed text has no
+// character limit: the creation date, which it takes as three lists in this place, and Updated.
+struct CustomerField {
+    std::string_view label; // also the id of its dialog field
+    TextField field;
+    std::size_t maxChars;
+    unsigned shown;
+    int viewRow;
+    std::string_view viewLabel = {};  // where the view names it otherwise
+    std::string_view matchLabel = {}; // where the match dialog names it otherwise
+};
+
+constexpr std::array<CustomerField, 34> kFields = {{
+    {"Company", customer::Company, 39, kUpper | kBeside | kMatch, 0, {}, "Customer"},
+    {"Road", customer::Road, 29, kUpper | kMatch, 1},
+    {"Town", customer::Town, 29, kUpper | kBeside | kMatch, 2},
+    {"State", customer::State, 19, kUpper | kMatch, 3},
+    {"Zip / Post", customer::Zip, 9, kUpper | kBeside | kMatch, 4},
+    {"Title", customer::Title, 19, kMatch, 5},
+    {"First name", customer::FirstName, 19, kBeside | kMatch, 6},
+    {"Last name", customer::LastName, 29, kMatch, 7},
+    {"Email 1", customer::Email1, 39, kBeside | kMatch, 10},
+    {"Email 2", customer::Email2, 39, kMatch, 11},
+    {"Telephone 1", customer::Telephone1, 19, kBeside | kMatch, 8},
+    {"Telephone 2", customer::Telephone2, 19, kMatch, 9},
+    {"Host", customer::Host, 29, kBeside, 12},
+    {"Host type", customer::HostType, 29, 0, 13},
+    {"FTP server", customer::FtpServer, 29, kBeside, 14, "Ftp server"},
+    {"Creation date", customer::CreationDate, 0, 0, 15},
+    {"Updated", customer::Updated, 0, 0, 16},
+    {"Server 1", customer::Server(0), 199, kMatch, 17},
+    {"Local folder 1", customer::LocalFolder(0), 199, kBeside | kMatch, 18},
+    {"Server 2", customer::Server(1), 199, kMatch, 19},
+    {"Local folder 2", customer::LocalFolder(1), 199, kBeside | kMatch, 20},
+    {"Server 3", customer::Server(2), 199, 0, 21},
+    {"Local folder 3", customer::LocalFolder(2), 199, kBeside, 22},
+    {"Server 4", customer::Server(3), 199, 0, 23},
+    {"Local folder 4", customer::LocalFolder(3), 199, kBeside, 24},
+    {"FTP User name", customer::FtpUserName, 29, 0, 25, "Ftp user name"},
+    {"FTP Password", customer::FtpPassword, 29, kBeside, 26, "Ftp password"},
+    {"Admin contact", customer::AdminContact, 29, 0, 27},
+    {"Domain expiry", customer::DomainExpiry, 29, kBeside, 28},
+    {"DNS 1", customer::Dns1, 39, 0, 29},
+    {"DNS 2", customer::Dns2, 39, kBeside, 30},
+    {"Domain", customer::LinkDomain, 199, 0, 31},
+    {"Page", customer::LinkPage, 199, kBeside, 32},
+    {"Link text", customer::LinkText, 199, 0, 33},
 }};
 
 struct ShownField {
@@ -85,78 +101,30 @@ struct ShownField {
     TextField field;
 };
 
-constexpr std::array<ShownField, 34> kViewFields = {{
-    {"Company", customer::Company},
-    {"Road", customer::Road},
-    {"Town", customer::Town},
-    {"State", customer::State},
-    {"Zip / Post", customer::Zip},
-    {"Title", customer::Title},
-    {"First name", customer::FirstName},
-    {"Last name", customer::LastName},
-    {"Telephone 1", customer::Telephone1},
-    {"Telephone 2", customer::Telephone2},
-    {"Email 1", customer::Email1},
-    {"Email 2", customer::Email2},
-    {"Host", customer::Host},
-    {"Host type", customer::HostType},
-    {"Ftp server", customer::FtpServer},
-    {"Creation date", customer::CreationDate},
-    {"Updated", customer::Updated},
-    {"Server 1", customer::Server(0)},
-    {"Local folder 1", customer::LocalFolder(0)},
-    {"Server 2", customer::Server(1)},
-    {"Local folder 2", customer::LocalFolder(1)},
-    {"Server 3", customer::Server(2)},
-    {"Local folder 3", customer::LocalFolder(2)},
-    {"Server 4", customer::Server(3)},
-    {"Local folder 4", customer::LocalFolder(3)},
-    {"Ftp user name", customer::FtpUserName},
-    {"Ftp password", customer::FtpPassword},
-    {"Admin contact", customer::AdminContact},
-    {"Domain expiry", customer::DomainExpiry},
-    {"DNS 1", customer::Dns1},
-    {"DNS 2", customer::Dns2},
-    {"Domain", customer::LinkDomain},
-    {"Page", customer::LinkPage},
-    {"Link text", customer::LinkText},
-}};
+std::vector<ShownField> ViewFields() {
+    std::vector<ShownField> shown;
+    for (int row = 0; row < static_cast<int>(kFields.size()); ++row)
+        for (const CustomerField& spec : kFields)
+            if (spec.viewRow == row)
+                shown.push_back({spec.viewLabel.empty() ? spec.label : spec.viewLabel, spec.field});
+    return shown;
+}
 
-constexpr std::array<ShownField, 16> kMatchFields = {{
-    {"Customer", customer::Company},
-    {"Road", customer::Road},
-    {"Town", customer::Town},
-    {"State", customer::State},
-    {"Zip / Post", customer::Zip},
-    {"Title", customer::Title},
-    {"First name", customer::FirstName},
-    {"Last name", customer::LastName},
-    {"Email 1", customer::Email1},
-    {"Email 2", customer::Email2},
-    {"Telephone 1", customer::Telephone1},
-    {"Telephone 2", customer::Telephone2},
-    {"Server 1", customer::Server(0)},
-    {"Local folder 1", customer::LocalFolder(0)},
-    {"Server 2", customer::Server(1)},
-    {"Local folder 2", customer::LocalFolder(1)},
-}};
+std::vector<ShownField> MatchFields() {
+    std::vector<ShownField> shown;
+    for (const CustomerField& spec : kFields)
+        if (spec.shown & kMatch)
+            shown.push_back({spec.matchLabel.empty() ? spec.label : spec.matchLabel, spec.field});
+    return shown;
+}
 
 CustomerStore& Store(Shell& shell) {
     return shell.records.customers;
 }
 
-FormField TextFor(const TextSpec& spec, const CustomerRecord& record) {
-    FormField field = FormField::TextBox(std::string(spec.id), std::string(spec.id),
-                                         record.Text(spec.field), spec.maxChars);
-    field.upperCase = spec.upperCase;
-    field.besidePrevious = spec.beside;
-    return field;
-}
-
 // A read-only view as a form.
-template <std::size_t N>
 Form ViewForm(std::string name, std::string title, const CustomerRecord& record,
-              const std::array<ShownField, N>& shown) {
+              const std::vector<ShownField>& shown) {
     Form form;
     form.name = std::move(name);
     form.title = std::move(title);
@@ -172,13 +140,13 @@ Form ViewForm(std::string name, std::string title, const CustomerRecord& record,
 }
 
 Form CustomerView(const CustomerRecord& record) {
-    Form form = ViewForm("DIALOG4", "CUSTOMER", record, kViewFields);
+    Form form = ViewForm("DIALOG4", "CUSTOMER", record, ViewFields());
     form.buttons = {{"OK", kFormAccepted, true, {}}, {"Next", kFormNext, false, {}}};
     return form;
 }
 
 Form CustomerMatchDialog(const CustomerRecord& record) {
-    Form form = ViewForm("DIALOG5", "FIND CUSTOMER", record, kMatchFields);
+    Form form = ViewForm("DIALOG5", "FIND CUSTOMER", record, MatchFields());
     form.buttons = {{"OK", kFormAccepted, true, {}},
                     {"Cancel", kFormCancelled, false, {}},
                     {"Next", kFormNext, false, {}}};
@@ -202,29 +170,19 @@ void ShowCustomers(Shell& shell, CustomerRecord record) {
         const std::int64_t shown = record.Number();
         if (shown == INT64_MAX)
             return;
-        std::int64_t slot = 0;
-        {
-            CustomerStore& store = Store(shell);
-            std::scoped_lock lock(store.indexMutex);
-            const std::size_t p = LocateNumber(store.index, std::max<std::int64_t>(shown + 1, 1));
-            if (p == store.index.Size())
-                return;
-            slot = store.index.entries[p].slot;
-        }
-        auto next =
-            ReadFound(shell, Store(shell), slot, kTexts.listOpenFailed, kTexts.numberReadFailed);
-        if (!next)
+        const Lookup<CustomerRecord> next = Store(shell).FindFrom(shown + 1);
+        if (!TellRead(shell, next.io, kTexts.listOpenFailed, kTexts.numberReadFailed) ||
+            !next.found)
             return;
-        record = next->record;
+        record = next.found->record;
     }
 }
 
 std::optional<Found<CustomerRecord>> Find(Shell& shell, std::string_view typed, bool byNumber) {
     if (byNumber)
-        return LookupNumber(shell, Store(shell), kTexts, ReadNumber(typed));
-    return SearchByName<CustomerRecord>(
-        shell, Store(shell), kTexts, typed,
-        [&shell](const CustomerRecord& record) { return OfferMatch(shell, record); });
+        return FindByNumber(shell, Store(shell), kTexts, ReadNumber(typed));
+    return FindByName(shell, Store(shell), kTexts, typed,
+                      [&shell](const CustomerRecord& record) { return OfferMatch(shell, record); });
 }
 
 std::vector<std::string> DayChoices(bool withNone) {
@@ -268,18 +226,85 @@ std::string CreationDateText(const Form& form) {
     return text;
 }
 
+// The day, month and year lists of the creation date: today's date for a new customer, otherwise
+// the stored one.
+void AddCreationDate(Form& form, const CustomerRecord& record, bool newCustomer,
+                     const LocalTime& today) {
+    int day = -1;
+    int month = -1;
+    int year = -1;
+    if (newCustomer) {
+        day = today.day - 1;
+        month = today.month - 1;
+        year = today.year - kFirstCreationYear;
+    } else if (const std::string stored = record.Text(customer::CreationDate);
+               stored.size() >= 10) {
+        day = std::atoi(stored.substr(0, 2).c_str()) - 1;
+        month = std::atoi(stored.substr(3, 2).c_str()) - 1;
+        year = std::atoi(stored.substr(6).c_str()) - kFirstCreationYear;
+    }
+    const auto days = DayChoices(newCustomer);
+    const auto months = MonthChoices(newCustomer);
+    const auto years = YearChoices(today.year);
+    form.fields.push_back(FormField::ChoiceList("Day", "Creation date", days, IndexIn(day, 0, 31)));
+    FormField monthList = FormField::ChoiceList("Month", "", months, IndexIn(month, 0, 12));
+    monthList.besidePrevious = true;
+    form.fields.push_back(std::move(monthList));
+    form.fields.push_back(FormField::ChoiceList("Year", "", years, IndexIn(year, 0, years.size())));
+}
+
+// The entry dialog: blank with today's date and the Next button for a new customer, otherwise
+// filled from `record`.
+Form CustomerDialog(const CustomerRecord& record, bool newCustomer, const LocalTime& today) {
+    Form form;
+    form.name = "DIALOG3";
+    form.title = newCustomer ? "NEW CUSTOMER" : "Amend customer";
+    form.fields.push_back(FormField::TextBox(
+        "Number", "Number", newCustomer ? "" : NumberText(record.Number()), kNumberFieldMaxChars));
+    for (const CustomerField& spec : kFields) {
+        if (spec.field.offset == customer::CreationDate.offset)
+            AddCreationDate(form, record, newCustomer, today);
+        if (spec.maxChars == 0)
+            continue;
+        FormField field =
+            FormField::TextBox(std::string(spec.label), std::string(spec.label),
+                               newCustomer ? "" : record.Text(spec.field), spec.maxChars);
+        field.upperCase = (spec.shown & kUpper) != 0;
+        field.besidePrevious = (spec.shown & kBeside) != 0;
+        form.fields.push_back(std::move(field));
+    }
+    form.fields.push_back(FormField::NoteText(std::string(kLinkExchangeHelp)));
+    form.buttons.push_back({"OK", kFormAccepted, true, {}});
+    if (newCustomer)
+        form.buttons.push_back({"&Next", kFormNext, false, {}});
+    form.buttons.push_back({"Cancel", kFormCancelled, false, {}});
+    form.focusField = "Number";
+    return form;
+}
+
 std::int64_t NumberTyped(const Form& form) {
     return ReadNumber(form.Field("Number").text);
 }
 
+// Copies the dialog into `record`: texts (bytes after each terminator stay), number, creation
+// date and the Updated date of `today`.
+void StoreCustomerDialog(const Form& form, CustomerRecord& record, const LocalTime& today) {
+    record.SetNumber(NumberTyped(form));
+    for (const CustomerField& spec : kFields)
+        if (spec.maxChars > 0)
+            record.SetText(spec.field, form.Field(spec.label).text);
+    record.SetText(customer::CreationDate, CreationDateText(form));
+    record.SetText(customer::Updated, DateStamp(today));
+}
+
 void LogCounts(Shell& shell, bool always) {
-    const RecordCounts counts = CountsOf(Store(shell));
+    const RecordCounts counts = Store(shell).Counts();
     char line[96];
     if (counts.deleted == 0 && !always)
-        std::snprintf(line, sizeof line, "Customer records: %" PRId64, counts.slots);
+        std::snprintf(line, sizeof line, "Customer records: %" PRId64, counts.slotCount);
     else
         std::snprintf(line, sizeof line, "Customer records: %" PRId64 " (%" PRId64 " deleted)",
-                      counts.slots, counts.deleted);
+                      counts.slotCount, counts.deleted);
     shell.log.AppendLine(line);
 }
 
@@ -305,108 +330,35 @@ bool ValidateNewCustomer(Shell& shell, Form& form, int& result) {
 
 } // namespace
 
-Form CustomerDialog(const CustomerRecord& record, bool newCustomer, const LocalTime& today) {
-    Form form;
-    form.name = "DIALOG3";
-    form.title = newCustomer ? "NEW CUSTOMER" : "Amend customer";
-    form.fields.push_back(FormField::TextBox(
-        "Number", "Number", newCustomer ? "" : NumberText(record.Number()), kNumberFieldMaxChars));
-    for (const TextSpec& spec : kDialogTextsBeforeDate)
-        form.fields.push_back(newCustomer ? TextFor(spec, CustomerRecord{})
-                                          : TextFor(spec, record));
-
-    int day = -1;
-    int month = -1;
-    int year = -1;
-    if (newCustomer) {
-        day = today.day - 1;
-        month = today.month - 1;
-        year = today.year - kFirstCreationYear;
-    } else if (const std::string stored = record.Text(customer::CreationDate);
-               stored.size() >= 10) {
-        day = std::atoi(stored.substr(0, 2).c_str()) - 1;
-        month = std::atoi(stored.substr(3, 2).c_str()) - 1;
-        year = std::atoi(stored.substr(6).c_str()) - kFirstCreationYear;
-    }
-    const auto days = DayChoices(newCustomer);
-    const auto months = MonthChoices(newCustomer);
-    const auto years = YearChoices(today.year);
-    form.fields.push_back(FormField::ChoiceList("Day", "Creation date", days, IndexIn(day, 0, 31)));
-    FormField monthList = FormField::ChoiceList("Month", "", months, IndexIn(month, 0, 12));
-    monthList.besidePrevious = true;
-    form.fields.push_back(std::move(monthList));
-    form.fields.push_back(FormField::ChoiceList("Year", "", years, IndexIn(year, 0, years.size())));
-
-    for (const TextSpec& spec : kDialogTextsAfterDate)
-        form.fields.push_back(newCustomer ? TextFor(spec, CustomerRecord{})
-                                          : TextFor(spec, record));
-    form.fields.push_back(FormField::NoteText(std::string(kLinkExchangeHelp)));
-    form.buttons.push_back({"OK", kFormAccepted, true, {}});
-    if (newCustomer)
-        form.buttons.push_back({"&Next", kFormNext, false, {}});
-    form.buttons.push_back({"Cancel", kFormCancelled, false, {}});
-    form.focusField = "Number";
-    return form;
+std::optional<Found<CustomerRecord>> FindForChange(Shell& shell, std::string_view typed) {
+    return Find(shell, typed, ReadNumber(typed) >= 1);
 }
 
-void StoreCustomerDialog(const Form& form, CustomerRecord& record, const LocalTime& today) {
-    record.SetNumber(NumberTyped(form));
-    for (const TextSpec& spec : kDialogTextsBeforeDate)
-        record.SetText(spec.field, form.Field(spec.id).text);
-    for (const TextSpec& spec : kDialogTextsAfterDate)
-        record.SetText(spec.field, form.Field(spec.id).text);
-    record.SetText(customer::CreationDate, CreationDateText(form));
-    record.SetText(customer::Updated, DateStamp(today));
-}
-
-std::int64_t FindRecord(Shell& shell, std::string_view typed, bool byNumber, bool showView) {
-    const auto found = Find(shell, typed, byNumber);
-    if (!found)
-        return 0;
-    if (showView)
-        ShowCustomers(shell, found->record);
-    return found->number;
-}
-
-bool RewriteRecord(Shell& shell) {
-    CustomerStore& store = Store(shell);
-    CustomerRecord image;
-    std::int64_t slot = 0;
-    {
-        std::scoped_lock lock(store.bufferMutex);
-        image = store.buffer;
-        slot = store.currentSlot;
-    }
-    return RewriteStored(shell, store, kTexts, image, slot);
+bool TellRewrite(Shell& shell, RecordChange change) {
+    return TellChange(shell, change, kTexts.rewriteOpenFailed, kTexts.rewriteWriteFailed);
 }
 
 } // namespace korvane::customers
 
 namespace korvane {
 
-using customers::CustomerDialog;
-using customers::StoreCustomerDialog;
-
 void CustomerDisplayCommand(Shell& shell) {
     const auto typed = TitledPromptBox(shell.desktop, "Find customer", customers::kPromptLabel);
     if (!typed)
         return;
-    const bool byNumber = NumberInRange(ReadNumber(*typed));
-    customers::FindRecord(shell, *typed, byNumber, true);
+    const auto found = customers::Find(shell, *typed, NumberInRange(ReadNumber(*typed)));
+    if (found)
+        customers::ShowCustomers(shell, found->record);
 }
 
 void CustomerListCommand(Shell& shell) {
     const auto typed = PromptBox(shell.desktop, "List from number:", "1");
     if (!typed)
         return;
-    ListRecords<CustomerRecord>(
-        shell, shell.records.customers, customers::kTexts, ReadNumber(*typed),
-        [](const CustomerRecord& record) {
-            return record.Text(customer::Company) + "  " + record.Text(customer::Road);
-        },
-        [&shell](const std::vector<ListRow>& rows, bool next) {
-            return ShowRecordList(shell, "Customer list", rows, next);
-        });
+    ListRecords(shell, shell.records.customers, customers::kTexts, "Customer list",
+                ReadNumber(*typed), [](const CustomerRecord& record) {
+                    return record.Text(customer::Company) + "  " + record.Text(customer::Road);
+                });
 }
 
 void CustomerAddCommand(Shell& shell) {
@@ -419,33 +371,24 @@ void CustomerAddCommand(Shell& shell) {
             shell.settings.Set(field::CustomerNumberBase, 0);
             base = 1;
         }
-        std::int64_t suggested = 0;
-        {
-            std::scoped_lock lock(store.indexMutex);
-            suggested = SuggestNumber(store.index, base);
-        }
-        Form form = CustomerDialog(CustomerRecord{}, true, today);
-        form.Field("Number").text = NumberText(suggested);
+        Form form = customers::CustomerDialog(CustomerRecord{}, true, today);
+        form.Field("Number").text = NumberText(store.SuggestNumber(base));
         int result = ShowForm(shell.desktop, form);
         if (result == kFormCancelled || !customers::ValidateNewCustomer(shell, form, result))
             return;
 
-        // A new customer is built on the buffer as it stands: bytes after each text stay.
-        CustomerRecord image;
-        {
-            std::scoped_lock lock(store.bufferMutex);
-            image = store.buffer;
-        }
-        StoreCustomerDialog(form, image, today);
+        CustomerRecord image; // a new customer starts from zero bytes
+        customers::StoreCustomerDialog(form, image, today);
         image.SetText(customer::Updated, "NEW");
-        if (NumberInUse(store, image.Number())) {
+        if (store.NumberInUse(image.Number())) {
             shell.desktop.ShowMessage("Number in use.", "Problem");
             return;
         }
         if (shell.desktop.ShowMessage("Store record?", "New customer", MessageButtons::OkCancel) !=
             MessageAnswer::Ok)
             return;
-        if (AddStored(shell, store, customers::kTexts, image) != AddOutcome::Stored)
+        if (!TellChange(shell, store.Add(image), customers::kTexts.addOpenFailed,
+                        customers::kTexts.addWriteFailed))
             return;
         shell.log.AppendHighlighted("New customer: " + NumberText(image.Number()) + " " +
                                     image.Text(customer::Company));
@@ -461,11 +404,11 @@ void CustomerAmendCommand(Shell& shell) {
     const auto typed = TitledPromptBox(shell.desktop, "Amend customer", customers::kPromptLabel);
     if (!typed)
         return;
-    auto found = customers::Find(shell, *typed, ReadNumber(*typed) >= 1);
+    const auto found = customers::FindForChange(shell, *typed);
     if (!found)
         return;
     const LocalTime today = shell.clock.Now();
-    Form form = CustomerDialog(found->record, false, today);
+    Form form = customers::CustomerDialog(found->record, false, today);
     if (ShowForm(shell.desktop, form) == kFormCancelled)
         return;
     if (customers::NumberTyped(form) != found->number) {
@@ -477,9 +420,9 @@ void CustomerAmendCommand(Shell& shell) {
         return;
     }
     CustomerRecord image = found->record;
-    StoreCustomerDialog(form, image, today);
+    customers::StoreCustomerDialog(form, image, today);
     // A record that could not be written is not logged as amended: the message said why.
-    if (!RewriteStored(shell, shell.records.customers, customers::kTexts, image, found->slot))
+    if (!customers::TellRewrite(shell, shell.records.customers.Rewrite(image, found->slot)))
         return;
     shell.log.AppendHighlighted("Customer " + NumberText(image.Number()) + " " +
                                 image.Text(customer::Company) + " amended");
@@ -490,7 +433,7 @@ void CustomerDeleteCommand(Shell& shell) {
     const auto typed = TitledPromptBox(shell.desktop, "Delete customer", customers::kPromptLabel);
     if (!typed)
         return;
-    const auto found = customers::Find(shell, *typed, ReadNumber(*typed) > 0);
+    const auto found = customers::FindForChange(shell, *typed);
     if (!found)
         return;
     const std::string company = found->record.Text(customer::Company);
@@ -498,7 +441,8 @@ void CustomerDeleteCommand(Shell& shell) {
     if (shell.desktop.ShowMessage("Are you sure?", caption, MessageButtons::OkCancel) !=
         MessageAnswer::Ok)
         return;
-    if (!DeleteStored(shell, shell.records.customers, customers::kTexts, *found))
+    if (!TellChange(shell, shell.records.customers.Delete(*found),
+                    customers::kTexts.deleteOpenFailed, customers::kTexts.deleteWriteFailed))
         return;
     shell.log.AppendHighlighted("Customer deleted: " + NumberText(found->number) + " " + company);
     shell.log.AppendLine("  ");

@@ -1,37 +1,24 @@
 #pragma once
 
+#include "databases/record_messages.h"
 #include "records/record_files.h"
-#include "shell/form.h"
 
-#include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace korvane {
 
 struct Shell;
-struct LocalTime;
-
-inline constexpr std::size_t kNumberFieldMaxChars = 19;
-inline constexpr int kFirstCreationYear = 1990;
-// The result of the "&Next" and "Next" buttons of the database dialogs.
-inline constexpr int kFormNext = 2;
 
 namespace customers {
 
-// Number lookup (byNumber: the typed text read as a number) or text search with the match
-// dialog; shows the customer view afterwards when asked. Returns the number found, 0 for none;
-// the record is then in the customer buffer and its slot is the current slot.
-std::int64_t FindRecord(Shell& shell, std::string_view typed, bool byNumber, bool showView);
+// The lookup of Amend and Delete: the typed text read as a number of at least 1 looks that number
+// up, anything else searches by name with the match dialog. No view is shown. Messages are shown
+// here; the customer found comes back as a copy of the caller's own.
+std::optional<Found<CustomerRecord>> FindForChange(Shell& shell, std::string_view typed);
 
-// Stores the customer buffer over the slot of the index entry that carries its number.
-bool RewriteRecord(Shell& shell);
-
-// The entry dialog: blank with today's date and the Next button for a new customer, otherwise
-// filled from `record`.
-Form CustomerDialog(const CustomerRecord& record, bool newCustomer, const LocalTime& today);
-// Copies the dialog into `record`: texts (bytes after each terminator stay), number, creation
-// date and the Updated date of `today`.
-void StoreCustomerDialog(const Form& form, CustomerRecord& record, const LocalTime& today);
+// Tells what became of writing a found customer back; true when it was written.
+bool TellRewrite(Shell& shell, RecordChange change);
 
 } // namespace customers
 

@@ -177,18 +177,9 @@ void MailmergeCommand(Shell& shell) {
 }
 
 void DatabaseEmailCommand(Shell& shell) {
-    std::string start = "1";
-    std::string end = "0";
-    {
-        CustomerStore& store = shell.records.customers;
-        std::lock_guard lock(store.indexMutex);
-        const RecordIndex& index = store.index;
-        const std::size_t firstLive = LocateNumber(index, kLowestRecordNumber);
-        if (firstLive < index.Size())
-            start = std::to_string(index.entries[firstLive].number);
-        if (!index.entries.empty())
-            end = std::to_string(index.entries.back().number);
-    }
+    const NumberSpan span = shell.records.customers.Span();
+    const std::string start = span.firstLive ? std::to_string(*span.firstLive) : "1";
+    const std::string end = span.last ? std::to_string(*span.last) : "0";
     Form form;
     form.name = "Database email";
     form.title = "Database email";

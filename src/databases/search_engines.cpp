@@ -1,11 +1,13 @@
 #include "databases/search_engines.h"
 
-#include "databases/customers.h"
-#include "records/record_operations.h"
+#include "databases/record_messages.h"
 #include "shell/shared_dialogs.h"
+#include "shell/shell.h"
 
 #include <array>
 #include <cctype>
+#include <cinttypes>
+#include <cstdio>
 
 namespace korvane::search_engines {
 
@@ -104,27 +106,26 @@ std::string UpperCase(std::string_view text) {
     return upper;
 }
 
+// Number lookup or text search (the pattern in upper case) with the match dialog.
 std::optional<Found<SearchEngineRecord>> Find(Shell& shell, std::string_view typed, bool byNumber) {
     if (byNumber)
-        return LookupNumber(shell, Store(shell), kTexts, ReadNumber(typed));
-    return SearchByName<SearchEngineRecord>(
+        return FindByNumber(shell, Store(shell), kTexts, ReadNumber(typed));
+    return FindByName(
         shell, Store(shell), kTexts, UpperCase(typed),
         [&shell](const SearchEngineRecord& record) { return OfferMatch(shell, record); });
 }
 
 void LogCounts(Shell& shell) {
-    const RecordCounts counts = CountsOf(Store(shell));
+    const RecordCounts counts = Store(shell).Counts();
     char line[96];
     std::snprintf(line, sizeof line, "Search engine records: %" PRId64 " (%" PRId64 " deleted)",
-                  counts.slots, counts.deleted);
+                  counts.slotCount, counts.deleted);
     shell.log.AppendLine(line);
 }
 
 std::int64_t NumberTyped(const Form& form) {
     return ReadNumber(form.Field("Number").text);
 }
-
-} // namespace
 
 Form SearchEngineDialog(const SearchEngineRecord& record, bool newEngine) {
     Form form;
@@ -150,26 +151,7 @@ void StoreSearchEngineDialog(const Form& form, SearchEngineRecord& record) {
                                                  : engine::kMethodGet);
 }
 
-std::int64_t FindRecord(Shell& shell, std::string_view typed, bool byNumber, bool showView) {
-    const auto found = Find(shell, typed, byNumber);
-    if (!found)
-        return 0;
-    if (showView && byNumber)
-        ShowView(shell, found->record);
-    return found->number;
-}
-
-bool RewriteRecord(Shell& shell) {
-    SearchEngineStore& store = Store(shell);
-    SearchEngineRecord image;
-    std::int64_t slot = 0;
-    {
-        std::scoped_lock lock(store.bufferMutex);
-        image = store.buffer;
-        slot = store.currentSlot;
-    }
-    return RewriteStored(shell, store, kTexts, image, slot);
-}
+} // namespace
 
 } // namespace korvane::search_engines
 
@@ -183,31 +165,27 @@ void EngineDisplayCommand(Shell& shell) {
         TitledPromptBox(shell.desktop, "Find search engine", "Number / name / fragment");
     if (!typed)
         return;
-    search_engines::FindRecord(shell, *typed, NumberInRange(ReadNumber(*typed)), true);
+    // Only a number lookup shows the view; a match accepted with OK shows nothing more.
+    const bool byNumber = NumberInRange(ReadNumber(*typed));
+    const auto found = search_engines::Find(shell, *typed, byNumber);
+    if (found && byNumber)
+        search_engines::ShowView(shell, found->record);
 }
 
 void EngineListCommand(Shell& shell) {
     const auto typed = TitledPromptBox(shell.desktop, "List search engines", "From number:");
     if (!typed)
         return;
-    ListRecords<SearchEngineRecord>(
-        shell, shell.records.engines, search_engines::kTexts, ReadNumber(*typed),
-        [](const SearchEngineRecord& record) {
-            return record.Text(engine::Name) + "  " + record.Text(engine::BaseUrl);
-        },
-        [&shell](const std::vector<ListRow>& rows, bool next) {
-            return ShowRecordList(shell, "Search Engine List", rows, next);
-        });
+    ListRecords(shell, shell.records.engines, search_engines::kTexts, "Search Engine List",
+                ReadNumber(*typed), [](const SearchEngineRecord& record) {
+                    return record.Text(engine::Name) + "  " + record.Text(engine::BaseUrl);
+                });
 }
 
 void EngineAddCommand(Shell& shell) {
     SearchEngineStore& store = shell.records.engines;
     SearchEngineRecord image; // a new engine starts from zero bytes
-    {
-        std::scoped_lock lock(store.bufferMutex, store.indexMutex);
-        store.buffer.Clear();
-        image.SetNumber(SuggestNumber(store.index, 1));
-    }
+    image.SetNumber(store.SuggestNumber(1));
     Form form = SearchEngineDialog(image, true);
     if (ShowForm(shell.desktop, form) == kFormCancelled)
         return;
@@ -226,11 +204,12 @@ void EngineAddCommand(Shell& shell) {
             return;
     }
     StoreSearchEngineDialog(form, image);
-    if (NumberInUse(store, image.Number())) {
+    if (store.NumberInUse(image.Number())) {
         shell.desktop.ShowMessage("Number in use.", "Problem");
         return;
     }
-    if (AddStored(shell, store, search_engines::kTexts, image) != AddOutcome::Stored)
+    if (!TellChange(shell, store.Add(image), search_engines::kTexts.addOpenFailed,
+                    search_engines::kTexts.addWriteFailed))
         return;
     shell.log.AppendHighlighted("Search engine added " + NumberText(image.Number()) + " " +
                                 image.Text(engine::Name));
@@ -261,7 +240,9 @@ void EngineAmendCommand(Shell& shell) {
     SearchEngineRecord image = found->record;
     StoreSearchEngineDialog(form, image);
     // A record that could not be written is not logged as amended: the message said why.
-    if (!RewriteStored(shell, shell.records.engines, search_engines::kTexts, image, found->slot))
+    if (!TellChange(shell, shell.records.engines.Rewrite(image, found->slot),
+                    search_engines::kTexts.rewriteOpenFailed,
+                    search_engines::kTexts.rewriteWriteFailed))
         return;
     shell.log.AppendHighlighted("Search engine amended: " + NumberText(image.Number()) + " " +
                                 image.Text(engine::Name));
@@ -279,7 +260,9 @@ void EngineDeleteCommand(Shell& shell) {
     if (shell.desktop.ShowMessage("Are you sure?", NumberText(found->number) + " Item: " + name,
                                   MessageButtons::OkCancel) != MessageAnswer::Ok)
         return;
-    if (!DeleteStored(shell, shell.records.engines, search_engines::kTexts, *found))
+    if (!TellChange(shell, shell.records.engines.Delete(*found),
+                    search_engines::kTexts.deleteOpenFailed,
+                    search_engines::kTexts.deleteWriteFailed))
         return;
     shell.log.AppendHighlighted("Search engine deleted: " + NumberText(found->number) + " " + name);
     search_engines::LogCounts(shell);

@@ -1,5 +1,6 @@
 #include "shell/settings_block.h"
 
+#include "shell/clock.h"
 #include "shell/posix_file.h"
 
 #include <algorithm>
@@ -105,6 +106,14 @@ std::string OtherAgentText(const SettingsBlock& settings) {
 std::string OtherReferrerText(const SettingsBlock& settings) {
     const std::string text = settings.Get(field::OtherReferrer);
     return text.empty() ? std::string(kMsnHomePage) : text;
+}
+
+void StampEndTime(SettingsBlock& settings, const LocalTime& now) {
+    settings.Set(field::EndMinute, now.minute);
+    settings.Set(field::EndHour, now.hour);
+    settings.Set(field::EndDay, now.day);
+    settings.Set(field::EndMonth, now.month);
+    settings.Set(field::EndYear, now.year);
 }
 
 } // namespace korvane

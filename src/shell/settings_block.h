@@ -140,4 +140,9 @@ class SettingsBlock {
 std::string OtherAgentText(const SettingsBlock& settings);
 std::string OtherReferrerText(const SettingsBlock& settings);
 
+struct LocalTime;
+
+// Stores `now` as the end time of the session: minute, hour, day, month and year.
+void StampEndTime(SettingsBlock& settings, const LocalTime& now);
+
 } // namespace korvane

@@ -83,7 +83,7 @@ class CustomerCommands : public ::testing::Test {
   protected:
     void Load(const std::string& file) {
         WriteWholeFile(t.recordFolder.File("member.dat"), file);
-        ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
+        ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
     }
     void LoadNumbers(const std::vector<std::int64_t>& numbers) {
         std::string file;
@@ -302,19 +302,18 @@ TEST_F(CustomerCommands, CancellingTheConfirmationsStoresNothing) {
     EXPECT_TRUE(t.LogTexts().empty());
 }
 
-TEST_F(CustomerCommands, FindRecordLeavesTheRecordInTheBufferForOtherTools) {
+// The customer-site watches write back the copy the lookup gave them; a copy whose number no entry
+// carries is refused.
+TEST_F(CustomerCommands, AWriteBackOfANumberNoEntryCarriesIsRefused) {
     LoadNumbers({4, 9});
-    EXPECT_EQ(customers::FindRecord(t.shell, "9", true, false), 9);
-    EXPECT_EQ(t.records.customers.buffer.Text(customer::Company), "C9");
-    EXPECT_EQ(t.records.customers.currentSlot, 1);
-    EXPECT_EQ(customers::FindRecord(t.shell, "6", true, false), 0);
-
-    t.records.customers.buffer.SetText(customer::Town, "CHANGED");
-    EXPECT_TRUE(customers::RewriteRecord(t.shell));
-    EXPECT_EQ(TextAt(Member().substr(kCustomerRecordSize), 148), "CHANGED");
-    t.records.customers.buffer.SetNumber(77);
-    EXPECT_FALSE(customers::RewriteRecord(t.shell));
+    auto found = customers::FindForChange(t.shell, "9");
+    ASSERT_TRUE(found);
+    const std::string before = Member();
+    found->record.SetNumber(77);
+    EXPECT_FALSE(
+        customers::TellRewrite(t.shell, t.records.customers.Rewrite(found->record, found->slot)));
     EXPECT_EQ(t.desktop.Messages().back(), (ShownMessage{"Invalid number.", "Problem"}));
+    EXPECT_EQ(Member(), before);
 }
 
 } // namespace

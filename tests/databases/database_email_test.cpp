@@ -96,8 +96,8 @@ void PutCustomers(TestShell& t, const std::vector<std::pair<std::int64_t, std::s
         record.SetText(customer::Email1, email);
         bytes.append(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
     }
-    test::WriteWholeFile(t.records.customers.path, bytes);
-    ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
+    test::WriteWholeFile(t.records.customers.Path(), bytes);
+    ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
 }
 
 TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {

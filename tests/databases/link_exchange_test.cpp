@@ -54,8 +54,8 @@ void PutCustomers(TestShell& t, const std::vector<Partner>& partners) {
         record.SetText(customer::LinkText, partner.text);
         bytes.append(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
     }
-    test::WriteWholeFile(t.records.customers.path, bytes);
-    ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
+    test::WriteWholeFile(t.records.customers.Path(), bytes);
+    ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
 }
 
 std::string PageWithTextAt(std::size_t offset, const std::string& text) {

@@ -32,7 +32,7 @@ std::int64_t Int64At(const std::string& file, std::size_t offset) {
 class SearchEngineCommands : public ::testing::Test {
   protected:
     // Starts as a first run does: the default engine file is created.
-    SearchEngineCommands() { EXPECT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg"))); }
+    SearchEngineCommands() { EXPECT_TRUE(LoadRecordFiles(t.records).Ok()); }
     std::string File() const { return ReadWholeFile(t.recordFolder.File("urlsubmit.dat")); }
     void AnswerPrompt(const std::string& text) {
         t.desktop.AnswerForm([text](Form& form) {
@@ -106,11 +106,13 @@ TEST_F(SearchEngineCommands, TheDefaultEngineCanBeAmendedAndAddThenSuggestsTwo) 
 }
 
 TEST_F(SearchEngineCommands, APatternTypedInLowerCaseFindsTheUpperCaseName) {
+    AnswerPrompt("a sea");
     t.desktop.AnswerForm(kFormAccepted); // accept the match
-    EXPECT_EQ(search_engines::FindRecord(t.shell, "a sea", false, true), 1);
+    EngineDisplayCommand(t.shell);
     // After a text match accepted with OK nothing more is shown.
-    EXPECT_EQ(t.desktop.Forms().size(), 1U);
-    EXPECT_EQ(t.desktop.Forms()[0].title, "Search engine");
+    ASSERT_EQ(t.desktop.Forms().size(), 2U);
+    EXPECT_EQ(t.desktop.Forms()[1].title, "Search engine");
+    EXPECT_EQ(t.desktop.Forms()[1].Field("Number").text, "1");
 }
 
 TEST_F(SearchEngineCommands, RefusedEntriesSoundTheAlertEvenWithBeepOff) {

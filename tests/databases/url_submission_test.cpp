@@ -60,8 +60,8 @@ void PutEngines(TestShell& t, const std::vector<SearchEngineRecord>& engines) {
     std::string bytes;
     for (const SearchEngineRecord& engine : engines)
         bytes.append(reinterpret_cast<const char*>(engine.Raw().data()), SearchEngineRecord::kSize);
-    test::WriteWholeFile(t.records.engines.path, bytes);
-    ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
+    test::WriteWholeFile(t.records.engines.Path(), bytes);
+    ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
 }
 
 class Submission : public ::testing::Test {

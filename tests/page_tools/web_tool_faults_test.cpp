@@ -157,10 +157,9 @@ void PutPartner(TestShell& t, const std::string& host) {
     partner.SetText(customer::LinkPage, "page.html");
     partner.SetText(customer::LinkText, kLinkText);
     CustomerStore& store = t.records.customers;
-    WriteWholeFile(store.path, std::string(reinterpret_cast<const char*>(partner.Raw().data()),
-                                           CustomerRecord::kSize));
-    std::scoped_lock lock(store.indexMutex);
-    ReadRecordIndex(store.path, CustomerRecord::kSize, customer::Company.offset, 0, store.index);
+    WriteWholeFile(store.Path(), std::string(reinterpret_cast<const char*>(partner.Raw().data()),
+                                             CustomerRecord::kSize));
+    store.Load();
 }
 
 std::string CheckLinkExchange(TestShell& t, const std::string&, const Folders& folders) {

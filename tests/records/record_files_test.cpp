@@ -189,8 +189,8 @@ TEST(LoadRecordFiles, NumbersBelowOneCountAsDeletedAndTheFileKeepsThem) {
                        reinterpret_cast<const char*>(record.Raw().data()), kCustomerRecordSize);
     }
     WriteWholeFile(t.recordFolder.File("member.dat"), member);
-    ASSERT_TRUE(LoadRecordFiles(t.shell, t.recordFolder.File("kv.cfg")));
-    const RecordIndex& index = t.records.customers.index;
+    ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
+    const RecordIndex index = t.records.customers.Index();
     EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, 1, 3}));
     EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{1, 2, 3, 0}));
     // Deleted slots keep their name bytes in the file but are never found by name.
@@ -200,7 +200,7 @@ TEST(LoadRecordFiles, NumbersBelowOneCountAsDeletedAndTheFileKeepsThem) {
     EXPECT_EQ(index.deletedCount, 2);
     EXPECT_EQ(ReadWholeFile(t.recordFolder.File("member.dat")), member);
     // The missing engine file was created with its default record.
-    EXPECT_EQ(t.records.engines.index.SlotCount(), 1);
+    EXPECT_EQ(t.records.engines.Counts().slotCount, 1);
 }
 
 TEST(RecordFiles, AFailedAppendLeavesNoPartOfTheRecordBehind) {

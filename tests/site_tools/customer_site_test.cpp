@@ -1,5 +1,6 @@
 #include "site_tools/customer_site.h"
 
+#include "databases/customers.h"
 #include "records/record_files.h"
 #include "site_tools/monitoring.h"
 #include "support/scripted_desktop.h"
@@ -19,20 +20,20 @@ using test::TestShell;
 // One customer, number 17, whose first site is the fixture site mirrored in `folder`.
 void PutCustomer(TestShell& t, const std::string& folder) {
     CustomerRecord record;
-    record.Clear();
     record.SetNumber(17);
     record.SetText(customer::Company, "ACME WIDGETS");
     record.SetText(customer::Server(0), "site.test");
     record.SetText(customer::LocalFolder(0), folder);
     record.SetText(customer::Server(2), "www.acme.test"); // a site without a folder
     CustomerStore& store = t.records.customers;
-    test::WriteWholeFile(store.path, std::string(reinterpret_cast<const char*>(record.Raw().data()),
-                                                 CustomerRecord::kSize));
-    std::lock_guard lock(store.indexMutex);
-    ASSERT_EQ(
-        ReadRecordIndex(store.path, kCustomerRecordSize, customer::Company.offset, 0, store.index),
-        LoadStatus::Loaded);
+    test::WriteWholeFile(
+        store.Path(),
+        std::string(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize));
+    ASSERT_EQ(store.Load(), LoadStatus::Loaded);
 }
+
+// The customer database's own lookup, as the program hands it in.
+constexpr CustomerLookup kCustomers{customers::FindForChange, customers::TellRewrite};
 
 TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
     KORVANE_REQUIRE_TEST_NETWORK();
@@ -46,7 +47,7 @@ TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
     ASSERT_EQ(::chdir(work.Path().c_str()), 0);
     TestShell t;
     PutCustomer(t, local.Path());
-    const std::string before = test::ReadWholeFile(t.records.customers.path);
+    const std::string before = test::ReadWholeFile(t.records.customers.Path());
     t.settings.Set(field::AlertMode, kAlertOnVerifyFail);
     t.desktop.AnswerForm([](Form& form) {
         EXPECT_EQ(form.title, "Verify customer site");
@@ -62,14 +63,14 @@ TEST(CustomerSite, TheCustomersSitesAreEditedWrittenBackAndWatched) {
         form.Field("Server2").text = "www.new.test";
         return kFormAccepted;
     });
-    VerifyCustomerSiteCommand(t.shell);
+    VerifyCustomerSiteCommand(t.shell, kCustomers);
     t.threads.WaitIdle();
 
     CustomerRecord stored;
-    ASSERT_EQ(ReadRecord(t.records.customers.path, 0, stored), RecordIo::Ok);
+    ASSERT_EQ(ReadRecord(t.records.customers.Path(), 0, stored), RecordIo::Ok);
     EXPECT_EQ(stored.Text(customer::Server(1)), "www.new.test");
     // Every byte outside the edited field is as it was.
-    const std::string after = test::ReadWholeFile(t.records.customers.path);
+    const std::string after = test::ReadWholeFile(t.records.customers.Path());
     const TextField edited = customer::Server(1);
     EXPECT_EQ(after.substr(0, edited.offset), before.substr(0, edited.offset));
     EXPECT_EQ(after.substr(edited.offset + edited.width),
@@ -88,7 +89,7 @@ TEST(CustomerSite, TheCheckShowsNoAlertChoiceForAModeItDoesNotOfferAndCancelWrit
     test::TempDir local;
     TestShell t;
     PutCustomer(t, local.Path());
-    const std::string before = test::ReadWholeFile(t.records.customers.path);
+    const std::string before = test::ReadWholeFile(t.records.customers.Path());
     t.settings.Set(field::AlertMode, kAlertOnVerifyFail);
     t.desktop.AnswerForm([](Form& form) {
         form.Field("EDIT2BOX").text = "17";
@@ -100,8 +101,8 @@ TEST(CustomerSite, TheCheckShowsNoAlertChoiceForAModeItDoesNotOfferAndCancelWrit
         form.Field("Server1").text = "changed.test";
         return kFormCancelled;
     });
-    CheckCustomerSiteCommand(t.shell);
-    EXPECT_EQ(test::ReadWholeFile(t.records.customers.path), before);
+    CheckCustomerSiteCommand(t.shell, kCustomers);
+    EXPECT_EQ(test::ReadWholeFile(t.records.customers.Path()), before);
     EXPECT_TRUE(t.desktop.ReportWindows().empty());
     EXPECT_EQ(t.settings.Get(field::MonitoredServer(12)), "");
 }
