@@ -63,7 +63,7 @@ std::optional<Found<Record>> FindByNumber(Shell& shell, const RecordStore<Record
 
 // Text search: each match is offered in the database's match dialog until one is accepted.
 template <typename Record, typename Offer>
-std::optional<Found<Record>> FindByName(Shell& shell, RecordStore<Record>& store,
+std::optional<Found<Record>> FindByName(Shell& shell, const RecordStore<Record>& store,
                                         const StoreTexts& texts, std::string_view typed,
                                         Offer&& offer) {
     Search<Record> search = store.SearchByName(typed, offer);

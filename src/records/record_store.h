@@ -97,6 +97,7 @@ template <typename Record> class RecordStore {
         return status;
     }
 
+    // A copy of the index as it stands.
     RecordIndex Index() const {
         std::scoped_lock lock(m_mutex);
         return m_index;
@@ -158,7 +159,8 @@ template <typename Record> class RecordStore {
 
     // Text search: each record whose name matches, in slot order, goes to `offer`, which answers
     // for the user, until one is accepted. One typed character searches as that character and "?".
-    template <typename Offer> Search<Record> SearchByName(std::string_view typed, Offer&& offer) {
+    template <typename Offer>
+    Search<Record> SearchByName(std::string_view typed, Offer&& offer) const {
         const std::string pattern = WidenPattern(typed);
         if (pattern.empty())
             return {SearchEnd::NotRun, std::nullopt};

@@ -70,6 +70,13 @@ const std::vector<FieldAt> kLayout = {
     {"Link text", 4496, 199},
 };
 
+std::vector<std::string> Labels(const Form& form) {
+    std::vector<std::string> labels;
+    for (const FormField& field : form.fields)
+        labels.push_back(field.label);
+    return labels;
+}
+
 // A text of exactly `length` upper-case letters and digits that differs from field to field.
 std::string Distinct(std::size_t seed, std::size_t length) {
     static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -245,6 +252,16 @@ TEST_F(CustomerCommands, DisplayShowsTheViewAndNextWalksUpTheNumbers) {
     }
     CustomerDisplayCommand(t.shell);
     EXPECT_EQ(shown, (std::vector<std::string>{"3 C3", "5 C5", "8 C8"}));
+    EXPECT_EQ(
+        Labels(t.desktop.Forms()[2]),
+        (std::vector<std::string>{
+            "Number",         "Company",        "Road",         "Town",           "State",
+            "Zip / Post",     "Title",          "First name",   "Last name",      "Telephone 1",
+            "Telephone 2",    "Email 1",        "Email 2",      "Host",           "Host type",
+            "Ftp server",     "Creation date",  "Updated",      "Server 1",       "Local folder 1",
+            "Server 2",       "Local folder 2", "Server 3",     "Local folder 3", "Server 4",
+            "Local folder 4", "Ftp user name",  "Ftp password", "Admin contact",  "Domain expiry",
+            "DNS 1",          "DNS 2",          "Domain",       "Page",           "Link text"}));
     EXPECT_EQ(t.desktop.Unanswered(), 0);
     EXPECT_TRUE(t.desktop.Messages().empty());
 }
@@ -270,6 +287,11 @@ TEST_F(CustomerCommands, DeletingTheOnlyCustomerKeepsTheFileAndTheNextAddReusesT
     AnswerPrompt("C1");
     t.desktop.AnswerForm(kFormAccepted); // the match
     CustomerDeleteCommand(t.shell);
+    EXPECT_EQ(Labels(t.desktop.Forms()[1]),
+              (std::vector<std::string>{"Number", "Customer", "Road", "Town", "State", "Zip / Post",
+                                        "Title", "First name", "Last name", "Email 1", "Email 2",
+                                        "Telephone 1", "Telephone 2", "Server 1", "Local folder 1",
+                                        "Server 2", "Local folder 2"}));
     EXPECT_EQ(t.desktop.Messages().back(), (ShownMessage{"Are you sure?", "1 Company: C1"}));
     EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"Customer deleted: 1 C1", "  ",
                                                       "Customer records: 1 (1 deleted)", "  "}));
