@@ -132,23 +132,6 @@ TEST(MainWindow, AltQuestionMarkOpensTheAboutBoxAndCreditsOpensFromIt) {
     EXPECT_TRUE(f.ran.empty());
 }
 
-TEST(MainWindow, ButtonsSitInTheirColumnAndTheLogFillsTheRest) {
-    WindowFixture f;
-    f.window.resize(800, 600);
-    QApplication::processEvents();
-    const std::vector<int> tops = {28, 128, 232, 336, 440};
-    for (int i = 0; i < 5; ++i) {
-        auto* button =
-            f.window.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(2400 + i));
-        EXPECT_EQ(button->geometry(), QRect(15, tops[static_cast<std::size_t>(i)], 80, 80));
-        EXPECT_EQ(button->text(), QString::number(i));
-    }
-    LogView* log = f.window.Log();
-    EXPECT_EQ(log->x(), 110);
-    EXPECT_EQ(log->x() + log->width(), f.window.centralWidget()->width());
-    EXPECT_EQ(log->height(), f.window.centralWidget()->height());
-}
-
 TEST(LogView, FollowsTheNewestLinesAndScrollKeysMoveIt) {
     WindowFixture f;
     for (int i = 0; i < 199; ++i)
