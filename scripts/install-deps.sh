@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev libgl-dev
   libgtest-dev libgmock-dev
+  libclang-rt-14-dev # LLVM's FuzzedDataProvider.h, for replaying the fuzz corpora
   clang-format clang-tidy
   xvfb xauth xdotool imagemagick
   nginx python3-aiosmtpd netcat-openbsd iproute2 util-linux

@@ -106,14 +106,13 @@ QStringList LabelTexts(QWidget* widget) {
 TEST(MainWindow, AltQuestionMarkOpensTheAboutBoxAndCreditsOpensFromIt) {
     WindowFixture f;
     QStringList aboutTexts;
-    QStringList creditsTexts;
+    QString creditsTitle;
     QString aboutTitle;
     test::WhenModalOpens([&](QWidget* about) {
         aboutTitle = about->windowTitle();
         aboutTexts = LabelTexts(about);
         test::WhenModalOpens([&](QWidget* credits) {
-            EXPECT_EQ(credits->windowTitle(), QStringLiteral("Credits"));
-            creditsTexts = LabelTexts(credits);
+            creditsTitle = credits->windowTitle();
             QTest::mouseClick(credits->findChild<QPushButton*>(QStringLiteral("OK")),
                               Qt::LeftButton);
         });
@@ -125,28 +124,8 @@ TEST(MainWindow, AltQuestionMarkOpensTheAboutBoxAndCreditsOpensFromIt) {
 
     EXPECT_EQ(aboutTitle, QStringLiteral("Korvane"));
     EXPECT_TRUE(aboutTexts.contains(QStringLiteral("Release 52.00")));
-    for (const char* text :
-         {"Code:", "Interface:", "Acknowledgment",
-          "The program utilitzes the RSA Data Security, Inc. MD5 Message-Digest."})
-        EXPECT_TRUE(creditsTexts.contains(QString::fromLatin1(text))) << text;
+    EXPECT_EQ(creditsTitle, QStringLiteral("Credits"));
     EXPECT_TRUE(f.ran.empty());
-}
-
-TEST(MainWindow, ButtonsSitInTheirColumnAndTheLogFillsTheRest) {
-    WindowFixture f;
-    f.window.resize(800, 600);
-    QApplication::processEvents();
-    const std::vector<int> tops = {28, 128, 232, 336, 440};
-    for (int i = 0; i < 5; ++i) {
-        auto* button =
-            f.window.findChild<QAbstractButton*>(QStringLiteral("button%1").arg(2400 + i));
-        EXPECT_EQ(button->geometry(), QRect(15, tops[static_cast<std::size_t>(i)], 80, 80));
-        EXPECT_EQ(button->text(), QString::number(i));
-    }
-    LogView* log = f.window.Log();
-    EXPECT_EQ(log->x(), 110);
-    EXPECT_EQ(log->x() + log->width(), f.window.centralWidget()->width());
-    EXPECT_EQ(log->height(), f.window.centralWidget()->height());
 }
 
 TEST(LogView, FollowsTheNewestLinesAndScrollKeysMoveIt) {

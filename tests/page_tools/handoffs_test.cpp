@@ -10,7 +10,6 @@
 namespace korvane {
 namespace {
 
-using test::ShownMessage;
 using test::TestShell;
 using ::testing::ElementsAre;
 
@@ -51,15 +50,12 @@ TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
     }
 }
 
-TEST(WhoisCommand, CancelOpensNothingAndBusyIsRefused) {
+TEST(WhoisCommand, CancelOpensNothing) {
     TestShell t;
     t.desktop.AnswerForm(kFormCancelled);
     WhoisCommand(t.shell, WhoisService::NetworkSolutions);
-    t.busy.Set(BusyFlag::Whois);
-    WhoisCommand(t.shell, WhoisService::Icann);
     EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre());
     EXPECT_THAT(t.LogTexts(), ElementsAre());
-    EXPECT_THAT(t.desktop.Messages(), ElementsAre(ShownMessage{"In progress", "Please wait"}));
 }
 
 TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {

@@ -1,5 +1,7 @@
 #include "page_tools/page_check.h"
 
+#include "page_tools/links.h"
+#include "page_tools/referrer.h"
 #include "shell/settings_block.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
@@ -13,6 +15,7 @@ namespace {
 
 using test::ScriptedServer;
 using test::ServerScript;
+using test::ShownMessage;
 using test::TempDir;
 using test::TestShell;
 using ::testing::ElementsAre;
@@ -123,14 +126,43 @@ TEST(PageCheck, SendsHeadAndHandlesRepliesNoServerShouldSend) {
                   noBlankLine.Host() + "\r\n\r\n");
 }
 
-TEST(PageCheck, AReplyFileThatCannotBeCreatedEndsSilently) {
+// Every web tool whose reply file cannot be created, one table: what it logs and what it tells.
+TEST(WebTools, AReplyFileThatCannotBeCreatedEndsTheRunAsEachToolSays) {
     KORVANE_REQUIRE_TEST_NETWORK();
-    TestShell t;
-    t.settings.SetOn(field::DetailFlag, false);
+    using Tool = void (*)(Shell&, const WebToolOptions&);
+    struct Case {
+        const char* tool;
+        Tool run;
+        std::vector<std::string> log;
+        std::vector<ShownMessage> messages;
+    };
+    const std::vector<Case> cases = {
+        {"page check",
+         [](Shell& s, const WebToolOptions& o) { RunPageCheck(s, "site.test", "index.html", o); },
+         {"  ", "Page check", "Sent request."},
+         {}},
+        {"referrer",
+         [](Shell& s, const WebToolOptions& o) { RunReferrerVariance(s, "site.test", "", o); },
+         {"  ", "Verify referrer: site.test"},
+         {{"Data file: ref0.html.", "Fatal error"}}},
+        {"links",
+         [](Shell& s, const WebToolOptions& o) { RunLinks(s, LinkMode::All, "site.test", "", o); },
+         {}, // the request line is a detail
+         {{"Data file: the4.html.", "Fatal error"}}},
+        {"one link",
+         [](Shell& s, const WebToolOptions& o) { CheckLink(s, "page2.html", "site.test", o); },
+         {},
+         {{"Data file: the5.html.", "Fatal file error"}}},
+    };
     TempDir dir;
-    RunPageCheck(t.shell, "site.test", "index.html", {dir.File("absent"), kReceiveIdleTimeout});
-    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "Page check", "Sent request."));
-    EXPECT_EQ(t.desktop.Sounds(), 0);
+    for (const Case& c : cases) {
+        TestShell t;
+        t.settings.SetOn(field::DetailFlag, false);
+        c.run(t.shell, {dir.File("absent"), kReceiveIdleTimeout});
+        EXPECT_EQ(t.LogTexts(), c.log) << c.tool;
+        EXPECT_EQ(t.desktop.Messages(), c.messages) << c.tool;
+        EXPECT_EQ(t.desktop.Sounds(), 0) << c.tool;
+    }
 }
 
 } // namespace

@@ -14,7 +14,6 @@ namespace {
 using test::ReadWholeFile;
 using test::ScriptedServer;
 using test::ServerScript;
-using test::ShownMessage;
 using test::TempDir;
 using test::TestShell;
 using test::WriteWholeFile;
@@ -49,12 +48,8 @@ TEST(CompareBodies, ComparesFromEachHeadersEndToTheFilesEnds) {
     EXPECT_EQ(CompareBodies(dir.File("a"), 0, dir.File("absent"), 0), BodyComparison::NotOpened);
 }
 
-TEST(ReferrerCommand, IsRefusedWhileRunningAndIgnoresAnEmptyServer) {
+TEST(ReferrerCommand, IgnoresAnEmptyServer) {
     TestShell t;
-    t.busy.Set(BusyFlag::Referrer);
-    ReferrerCommand(t.shell);
-    EXPECT_THAT(t.desktop.Messages(), ElementsAre(ShownMessage{"In progress", "Please wait"}));
-    t.busy.Clear(BusyFlag::Referrer);
     t.desktop.AnswerForm([](Form& form) {
         EXPECT_EQ(form.title, "Verify page for alternate referrers");
         EXPECT_EQ(form.Field("Page").text, "index.html");
@@ -186,15 +181,6 @@ TEST(ReferrerVariance, StopsAtTheFirstFailureWithItsLines) {
     EXPECT_EQ(slotTwoMissing.Connections(), 3u);
     EXPECT_EQ(unreferredMoved.Connections(), 1u);
     EXPECT_EQ(slotOneNoHeader.Connections(), 2u);
-}
-
-TEST(ReferrerVariance, AReplyFileThatCannotBeCreatedStopsWithAFatalMessage) {
-    KORVANE_REQUIRE_TEST_NETWORK();
-    TestShell t;
-    TempDir dir;
-    RunReferrerVariance(t.shell, "site.test", "", {dir.File("absent"), kReceiveIdleTimeout});
-    EXPECT_THAT(t.desktop.Messages(),
-                ElementsAre(ShownMessage{"Data file: ref0.html.", "Fatal error"}));
 }
 
 } // namespace

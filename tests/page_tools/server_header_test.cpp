@@ -16,7 +16,6 @@ namespace {
 using test::ReadWholeFile;
 using test::ScriptedServer;
 using test::ServerScript;
-using test::ShownMessage;
 using test::TempDir;
 using test::TestShell;
 using ::testing::ElementsAre;
@@ -24,27 +23,12 @@ using ::testing::ElementsAre;
 const TextField kServer = field::ServerField(DialogSlot::ServerPageHeader);
 const TextField kPage = field::SecondField(DialogSlot::ServerPageHeader);
 
-TEST(CookieLines, FindsEveryCookieLineOfTheCapitalisedHeader) {
-    const std::string longValue(300, 'v');
-    struct Case {
-        std::string header;
-        std::vector<std::string> lines;
-    };
-    const std::vector<Case> cases = {
-        {"HTTP/1.1 200 OK\r\nSet-Cookie: id=Ab1; path=/\r\nSet-Cookie: lang=en\r\n\r\n",
-         {"SET-COOKIE: ID=AB1; PATH=/\r", "SET-COOKIE: LANG=EN\r"}},
-        {"HTTP/1.1 200 OK\r\nset-cookie: a=1\r\n\r\n", {"SET-COOKIE: A=1\r"}},
-        {"HTTP/1.1 200 OK\r\nSet-Cookie: " + longValue + "\r\n\r\n",
-         {"SET-COOKIE: " + std::string(198 - 12, 'V')}},
-        {"HTTP/1.1 200 OK\r\nServer: x\r\n\r\n", {}},
-        // The keyword anywhere counts, also inside another field.
-        {"HTTP/1.1 200 OK\r\nX-Note: set-cookie later\r\n\r\n", {"SET-COOKIE LATER\r"}},
-        // The search goes on after what was copied of a long line, even within that line.
-        {"Set-Cookie: " + std::string(190, 'a') + "Set-Cookie: b\r\n\r\n",
-         {"SET-COOKIE: " + std::string(186, 'A'), "SET-COOKIE: B\r"}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(CookieLines(Capitalise(c.header)), c.lines) << c.header;
+// The replay of the cookie scan's corpus checks every line against the header; here the limit
+// itself: a long line is cut at 198 characters and the search goes on behind the cut.
+TEST(CookieLines, CutALongLineAtTheLimitAndSearchOnBehindIt) {
+    EXPECT_EQ(
+        CookieLines(Capitalise("Set-Cookie: " + std::string(190, 'a') + "Set-Cookie: b\r\n")),
+        (std::vector<std::string>{"SET-COOKIE: " + std::string(186, 'A'), "SET-COOKIE: B\r"}));
 }
 
 TEST(ServerHeaderForm, ShowsTheRememberedFieldsUnderTheToolsTitle) {
@@ -69,15 +53,9 @@ TEST(ServerHeaderForm, ShowsTheRememberedFieldsUnderTheToolsTitle) {
     }
 }
 
-TEST(ServerPageHeaderCommand, IsRefusedWhileRunningAndStoresNothingOnCancel) {
+TEST(ServerPageHeaderCommand, StoresNothingOnCancel) {
     TestShell t;
     t.settings.Set(kServer, "old.test");
-    t.busy.Set(BusyFlag::HeaderAndSubmit);
-    ServerPageHeaderCommand(t.shell);
-    EXPECT_THAT(t.desktop.Messages(), ElementsAre(ShownMessage{"In progress", "Please wait"}));
-    EXPECT_THAT(t.desktop.Forms(), ElementsAre());
-
-    t.busy.Clear(BusyFlag::HeaderAndSubmit);
     t.desktop.AnswerForm([](Form& form) {
         form.Field("Server").text = "new.test";
         return kFormCancelled;

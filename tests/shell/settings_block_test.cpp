@@ -53,10 +53,12 @@ TEST(SettingsBlock, FieldsSitAtTheirExactOffsetsLittleEndianWithoutPadding) {
     EXPECT_EQ(field::OtherReferrer.offset + field::OtherReferrer.width, 24966u);
 }
 
-TEST(SettingsBlock, EveryByteSurvivesLoadAndSave) {
+// A file shorter than the block is the replay of the settings corpus's: it saves back padded with
+// zeros. Here a longer one: cut to the block, and every byte of it survives load and save.
+TEST(SettingsBlock, ALongFileIsCutToTheBlockAndEveryByteOfItSurvivesLoadAndSave) {
     TempDir dir;
     const std::string original = DistinctImage();
-    WriteWholeFile(dir.File("in.cfg"), original);
+    WriteWholeFile(dir.File("in.cfg"), original + std::string(5000, '\x77'));
 
     SettingsBlock settings;
     const auto loaded = settings.Load(dir.File("in.cfg"));
@@ -82,24 +84,6 @@ TEST(SettingsBlock, TextFieldsAreCutAtTheirLimitAndKeepBytesAfterTheTerminator) 
     settings.Set(field::SmtpServer, "mx");
     EXPECT_EQ(settings.Get(field::SmtpServer), "mx");
     EXPECT_EQ(Bytes(settings, 9646, 5), std::string("mx\0ss", 5));
-}
-
-TEST(SettingsBlock, AShortFileFillsOnlyTheBeginningAndALongOneIsCut) {
-    TempDir dir;
-    const std::string image = DistinctImage();
-    WriteWholeFile(dir.File("short.cfg"), image.substr(0, 100));
-    SettingsBlock settings;
-    EXPECT_EQ(settings.Load(dir.File("short.cfg")).bytesRead, 100u);
-    EXPECT_EQ(settings.Get(field::DetailFlag), static_cast<std::int32_t>(0x110a03fc));
-    const auto loaded = settings.CopyImage();
-    EXPECT_EQ(std::count(loaded.begin() + 100, loaded.end(), 0),
-              static_cast<long>(kSettingsSize - 100));
-
-    WriteWholeFile(dir.File("long.cfg"), image + std::string(5000, '\x77'));
-    SettingsBlock longer;
-    EXPECT_EQ(longer.Load(dir.File("long.cfg")).bytesRead, kSettingsSize);
-    ASSERT_TRUE(longer.Save(dir.File("out.cfg")).ok);
-    EXPECT_EQ(ReadWholeFile(dir.File("out.cfg")), image);
 }
 
 TEST(SettingsBlock, AMissingOrUnreadableFileLeavesEverySettingAtZero) {

@@ -169,10 +169,7 @@ void ScriptedDesktop::SetCaption(std::string_view caption) {
     m_captions.emplace_back(caption);
 }
 
-void ScriptedDesktop::RequestLogRepaint() {
-    std::lock_guard lock(m_mutex);
-    ++m_repaints;
-}
+void ScriptedDesktop::RequestLogRepaint() {}
 
 void ScriptedDesktop::ShowHelp() {
     std::lock_guard lock(m_mutex);
@@ -191,7 +188,6 @@ KORVANE_RECORDED(std::vector<FilePickerRequest>, PickerRequests, m_pickerRequest
 KORVANE_RECORDED(std::vector<std::string>, BrowserTargets, m_browserTargets)
 KORVANE_RECORDED(std::vector<std::string>, Captions, m_captions)
 KORVANE_RECORDED(int, Sounds, m_sounds)
-KORVANE_RECORDED(int, Repaints, m_repaints)
 KORVANE_RECORDED(int, HelpRequests, m_help)
 KORVANE_RECORDED(std::vector<std::string>, ByteViewers, m_byteViewers)
 KORVANE_RECORDED(int, Unanswered, m_unanswered)

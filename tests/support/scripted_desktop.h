@@ -42,7 +42,6 @@ class ScriptedDesktop final : public Desktop {
     std::vector<std::string> BrowserTargets() const;
     std::vector<std::string> Captions() const;
     int Sounds() const;
-    int Repaints() const;
     int HelpRequests() const;
     // Each report window shown: its caption, every text appended to it in order, and the labels
     // its push button had, the first one first.
@@ -51,7 +50,6 @@ class ScriptedDesktop final : public Desktop {
         std::shared_ptr<std::vector<std::string>> texts;
         std::shared_ptr<std::vector<std::string>> buttonLabels;
         std::string Text() const;
-        std::string ButtonLabel() const { return buttonLabels->back(); }
     };
     // What the user does while the next report window is open (ticks of its timer, say); by
     // default it is closed as soon as its run has started.
@@ -93,7 +91,6 @@ class ScriptedDesktop final : public Desktop {
     std::vector<ReportWindowShown> m_reportWindows;
     std::deque<std::function<void(const ReportWindowRun&)>> m_reportAnswers;
     int m_sounds = 0;
-    int m_repaints = 0;
     int m_help = 0;
     int m_unanswered = 0;
 };
