@@ -177,20 +177,23 @@ class ScriptedSmtp {
     enum class Mode { RefuseRecipient, CloseAfterHelo, Silent, ResetAtOnce };
 
     explicit ScriptedSmtp(Mode mode) : m_mode(mode) {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        // Port 25 of an address of its own, beside the real mail server on 127.0.0.1.
+        // Port 25 of an address of its own, beside the real mail server on 127.0.0.1. Two tests
+        // running at once may both bind an address (SO_REUSEADDR), but only one can listen on it.
         for (int last = 250; last > 200; --last) {
+            m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const int on = 1;
+            ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
             sockaddr_in address{};
             address.sin_family = AF_INET;
             address.sin_port = htons(25);
             m_address = "127.0.0." + std::to_string(last);
             ::inet_pton(AF_INET, m_address.c_str(), &address.sin_addr);
-            if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                ::listen(m_listen, 1) == 0)
                 break;
+            ::close(m_listen);
+            m_listen = -1;
         }
-        ::listen(m_listen, 1);
         m_thread = std::thread([this] { Serve(); });
     }
     ~ScriptedSmtp() {
