@@ -1,21 +1,15 @@
-#include "records/record_files.h"
+// The index's own edges that a run of the record fuzz target does not reach: numbers at the top of
+// the number type, and the cost of a change in a large file.
 
-#include "support/scripted_desktop.h"
-#include "support/temp_dir.h"
+#include "records/record_files.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <string>
 #include <vector>
 
 namespace korvane {
 namespace {
-
-using test::ReadWholeFile;
-using test::TempDir;
-using test::TestShell;
-using test::WriteWholeFile;
 
 // An index as a load would build it from records with these numbers in file order.
 RecordIndex IndexOf(const std::vector<std::int64_t>& numbers) {
@@ -33,30 +27,6 @@ RecordIndex IndexOf(const std::vector<std::int64_t>& numbers) {
     return index;
 }
 
-std::vector<std::int64_t> Slots(const RecordIndex& index) {
-    std::vector<std::int64_t> slots;
-    for (const IndexEntry& entry : index.entries)
-        slots.push_back(entry.slot);
-    return slots;
-}
-std::vector<std::int64_t> Numbers(const RecordIndex& index) {
-    std::vector<std::int64_t> numbers;
-    for (const IndexEntry& entry : index.entries)
-        numbers.push_back(entry.number);
-    return numbers;
-}
-
-TEST(SortIndex, OrdersByNumberAndKeepsDuplicatesInFileOrder) {
-    const RecordIndex index = IndexOf({7, 3, -5, 3, 0, 1, 7});
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, 1, 3, 3, 7, 7}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{2, 4, 5, 1, 3, 0, 6}));
-    // A number lookup finds the first of the duplicates.
-    EXPECT_EQ(index.entries[LocateNumber(index, 3)].slot, 1);
-    EXPECT_EQ(LocateNumber(index, 8), index.Size());
-    EXPECT_EQ(index.deletedCount, 2);
-    EXPECT_EQ(index.liveCount, 5);
-}
-
 TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
     struct Case {
         std::vector<std::int64_t> numbers;
@@ -64,15 +34,11 @@ TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
         std::int64_t expected;
     };
     const std::vector<Case> cases = {
-        {{1, 2, 3, 5}, 1, 4},
-        {{2, 3}, 1, 1},
-        {{1, 2, 3, 7}, 1, 4},
         {{1, 3, 2}, 1, 4},
+        {{2, 3}, 1, 1},
         {{-1, 1, 2}, 1, 3},
-        {{}, 1, 1},
-        {{5, 6, 9}, 5, 7},
         {{1, 1, 2, 4}, 1, 3},
-        {{10}, 1, 1},
+        {{5, 6, 9}, 5, 7},
         // A run up to the top of the number type stops there instead of wrapping round.
         {{INT64_MAX}, INT64_MAX, INT64_MAX},
         {{INT64_MAX - 1, INT64_MAX, INT64_MAX}, INT64_MAX - 1, INT64_MAX},
@@ -81,43 +47,6 @@ TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
         SCOPED_TRACE(::testing::PrintToString(c.numbers));
         EXPECT_EQ(SuggestNumber(IndexOf(c.numbers), c.base), c.expected);
     }
-    RecordIndex index = IndexOf({1, 2, 3});
-    MarkSlotDeleted(index, 2, 1);
-    EXPECT_EQ(SuggestNumber(index, 1), 2);
-}
-
-TEST(RecordIndex, DeletedSlotsAreReusedFirstInFirstOut) {
-    // Slots 1 and 3 were deleted in the file; then slot 4 and slot 0 are deleted in this session.
-    RecordIndex index = IndexOf({10, 0, 30, -7, 50});
-    MarkSlotDeleted(index, 50, 4);
-    MarkSlotDeleted(index, 10, 0);
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, -1, -1, 30}));
-    EXPECT_EQ(index.keys[4], (NameKey{0, 0}));
-
-    std::vector<std::int64_t> reused;
-    for (std::int64_t number : {40, 20, 60, 5}) {
-        const std::int64_t slot = NextFreeSlot(index);
-        EXPECT_EQ(InsertIndexEntry(index, number, {'N', static_cast<std::uint8_t>(number)}), slot);
-        reused.push_back(slot);
-    }
-    EXPECT_EQ(reused, (std::vector<std::int64_t>{1, 3, 4, 0}));
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{5, 20, 30, 40, 60}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{0, 3, 2, 1, 4}));
-    EXPECT_EQ(index.keys[3], (NameKey{'N', 20}));
-    EXPECT_EQ(index.deletedCount, 0);
-    EXPECT_EQ(index.liveCount, 5);
-
-    // With no deleted slot left, an addition appends.
-    EXPECT_EQ(InsertIndexEntry(index, 25, {'X', 'Y'}), 5);
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{5, 20, 25, 30, 40, 60}));
-    EXPECT_EQ(index.keys.size(), 6U);
-}
-
-TEST(RecordIndex, DeletingOneOfTwoDuplicatesRemovesTheEntryOfThatSlot) {
-    RecordIndex index = IndexOf({4, 4, 9});
-    MarkSlotDeleted(index, 4, 1);
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, 4, 9}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{1, 0, 2}));
 }
 
 TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsStayFast) {
@@ -143,76 +72,6 @@ TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsStayFast) {
     EXPECT_EQ(index.SlotCount(), 100001);
     EXPECT_EQ(index.liveCount, 100000);
     EXPECT_EQ(index.deletedCount, 1);
-}
-
-TEST(NamePatternMatch, QuestionMarksStandForOnePositionOrTheEndOfTheName) {
-    struct Case {
-        std::string typed;
-        std::string name;
-        bool matches;
-    };
-    const std::vector<Case> cases = {
-        {"A", "A COMPANY", true},
-        {"A", "ABC", true},
-        {"A", "B COMPANY", false},
-        {"?B", "ABC", true},
-        {"?B", "ACB", false},
-        {"A COMPANY??", "A COMPANY", true},
-        {"A COMPANYX", "A COMPANY", false},
-        {"A CO", "A COMPANY", true},
-        {"A C?MP", "A COMPANY", true},
-        {"a co", "A COMPANY", false},
-        {"AB??", "AB", true},
-        {"AB?D", "AB", false},
-        {"", "A COMPANY", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed + " / " + c.name);
-        const std::string pattern = WidenPattern(c.typed);
-        const NameKey key{static_cast<std::uint8_t>(c.name[0]),
-                          static_cast<std::uint8_t>(c.name.size() > 1 ? c.name[1] : 0)};
-        EXPECT_EQ(NamePatternMatch(pattern, key, c.name), c.matches);
-    }
-    // A slot whose key starts with zero (deleted, or no name) is never matched.
-    EXPECT_FALSE(NamePatternMatch("??", {0, 'B'}, "?B"));
-}
-
-TEST(LoadRecordFiles, NumbersBelowOneCountAsDeletedAndTheFileKeepsThem) {
-    TestShell t;
-    std::string member(4 * kCustomerRecordSize, '\0');
-    const std::vector<std::int64_t> numbers = {3, 0, -9, 1};
-    for (std::size_t slot = 0; slot < numbers.size(); ++slot) {
-        CustomerRecord record;
-        record.SetNumber(numbers[slot]);
-        record.SetText(customer::Company, "C" + std::to_string(slot));
-        member.replace(slot * kCustomerRecordSize, kCustomerRecordSize,
-                       reinterpret_cast<const char*>(record.Raw().data()), kCustomerRecordSize);
-    }
-    WriteWholeFile(t.recordFolder.File("member.dat"), member);
-    ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
-    const RecordIndex index = t.records.customers.Index();
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, 1, 3}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{1, 2, 3, 0}));
-    // Deleted slots keep their name bytes in the file but are never found by name.
-    EXPECT_EQ(index.keys[2], (NameKey{0, 0}));
-    EXPECT_EQ(index.keys[3], (NameKey{'C', '3'}));
-    EXPECT_EQ(index.liveCount, 2);
-    EXPECT_EQ(index.deletedCount, 2);
-    EXPECT_EQ(ReadWholeFile(t.recordFolder.File("member.dat")), member);
-    // The missing engine file was created with its default record.
-    EXPECT_EQ(t.records.engines.Counts().slotCount, 1);
-}
-
-TEST(RecordFiles, AFailedAppendLeavesNoPartOfTheRecordBehind) {
-    TempDir dir;
-    WriteWholeFile(dir.File("f.dat"), std::string(kSearchEngineRecordSize, 'x'));
-    SearchEngineRecord record;
-    record.SetNumber(2);
-    // Reading beyond the end fails; writing a slot over the end of a missing file cannot open.
-    EXPECT_EQ(ReadRecord(dir.File("f.dat"), 1, record), RecordIo::IoFailed);
-    EXPECT_EQ(WriteRecord(dir.File("missing.dat"), 0, record), RecordIo::OpenFailed);
-    EXPECT_EQ(WriteRecord(dir.File("f.dat"), 1, record), RecordIo::Ok);
-    EXPECT_EQ(ReadWholeFile(dir.File("f.dat")).size(), 2 * kSearchEngineRecordSize);
 }
 
 } // namespace
