@@ -153,8 +153,9 @@ TEST(SubmitUrlCommand, TheRunStartsWithWhatWasTypedAndKeepsIt) {
     t.threads.WaitIdle();
     EXPECT_EQ(t.settings.Get(field::ServerField(DialogSlot::SubmitUrl)), "http://www.example.com/");
     EXPECT_EQ(t.settings.Get(field::SecondField(DialogSlot::SubmitUrl)), "me@example.com");
-    EXPECT_EQ(t.desktop.Messages().back(),
-              (ShownMessage{"Data file: urlsubmit.dat, not present.", "Fatal error"}));
+    EXPECT_EQ(
+        t.desktop.Messages(),
+        (std::vector<ShownMessage>{{"Data file: urlsubmit.dat, not present.", "Fatal error"}}));
     EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"  ", "Submit URL: http://www.example.com/",
                                                       "Initialized: Running"}));
     EXPECT_FALSE(t.busy.IsSet(BusyFlag::HeaderAndSubmit));
