@@ -11,17 +11,6 @@
 namespace korvane {
 namespace {
 
-TEST(MailBodyLines, CutAtEveryLineEndAndKeepAFinalEmptyLine) {
-    using Lines = std::vector<std::string>;
-    EXPECT_EQ(MailBodyLines("Your message"), Lines{"Your message"});
-    EXPECT_EQ(MailBodyLines("one\r\ntwo\r\n"), (Lines{"one", "two", ""}));
-    EXPECT_EQ(MailBodyLines("a\rb\nc"), (Lines{"a", "b", "c"}));
-    EXPECT_EQ(MailBodyLines(""), Lines{""});
-    EXPECT_TRUE(SafeMailHeaderValue("Spring news"));
-    EXPECT_FALSE(SafeMailHeaderValue("a@b\r\nRCPT TO:<c@d>"));
-    EXPECT_FALSE(SafeMailHeaderValue("line\nbreak"));
-}
-
 TEST(SmtpSession, AServerThatStopsReadingCostsOneTimeLimitNotOnePerLine) {
     std::vector<std::string> errors;
     std::array<FileDescriptor, 2> ends = test::SocketPair();

@@ -1,14 +1,15 @@
 // Faults a web tool run meets on the way: a disk that cannot take a whole reply or report file,
-// a server that resets the connection in the middle of its reply, a resolver that fails. Each
-// case checks what the user is told and what is left on disk.
+// a server that resets the connection in the middle of its reply, a reply file that cannot be
+// created. Each case checks what the user is told and what is left on disk.
 
-#include "databases/database_email.h"
 #include "databases/link_exchange.h"
 #include "page_tools/links.h"
+#include "page_tools/page_check.h"
+#include "page_tools/referrer.h"
+#include "page_tools/server_header.h"
 #include "page_tools/verify_file.h"
 #include "records/record_files.h"
 #include "shell/desktop.h"
-#include "site_tools/alert_mail.h"
 #include "site_tools/folder_runs.h"
 #include "support/fault_injection.h"
 #include "support/scripted_desktop.h"
@@ -17,10 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <sstream>
 
 namespace korvane {
 namespace {
@@ -34,6 +33,12 @@ using test::WriteWholeFile;
 
 constexpr std::uint64_t kNoLimit = UINT64_MAX;
 constexpr std::uint64_t kDiskRoom = 4096;
+
+enum class Fault {
+    DiskFull,  // each file has room for kDiskRoom bytes
+    KvHtmFull, // kv.htm alone lies on a full disk
+    Reset,     // the server resets the connection after `arrived`
+};
 constexpr const char* kLinkText = "Visit Acme Widgets";
 
 constexpr const char* kStatusOk = "HTTP/1.0 200 OK\r\n\r\n";
@@ -56,48 +61,19 @@ class CollectedReport final : public ReportTextBox {
     std::string m_text;
 };
 
-// What the user saw and heard, carried back from the child as text: the log lines, the message
-// boxes, the report window, the pages handed to the browser and the alert sounds.
-struct Seen {
-    std::vector<std::string> log;
-    std::vector<std::string> messages;
-    std::string report;
-    std::vector<std::string> browser;
-    int sounds = 0;
-};
-
-constexpr char kSection = '\x1e';
-constexpr char kItem = '\x1f';
-
-std::string Pack(const TestShell& t, const std::string& report) {
-    std::string packed;
-    for (const std::string& line : t.LogTexts())
-        packed += line + kItem;
-    packed += kSection;
-    for (const test::ShownMessage& message : t.desktop.Messages())
-        packed += message.text + " (" + message.title + ")" + kItem;
-    packed += kSection + report + kSection;
-    for (const std::string& target : t.desktop.BrowserTargets())
-        packed += target + kItem;
-    return packed + kSection + std::to_string(t.desktop.Sounds());
-}
-
-std::vector<std::string> Items(const std::string& section) {
-    std::vector<std::string> items;
-    std::istringstream in(section);
-    for (std::string item; std::getline(in, item, kItem);)
-        items.push_back(item);
-    return items;
-}
-
-Seen Unpack(const std::string& packed) {
-    std::vector<std::string> sections;
-    std::istringstream in(packed);
-    for (std::string section; std::getline(in, section, kSection);)
-        sections.push_back(section);
-    sections.resize(5);
-    return {Items(sections[0]), Items(sections[1]), sections[2], Items(sections[3]),
-            std::atoi(sections[4].c_str())};
+// What the user saw and heard, as one text: the log lines, the message boxes, the report window,
+// how many pages went to the browser and the alert sounds.
+std::string Seen(const std::vector<std::string>& log,
+                 const std::vector<test::ShownMessage>& messages, const std::string& report,
+                 std::size_t browser, int sounds) {
+    std::string text = "log:";
+    for (const std::string& line : log)
+        text += "\n  " + line;
+    text += "\nmessages:";
+    for (const test::ShownMessage& message : messages)
+        text += "\n  " + message.text + " (" + message.title + ")";
+    return text + "\nreport: " + report + "\nbrowser: " + std::to_string(browser) +
+           "\nsounds: " + std::to_string(sounds);
 }
 
 struct Folders {
@@ -115,7 +91,8 @@ std::string ExtractLinks(TestShell& t, const std::string& host, const Folders& f
     return {};
 }
 
-VerifyFileInput VerifyInput(const std::string& host, const Folders& folders) {
+// With the comparative view, which a difference would open in the browser.
+std::string VerifyFile(TestShell& t, const std::string& host, const Folders& folders) {
     VerifyFileInput input;
     input.server = host;
     input.page = "page.html";
@@ -123,16 +100,6 @@ VerifyFileInput VerifyInput(const std::string& host, const Folders& folders) {
     input.localName = "page.html";
     input.localPath = folders.local.File("page.html");
     input.workFolder = folders.work.Path();
-    return input;
-}
-
-std::string VerifyFile(TestShell& t, const std::string& host, const Folders& folders) {
-    VerifyFileWorker(t.shell, VerifyInput(host, folders));
-    return {};
-}
-
-std::string VerifyFileWithView(TestShell& t, const std::string& host, const Folders& folders) {
-    VerifyFileInput input = VerifyInput(host, folders);
     input.comparativeView = true;
     VerifyFileWorker(t.shell, input);
     return {};
@@ -169,249 +136,172 @@ std::string CheckLinkExchange(TestShell& t, const std::string&, const Folders& f
     return {};
 }
 
-TEST(WebToolFaults, AFileTheDiskCannotTakeWholeIsReportedAndNeverReadAsTheServersReply) {
+// A disk that cannot take a whole file, and a server that resets the connection in the middle of
+// its reply. A file cut by the disk is reported and never read as the server's reply; a reset
+// ends the reply like a close: what arrived is what the tools work on, and the comparing tools
+// name the point where the server's copy stopped.
+TEST(WebToolFaults, ACutReplyIsReportedAsTheDisksOrTheServersDoing) {
     KORVANE_REQUIRE_TEST_NETWORK();
-    const std::string body = Body();
-    ScriptedServer server(ServerScript{kStatusOk + body});
-    ASSERT_TRUE(server.Started());
-    std::string otherBody = body;
+    const std::string whole = kStatusOk + Body();
+    const std::string arrived = kStatusOk + Body(100); // the reset comes after the hundredth link
+    ScriptedServer full(ServerScript{whole});
+    ScriptedServer resets(ServerScript{arrived, 0, ServerScript::Then::Reset, true});
+    ASSERT_TRUE(full.Started() && resets.Started());
+    std::string otherBody = Body();
     otherBody[0] = 'X';
+    const std::string truncatedAt = std::to_string(arrived.size() - 1);
 
     struct Case {
         const char* name;
         Tool tool;
-        std::string local;   // the local copy of the page
-        std::uint64_t limit; // room for each file on the disk
-        bool fullKvHtm;      // kv.htm alone lies on a full disk
+        Fault fault;
+        std::string local; // the local copy of the page
         const char* replyFile;
         std::vector<std::string> log;
-        std::vector<std::string> messages;
+        std::vector<test::ShownMessage> messages;
         std::string report;
+        int alerts;
     };
     const std::vector<Case> cases = {
-        {"link extraction",
+        {"link extraction, disk full",
          ExtractLinks,
-         body,
-         kDiskRoom,
-         false,
+         Fault::DiskFull,
+         Body(),
          "the4.html",
          {}, // no link and no "Scan complete" from a cut page
-         {"Data file: the4.html. (Fatal error)"},
-         ""},
-        {"file verification",
-         VerifyFile,
-         body,
-         kDiskRoom,
-         false,
-         "the6.html",
-         {"  ", "Verify page: page.html"}, // no "truncated at" blamed on the server
-         {"Data file: the6.html. (Fatal error)"},
-         ""},
-        {"folder verification",
+         {{"Data file: the4.html.", "Fatal error"}},
+         "",
+         0},
+        {"folder verification, disk full",
          VerifyFolder,
-         body,
-         kDiskRoom,
-         false,
+         Fault::DiskFull,
+         Body(),
          "the7.html",
          {},
-         {"Data file: the7.html. (Fatal error)"},
-         "Files in directory: 1\r\n"},
-        {"link exchange",
+         {{"Data file: the7.html.", "Fatal error"}},
+         "Files in directory: 1\r\n",
+         0},
+        {"link exchange, disk full",
          CheckLinkExchange,
-         body,
-         kDiskRoom,
-         false,
+         Fault::DiskFull,
+         Body(),
          "the1.html",
          {"  ", "Link exchange verification", "Data file: the1.html."}, // no "Link not found"
          {},
-         ""},
+         "",
+         0},
         // The reply fits; only kv.htm, the copy of the body, finds the disk full. The verdict
         // is the comparison's and stands; the missing copy is told and never compared.
         {"kv.htm, same page",
          VerifyFile,
-         body,
-         kNoLimit,
-         true,
+         Fault::KvHtmFull,
+         Body(),
          "the6.html",
          {"  ", "Verify page: page.html", "Reply received", "Integrity verified: page.html"},
-         {"Unable to create KV.HTM (Problem)"},
-         ""},
-        {"kv.htm, different page, comparative view",
-         VerifyFileWithView,
+         {{"Unable to create KV.HTM", "Problem"}},
+         "",
+         0},
+        {"kv.htm, different page",
+         VerifyFile,
+         Fault::KvHtmFull,
          otherBody,
-         kNoLimit,
-         true,
          "the6.html",
          {"  ", "Verify page: page.html", "Reply received",
           "File: page.html differs at location: 1", "Local file: X, web file: <"},
-         {"Unable to create KV.HTM (Problem)"},
-         ""},
+         {{"Unable to create KV.HTM", "Problem"}},
+         "",
+         1},
+        {"folder verification, reset",
+         VerifyFolder,
+         Fault::Reset,
+         Body(),
+         "the7.html",
+         {},
+         {},
+         "Files in directory: 1\r\nFile: page.html truncated at: " + truncatedAt +
+             "\r\nFinished.\r\n\r\n",
+         1},
     };
-    const std::uint64_t replySize = std::string(kStatusOk).size() + body.size();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::string host = c.fault == Fault::Reset ? resets.Host() : full.Host();
+        const std::uint64_t limit = c.fault == Fault::DiskFull ? kDiskRoom : kNoLimit;
         TestShell t;
         t.settings.SetOn(field::DetailFlag, false);
-        PutPartner(t, server.Host());
+        PutPartner(t, host);
         Folders folders;
         WriteWholeFile(folders.local.File("page.html"), c.local);
         const std::string kvPath = folders.work.File("kv.htm");
-        if (c.fullKvHtm)
+        if (c.fault == Fault::KvHtmFull)
             std::filesystem::create_symlink("/dev/full", kvPath);
         else
             WriteWholeFile(kvPath, "an earlier run");
 
-        const auto packed =
-            test::RunInChild([&] { return test::LimitFileSize(c.limit); },
-                             [&] { return Pack(t, c.tool(t, server.Host(), folders)); });
-        ASSERT_TRUE(packed.has_value()) << "the run did not end normally";
-        const Seen seen = Unpack(*packed);
-        EXPECT_EQ(seen.log, c.log);
-        EXPECT_EQ(seen.messages, c.messages);
-        EXPECT_EQ(seen.report, c.report);
-        EXPECT_TRUE(seen.browser.empty()) << "a comparison was built from a cut copy";
+        const auto seen =
+            test::RunInChild([&] { return test::LimitFileSize(limit); },
+                             [&] {
+                                 const std::string report = c.tool(t, host, folders);
+                                 return Seen(t.LogTexts(), t.desktop.Messages(), report,
+                                             t.desktop.BrowserTargets().size(), t.desktop.Sounds());
+                             });
+        ASSERT_TRUE(seen.has_value()) << "the run did not end normally";
+        // No comparison is ever built from a cut copy.
+        EXPECT_EQ(*seen, Seen(c.log, c.messages, c.report, 0, c.alerts));
 
         // On disk: the reply file holds what fitted, and kv.htm of an earlier run is untouched
         // when the run did not get that far.
-        EXPECT_EQ(std::filesystem::file_size(folders.work.File(c.replyFile)),
-                  std::min(c.limit, replySize));
-        if (!c.fullKvHtm) {
+        const std::string& sent = c.fault == Fault::Reset ? arrived : whole;
+        EXPECT_EQ(ReadWholeFile(folders.work.File(c.replyFile)),
+                  sent.substr(0, std::min<std::uint64_t>(limit, sent.size())));
+        if (c.fault == Fault::DiskFull) {
             EXPECT_EQ(ReadWholeFile(kvPath), "an earlier run");
         }
     }
 }
 
-// A reset ends the reply like a close: what arrived is what the tools work on, and the
-// comparing tools name the point where the server's copy stopped.
-TEST(WebToolFaults, AServerThatResetsMidReplyLeavesWhatArrivedAndTheToolsSaySo) {
+// Every web tool whose reply file cannot be created: what it logs and what it tells.
+TEST(WebToolFaults, AReplyFileThatCannotBeCreatedEndsTheRunAsEachToolSays) {
     KORVANE_REQUIRE_TEST_NETWORK();
-    const std::string arrived = Body(100); // the reply stops after the hundredth link
-    ScriptedServer server(ServerScript{kStatusOk + arrived, 0, ServerScript::Then::Reset, true});
-    ASSERT_TRUE(server.Started());
-    const std::string truncatedAt =
-        std::to_string(std::string(kStatusOk).size() - 1 + arrived.size());
-    std::vector<std::string> links = {"Reply received", "    "};
-    for (int n = 0; n < 100; ++n)
-        links.push_back("p" + std::to_string(n) + ".html");
-    links.push_back("Scan complete");
-
+    using Command = void (*)(Shell&, const WebToolOptions&);
     struct Case {
-        const char* name;
-        Tool tool;
-        const char* replyFile;
+        const char* tool;
+        Command run;
         std::vector<std::string> log;
-        std::string report;
-        int alerts;
+        std::vector<test::ShownMessage> messages;
     };
     const std::vector<Case> cases = {
-        {"file verification",
-         VerifyFile,
-         "the6.html",
-         {"  ", "Verify page: page.html", "Reply received",
-          "File: page.html truncated at: " + truncatedAt},
-         "",
-         1},
-        {"folder verification",
-         VerifyFolder,
-         "the7.html",
+        {"page check",
+         [](Shell& s, const WebToolOptions& o) { RunPageCheck(s, "site.test", "index.html", o); },
+         {"  ", "Page check", "Sent request."},
+         {}},
+        {"header",
+         [](Shell& s, const WebToolOptions& o) {
+             RunHeaderTool(s, HeaderTool::Header, "site.test", "", o);
+         },
+         {"  ", "Server page header: ", "Data file: the1.html."},
+         {}},
+        {"referrer",
+         [](Shell& s, const WebToolOptions& o) { RunReferrerVariance(s, "site.test", "", o); },
+         {"  ", "Verify referrer: site.test"},
+         {{"Data file: ref0.html.", "Fatal error"}}},
+        {"links",
+         [](Shell& s, const WebToolOptions& o) { RunLinks(s, LinkMode::All, "site.test", "", o); },
+         {}, // the request line is a detail
+         {{"Data file: the4.html.", "Fatal error"}}},
+        {"one link",
+         [](Shell& s, const WebToolOptions& o) { CheckLink(s, "page2.html", "site.test", o); },
          {},
-         "Files in directory: 1\r\nFile: page.html truncated at: " + truncatedAt +
-             "\r\nFinished.\r\n\r\n",
-         1},
-        {"link extraction", ExtractLinks, "the4.html", links, "", 0},
+         {{"Data file: the5.html.", "Fatal file error"}}},
     };
+    TempDir dir;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.tool);
         TestShell t;
         t.settings.SetOn(field::DetailFlag, false);
-        Folders folders;
-        WriteWholeFile(folders.local.File("page.html"), Body());
-        const std::string report = c.tool(t, server.Host(), folders);
+        c.run(t.shell, {dir.File("absent"), kReceiveIdleTimeout});
         EXPECT_EQ(t.LogTexts(), c.log);
-        EXPECT_EQ(report, c.report);
-        EXPECT_TRUE(t.desktop.Messages().empty());
-        EXPECT_EQ(t.desktop.Sounds(), c.alerts);
-        EXPECT_EQ(ReadWholeFile(folders.work.File(c.replyFile)), kStatusOk + arrived);
-    }
-}
-
-// Name resolution that fails: for a name no resolver knows, and for any name while the resolver
-// itself cannot be reached. A page tool and both ways of sending mail end at once with their
-// message, and write nothing.
-TEST(WebToolFaults, AFailingResolverEndsPageToolsAndMailBeforeAnythingIsSent) {
-    KORVANE_REQUIRE_TEST_NETWORK();
-    struct Fault {
-        const char* name;
-        std::function<bool()> setUp;
-        std::string host; // a name the fault makes unresolvable
-    };
-    const std::vector<Fault> faults = {
-        {"unknown name", [] { return true; }, "nosuch.test"},
-        {"resolver unreachable", test::TakeResolverDown, "site.test"},
-    };
-    struct Case {
-        const char* name;
-        std::function<std::string(TestShell&, const std::string& host, const Folders&)> tool;
-        std::function<std::vector<std::string>(const std::string& host)> log;
-        std::vector<std::string> messages;
-        int alerts;
-    };
-    const std::vector<Case> cases = {
-        {"file verification",
-         VerifyFile,
-         [](const std::string& host) {
-             return std::vector<std::string>{"  ", "Verify page: page.html",
-                                             "Unable to translate host " + host};
-         },
-         {},
-         1},
-        {"database e-mail",
-         [](TestShell& t, const std::string& host, const Folders&) {
-             MailRun run;
-             run.job.server = host;
-             run.recipient = "someone@customers.test";
-             DatabaseEmailWorker(t.shell, run);
-             return std::string();
-         },
-         [](const std::string& host) {
-             return std::vector<std::string>{"Database email: " + host, "Transmission aborted",
-                                             "    "};
-         },
-         {"Cannot find SMTP mail server (Problem)"},
-         0},
-        {"alert e-mail",
-         [](TestShell& t, const std::string& host, const Folders&) {
-             AlertMail alert;
-             alert.job = {host, "someone@customers.test", std::string(kAlertSender)};
-             alert.failedServer = "site.test";
-             alert.failedPage = "index.html";
-             AlertMailer(t.shell, alert);
-             return std::string();
-         },
-         [](const std::string&) {
-             return std::vector<std::string>{
-                 "Alert to: someone@customers.test", "From: korvane-alert@localhost",
-                 "Unable to resolve SMTP mail server", "Transmission aborted"};
-         },
-         {},
-         0},
-    };
-    for (const Fault& fault : faults) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(fault.name) + ", " + c.name);
-            TestShell t;
-            t.settings.SetOn(field::DetailFlag, false);
-            Folders folders;
-            WriteWholeFile(folders.local.File("page.html"), Body());
-            const auto packed = test::RunInChild(
-                fault.setUp, [&] { return Pack(t, c.tool(t, fault.host, folders)); });
-            ASSERT_TRUE(packed.has_value()) << "the fault could not be set up, or the run failed";
-            const Seen seen = Unpack(*packed);
-            EXPECT_EQ(seen.log, c.log(fault.host));
-            EXPECT_EQ(seen.messages, c.messages);
-            EXPECT_EQ(seen.sounds, c.alerts);
-            EXPECT_TRUE(std::filesystem::is_empty(folders.work.Path())) << "nothing is written";
-        }
+        EXPECT_EQ(t.desktop.Messages(), c.messages);
+        EXPECT_EQ(t.desktop.Sounds(), 0);
     }
 }
 

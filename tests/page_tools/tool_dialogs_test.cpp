@@ -1,4 +1,8 @@
+#include "page_tools/links.h"
 #include "page_tools/markup_validation.h"
+#include "page_tools/page_check.h"
+#include "page_tools/referrer.h"
+#include "page_tools/server_header.h"
 #include "page_tools/whois.h"
 
 #include "shell/settings_block.h"
@@ -6,6 +10,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace korvane {
 namespace {
@@ -34,28 +40,17 @@ TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
     };
     for (const Case& c : cases) {
         TestShell t;
-        std::string prompt;
         t.desktop.AnswerForm([&](Form& form) {
-            prompt = form.frameLabel;
             EXPECT_EQ(form.Field("EDITBOX").text, "example.com");
             form.Field("EDITBOX").text = c.typed;
             return kFormAccepted;
         });
         WhoisCommand(t.shell, c.service);
-        EXPECT_EQ(prompt, "WHOIS Domain Search (" + std::string(WhoisLabel(c.service)) + "):");
         EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre(c.url));
         EXPECT_THAT(t.LogTexts(), ElementsAre("  ", c.line, "Request sent"));
         EXPECT_EQ(t.log.Snapshot()[1].colour, LineColour::Highlighted);
         EXPECT_EQ(t.busy.IsSet(BusyFlag::Whois), false);
     }
-}
-
-TEST(WhoisCommand, CancelOpensNothing) {
-    TestShell t;
-    t.desktop.AnswerForm(kFormCancelled);
-    WhoisCommand(t.shell, WhoisService::NetworkSolutions);
-    EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre());
-    EXPECT_THAT(t.LogTexts(), ElementsAre());
 }
 
 TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
@@ -67,7 +62,6 @@ TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
         TestShell t;
         t.settings.Set(kPageUrl, remembered);
         t.desktop.AnswerForm([&](Form& form) {
-            EXPECT_EQ(form.title, "HTML Page Check (W3)");
             EXPECT_EQ(form.Field("URL").text, sent);
             return kFormAccepted;
         });
@@ -81,7 +75,7 @@ TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
     }
 }
 
-TEST(MarkupValidationCommand, CancelKeepsTheRememberedUrlAndAnEmptyUrlOpensNothing) {
+TEST(Handoffs, CancelKeepsTheRememberedUrlAndNeitherCancelNorAnEmptyUrlOpensAnything) {
     TestShell t;
     t.settings.Set(kPageUrl, "http://site.test/");
     t.desktop.AnswerForm([](Form& form) {
@@ -92,11 +86,54 @@ TEST(MarkupValidationCommand, CancelKeepsTheRememberedUrlAndAnEmptyUrlOpensNothi
         form.Field("URL").text = "";
         return kFormAccepted;
     });
+    t.desktop.AnswerForm(kFormCancelled);
     MarkupValidationCommand(t.shell);
     EXPECT_EQ(t.settings.Get(kPageUrl), "http://site.test/");
     MarkupValidationCommand(t.shell);
+    WhoisCommand(t.shell, WhoisService::NetworkSolutions);
     EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre());
     EXPECT_THAT(t.LogTexts(), ElementsAre());
+}
+
+// The dialogs of the page tools: each offers the remembered server, and index.html where it
+// names a page; a cancel stores nothing, and an empty server starts nothing but is remembered.
+TEST(PageToolCommands, RememberWhatWasAcceptedAndStartNothingWithoutAServer) {
+    struct Case {
+        std::function<void(Shell&)> command;
+        DialogSlot slot;
+        std::string offeredPage;
+        std::string typedServer;
+        int answer;
+    };
+    const std::vector<Case> cases = {
+        {[](Shell& s) { CheckPageCommand(s); }, DialogSlot::CheckPage, "index.html", "new.test",
+         kFormCancelled},
+        {[](Shell& s) { ServerPageHeaderCommand(s); }, DialogSlot::ServerPageHeader, "", "new.test",
+         kFormCancelled},
+        {[](Shell& s) { ReferrerCommand(s); }, DialogSlot::Referrer, "index.html", "",
+         kFormAccepted},
+        {[](Shell& s) { LinksCommand(s, LinkMode::All); }, DialogSlot::Links, "index.html", "",
+         kFormAccepted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.slot));
+        TestShell t;
+        t.settings.Set(field::ServerField(c.slot), "old.test");
+        t.desktop.AnswerForm([&c](Form& form) {
+            EXPECT_EQ(form.Field("Server").text, "old.test");
+            EXPECT_EQ(form.Field("Page").text, c.offeredPage);
+            form.Field("Server").text = c.typedServer;
+            form.Field("Page").text = "p.html";
+            return c.answer;
+        });
+        c.command(t.shell);
+        t.threads.WaitIdle();
+        const bool accepted = c.answer == kFormAccepted;
+        EXPECT_EQ(t.settings.Get(field::ServerField(c.slot)), accepted ? "" : "old.test");
+        EXPECT_EQ(t.settings.Get(field::SecondField(c.slot)), accepted ? "p.html" : "");
+        EXPECT_THAT(t.LogTexts(), ElementsAre());
+        EXPECT_FALSE(t.busy.IsSet(BusyFlag::Referrer));
+    }
 }
 
 } // namespace
