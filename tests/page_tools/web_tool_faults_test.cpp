@@ -34,14 +34,14 @@ using test::WriteWholeFile;
 constexpr std::uint64_t kNoLimit = UINT64_MAX;
 constexpr std::uint64_t kDiskRoom = 4096;
 
+constexpr const char* kLinkText = "Visit Acme Widgets";
+constexpr const char* kStatusOk = "HTTP/1.0 200 OK\r\n\r\n";
+
 enum class Fault {
     DiskFull,  // each file has room for kDiskRoom bytes
     KvHtmFull, // kv.htm alone lies on a full disk
     Reset,     // the server resets the connection after `arrived`
 };
-constexpr const char* kLinkText = "Visit Acme Widgets";
-
-constexpr const char* kStatusOk = "HTTP/1.0 200 OK\r\n\r\n";
 
 // The page of the first `links` lines, each a link; the whole page has 400 of them and ends with
 // the partner's link text. It is far larger than the room on the disk.
@@ -79,20 +79,18 @@ std::string Seen(const std::vector<std::string>& log,
 struct Folders {
     TempDir work;  // reply files, kv.htm
     TempDir local; // the local copy of the page
+    CollectedReport report;
 };
 
-// Runs one tool against `host` for page.html; returns the report window's text, if any.
-using Tool = std::function<std::string(TestShell&, const std::string& host, const Folders&)>;
+// Runs one tool against `host` for page.html.
+using Tool = std::function<void(TestShell&, const std::string& host, Folders&)>;
 
-std::string ExtractLinks(TestShell& t, const std::string& host, const Folders& folders) {
-    WebToolOptions options;
-    options.folder = folders.work.Path();
-    RunLinks(t.shell, LinkMode::All, host, "page.html", options);
-    return {};
+void ExtractLinks(TestShell& t, const std::string& host, Folders& folders) {
+    RunLinks(t.shell, LinkMode::All, host, "page.html", {folders.work.Path()});
 }
 
 // With the comparative view, which a difference would open in the browser.
-std::string VerifyFile(TestShell& t, const std::string& host, const Folders& folders) {
+void VerifyFile(TestShell& t, const std::string& host, Folders& folders) {
     VerifyFileInput input;
     input.server = host;
     input.page = "page.html";
@@ -102,17 +100,14 @@ std::string VerifyFile(TestShell& t, const std::string& host, const Folders& fol
     input.workFolder = folders.work.Path();
     input.comparativeView = true;
     VerifyFileWorker(t.shell, input);
-    return {};
 }
 
-std::string VerifyFolder(TestShell& t, const std::string& host, const Folders& folders) {
+void VerifyFolder(TestShell& t, const std::string& host, Folders& folders) {
     FolderRunInput input;
     input.server = host;
     input.folder = folders.local.Path();
     input.workFolder = folders.work.Path();
-    CollectedReport report;
-    VerifyFolderWorker(t.shell, input, report);
-    return report.Text();
+    VerifyFolderWorker(t.shell, input, folders.report);
 }
 
 // The customer whose link-exchange partner is `host`; written before the disk fills.
@@ -129,11 +124,10 @@ void PutPartner(TestShell& t, const std::string& host) {
     store.Load();
 }
 
-std::string CheckLinkExchange(TestShell& t, const std::string&, const Folders& folders) {
+void CheckLinkExchange(TestShell& t, const std::string&, Folders& folders) {
     LinkExchangeInput input;
     input.workFolder = folders.work.Path();
     LinkExchangeRun(t.shell, input);
-    return {};
 }
 
 // A disk that cannot take a whole file, and a server that resets the connection in the middle of
@@ -237,13 +231,13 @@ TEST(WebToolFaults, ACutReplyIsReportedAsTheDisksOrTheServersDoing) {
         else
             WriteWholeFile(kvPath, "an earlier run");
 
-        const auto seen =
-            test::RunInChild([&] { return test::LimitFileSize(limit); },
-                             [&] {
-                                 const std::string report = c.tool(t, host, folders);
-                                 return Seen(t.LogTexts(), t.desktop.Messages(), report,
-                                             t.desktop.BrowserTargets().size(), t.desktop.Sounds());
-                             });
+        const auto seen = test::RunInChild(
+            [&] { return test::LimitFileSize(limit); },
+            [&] {
+                c.tool(t, host, folders);
+                return Seen(t.LogTexts(), t.desktop.Messages(), folders.report.Text(),
+                            t.desktop.BrowserTargets().size(), t.desktop.Sounds());
+            });
         ASSERT_TRUE(seen.has_value()) << "the run did not end normally";
         // No comparison is ever built from a cut copy.
         EXPECT_EQ(*seen, Seen(c.log, c.messages, c.report, 0, c.alerts));
