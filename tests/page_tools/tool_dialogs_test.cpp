@@ -32,9 +32,6 @@ TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
         {WhoisService::NetworkSolutions, "example.org",
          "http://www.networksolutions.com/whois/results.jsp?domain=example.org",
          "WHOIS Domain Search (Networksolutions.com): example.org"},
-        {WhoisService::Icann, "www.example.org",
-         "http://lookup.icann.org/whois_new.cgi?d=www.example.org",
-         "WHOIS Domain Search (ICANN): www.example.org"},
         {WhoisService::Icann, "",
          "http://lookup.icann.org/whois_new.cgi?d=", "WHOIS Domain Search (ICANN): "},
     };

@@ -286,7 +286,6 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
          0,
          "",
          true},
-        {check, "site.test", "", checked({ok}), 0},
         {check, "site.test", "missing.html",
          checked({"Not found.", "File is not available. Server code: 404"}), 1},
         // A code without a text of its own; the texts of the other codes are the exchange's.
@@ -353,10 +352,6 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
          false,
          {index[0], "KORVANE", index[1], "KORVANE", index[2], "KORVANE"}},
         // A failed page request ends before the scan.
-        {links, "site.test", "missing.html",
-         listed("site.test, missing.html",
-                {"Not found.", "File is not available. Server code: 404"}),
-         1},
         {links, linksNoHeader.Host(), "p.html",
          listed(linksNoHeader.Host() + ", p.html", {"Unable to resolve header: p.html"}), 1},
     };
