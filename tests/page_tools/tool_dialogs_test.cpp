@@ -6,6 +6,7 @@
 #include "page_tools/whois.h"
 
 #include "shell/settings_block.h"
+#include "support/fault_injection.h"
 #include "support/scripted_desktop.h"
 
 #include <gmock/gmock.h>
@@ -130,6 +131,27 @@ TEST(PageToolCommands, RememberWhatWasAcceptedAndStartNothingWithoutAServer) {
         EXPECT_EQ(t.settings.Get(field::SecondField(c.slot)), accepted ? "p.html" : "");
         EXPECT_THAT(t.LogTexts(), ElementsAre());
         EXPECT_FALSE(t.busy.IsSet(BusyFlag::Referrer));
+    }
+}
+
+// With no thread to be had a tool says so and is not left busy, which would refuse it until the
+// program ends.
+TEST(PageToolCommands, AToolWhoseThreadCannotStartIsNotLeftBusy) {
+    const std::vector<std::pair<std::function<void(Shell&)>, BusyFlag>> cases = {
+        {[](Shell& s) { ServerPageHeaderCommand(s); }, BusyFlag::HeaderAndSubmit},
+        {[](Shell& s) { ReferrerCommand(s); }, BusyFlag::Referrer},
+    };
+    for (const auto& c : cases) {
+        TestShell t;
+        t.desktop.AnswerForm([](Form& form) {
+            form.Field("Server").text = "site.test";
+            return kFormAccepted;
+        });
+        const auto seen = test::RunInChild(test::NoMoreThreads, [&] {
+            c.first(t.shell);
+            return std::to_string(t.busy.IsSet(c.second)) + " " + t.desktop.Messages().at(0).text;
+        });
+        EXPECT_EQ(seen, "0 Unable to start thread");
     }
 }
 

@@ -56,6 +56,16 @@ bool LimitFileSize(std::uint64_t limit) {
     return ::setrlimit(RLIMIT_FSIZE, &fileSize) == 0;
 }
 
+bool NoMoreThreads() {
+    const rlimit none{0, 0};
+    if (::setrlimit(RLIMIT_NPROC, &none) != 0)
+        return false;
+    // Where the user cannot be changed (a user namespace that maps root alone) root holds no
+    // privilege over the limit already.
+    constexpr unsigned kNobody = 65534;
+    return ::setgid(kNobody) != 0 || ::setuid(kNobody) == 0;
+}
+
 namespace {
 
 bool SetImmutable(const std::string& path, bool on, std::string& error) {
