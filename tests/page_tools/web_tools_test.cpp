@@ -533,8 +533,8 @@ void CheckLinkExchange(TestShell& t, const std::string&, Folders& folders) {
 
 // A disk that cannot take a whole file, and a server that resets the connection in the middle of
 // its reply. A file cut by the disk is reported and never read as the server's reply; a reset
-// ends the reply like a close: what arrived is what the tools work on, and the comparing tools
-// name the point where the server's copy stopped.
+// ends the reply like a close: what arrived is what the tool works on, and the folder
+// verification names the point where the server's copy stopped.
 TEST(WebToolFaults, ACutReplyIsReportedAsTheDisksOrTheServersDoing) {
     KORVANE_REQUIRE_TEST_NETWORK();
     const std::string whole = kStatusOk + Body();
