@@ -17,10 +17,9 @@ std::optional<std::string> RunInChild(const std::function<bool()>& fault,
 // Faults for RunInChild. Regular files cannot grow past `limit` bytes, as on a full disk: a
 // write past the limit fails (SIGXFSZ is ignored) instead of ending the process.
 bool LimitFileSize(std::uint64_t limit);
-// Every name lookup fails as when no DNS server answers (EAI_AGAIN): the child gets a mount
-// namespace of its own whose name service asks DNS at 127.0.0.1. Only for the test network,
-// where nothing listens on port 53.
-bool TakeResolverDown();
+// No thread can be started, as when the system has none left: the process limit is used up, and
+// root, which the limit does not bind, becomes an unprivileged user first.
+bool NoMoreThreads();
 
 // Makes a file immutable (the file attribute "i"): even root can then neither write nor remove
 // it, which a permission bit cannot do. The attribute is taken off again at the end.

@@ -108,11 +108,6 @@ std::vector<std::string> ScriptedServer::Requests() const {
     return m_requests;
 }
 
-std::size_t ScriptedServer::Connections() const {
-    std::lock_guard lock(m_mutex);
-    return m_requests.size();
-}
-
 void ScriptedServer::Serve() {
     for (std::size_t served = 0;; ++served) {
         if (!WaitReadable(m_listen, m_stop[0]))

@@ -58,7 +58,6 @@ class ScriptedServer {
     const std::string& Host() const { return m_host; }
     // The request bytes of each connection so far, in order.
     std::vector<std::string> Requests() const;
-    std::size_t Connections() const;
 
   private:
     void Serve();
