@@ -142,6 +142,31 @@ TEST(ServerPageHeader, AsksForTheDefaultPageWithHeadAndCookiesWithGet) {
                             "Finished."));
 }
 
+// The tool's own connect time-out, not a test's shorter one: a host that drops the packets costs
+// ten seconds, then the tool says what it always says of a server it cannot reach.
+TEST(ServerPageHeader, AHostThatDropsTheConnectionAttemptIsGivenUpAfterTenSeconds) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    test::SilentHost host;
+    ASSERT_TRUE(host.Started());
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    TempDir dir;
+    t.desktop.AnswerForm([&host](Form& form) {
+        form.Field("Server").text = host.Host();
+        form.Field("Page").text = "index.html";
+        return kFormAccepted;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    ServerPageHeaderCommand(t.shell, {dir.Path()});
+    t.threads.WaitIdle();
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(waited, std::chrono::seconds(10));
+    EXPECT_LT(waited, std::chrono::seconds(15));
+    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "Server page header: index.html",
+                                          "Unable to connect: " + host.Host(),
+                                          "Unable to communicate: " + host.Host(), "  "));
+}
+
 std::string Reply(const std::string& date, const std::string& body) {
     return "HTTP/1.0 200 OK\r\nDate: " + date + "\r\n\r\n" + body;
 }
