@@ -5,6 +5,7 @@
 #include "shell/shell.h"
 #include "support/temp_dir.h"
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -42,8 +43,8 @@ class ScriptedDesktop final : public Desktop {
     std::vector<std::string> Results() const { return Copy(m_results); }
     std::vector<std::string> BrowserTargets() const { return Copy(m_browserTargets); }
     std::vector<std::string> Captions() const { return Copy(m_captions); }
-    int Sounds() const { return Copy(m_sounds); }
-    int HelpRequests() const { return Copy(m_help); }
+    int Sounds() const { return m_sounds; }
+    int HelpRequests() const { return m_help; }
     // Each report window shown: its caption, every text appended to it in order, and the labels
     // its push button had, the first one first.
     struct ReportWindowShown {
@@ -77,10 +78,10 @@ class ScriptedDesktop final : public Desktop {
         Push(m_browserTargets, std::string(target));
         return true;
     }
-    void PlayAlertSound() override { Count(m_sounds); }
+    void PlayAlertSound() override { ++m_sounds; }
     void SetCaption(std::string_view caption) override { Push(m_captions, std::string(caption)); }
     void RequestLogRepaint() override {}
-    void ShowHelp() override { Count(m_help); }
+    void ShowHelp() override { ++m_help; }
     void ShowByteViewer(ByteViewerModel& model) override;
     void RunReportWindow(const ReportWindowRun& run) override;
 
@@ -94,10 +95,6 @@ class ScriptedDesktop final : public Desktop {
     template <typename List, typename Value> void Push(List& list, Value&& value) {
         std::lock_guard lock(m_mutex);
         list.push_back(std::forward<Value>(value));
-    }
-    void Count(int& counter) {
-        std::lock_guard lock(m_mutex);
-        ++counter;
     }
     // The next scripted answer, if any is left; call it under the lock.
     template <typename T> std::optional<T> TakeNext(std::deque<T>& script) {
@@ -121,8 +118,8 @@ class ScriptedDesktop final : public Desktop {
     std::vector<std::string> m_byteViewers;
     std::vector<ReportWindowShown> m_reportWindows;
     std::deque<std::function<void(const ReportWindowRun&)>> m_reportAnswers;
-    int m_sounds = 0;
-    int m_help = 0;
+    std::atomic<int> m_sounds{0};
+    std::atomic<int> m_help{0};
     int m_unanswered = 0;
 };
 
