@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
-command -v swaks >/dev/null || { echo "swaks is missing: apt-get install swaks"; exit 1; }
+command -v swaks >/dev/null || { echo "swaks is missing: run scripts/install-deps.sh"; exit 1; }
 if [ "${KORVANE_BENCH_INSIDE:-}" != 1 ]; then
   exec unshare --net --mount --pid --fork --mount-proc env KORVANE_BENCH_INSIDE=1 bash "$0" "$build"
 fi

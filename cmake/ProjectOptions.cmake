@@ -13,6 +13,9 @@ target_compile_definitions(korvane_options INTERFACE
 if(KORVANE_FUZZ)
     # Coverage for the fuzzer in every library the targets link.
     target_compile_options(korvane_options INTERFACE -fsanitize=fuzzer-no-link)
+    # The programs and tests built beside the targets carry the same coverage hooks and need the
+    # runtime that defines them, without libFuzzer's main.
+    target_link_options(korvane_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 
 if(KORVANE_SANITIZE)

@@ -18,7 +18,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=De
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(reply_header form_encode comparison settings_load link_scan
                                      mail_lines body_compare cookie_scan record_index
-                                     smtp_transcript)
+                                     smtp_transcript address)
 ninja -C "$build" $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
 work=${KORVANE_FUZZ_WORK_DIR:-$build/runs}
 status=0

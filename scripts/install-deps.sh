@@ -11,6 +11,7 @@ packages=(
   clang-format clang-tidy
   xvfb xauth xdotool imagemagick
   nginx python3-aiosmtpd netcat-openbsd iproute2 util-linux
+  swaks # the mail benchmark's peer
   fonts-dejavu-core
 )
 

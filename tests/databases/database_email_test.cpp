@@ -7,13 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 namespace korvane {
@@ -171,159 +166,20 @@ TEST_F(RealMailServer, AnUnknownOrRefusingServerEndsTheRunBeforeAnythingIsSent) 
                                         "Located mail server refused.test, IP: 127.0.0.2"}));
 }
 
-// A mail server that answers by a script, for what a real one does not do.
-class ScriptedSmtp {
-  public:
-    enum class Mode { RefuseRecipient, CloseAfterHelo, Silent, ResetAtOnce };
-
-    explicit ScriptedSmtp(Mode mode) : m_mode(mode) {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        // Port 25 of an address of its own, beside the real mail server on 127.0.0.1.
-        for (int last = 250; last > 200; --last) {
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(25);
-            m_address = "127.0.0." + std::to_string(last);
-            ::inet_pton(AF_INET, m_address.c_str(), &address.sin_addr);
-            if (::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-                break;
-        }
-        ::listen(m_listen, 1);
-        m_thread = std::thread([this] { Serve(); });
-    }
-    ~ScriptedSmtp() {
-        Finish();
-        ::close(m_listen);
-    }
-    const std::string& Address() const { return m_address; }
-    // Everything the client sent, once it has gone.
-    std::string Finish() {
-        if (m_thread.joinable())
-            m_thread.join();
-        return m_received;
-    }
-
-  private:
-    void Reply(int client, const std::string& text) {
-        if (m_mode != Mode::Silent)
-            ::send(client, text.data(), text.size(), MSG_NOSIGNAL);
-    }
-    void Serve() {
-        const int client = ::accept(m_listen, nullptr, nullptr);
-        if (m_mode == Mode::ResetAtOnce) {
-            const linger abort{1, 0};
-            ::setsockopt(client, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-            ::close(client);
-            return;
-        }
-        Reply(client, "220 scripted\r\n");
-        std::string pending;
-        bool inData = false;
-        bool open = true;
-        char chunk[4096];
-        for (ssize_t n; open && (n = ::recv(client, chunk, sizeof chunk, 0)) > 0;) {
-            m_received.append(chunk, static_cast<std::size_t>(n));
-            pending.append(chunk, static_cast<std::size_t>(n));
-            for (std::size_t end; open && (end = pending.find("\r\n")) != std::string::npos;) {
-                const std::string line = pending.substr(0, end);
-                pending.erase(0, end + 2);
-                if (inData && line != ".")
-                    continue;
-                const bool refused = line.rfind("RCPT", 0) == 0 && m_mode == Mode::RefuseRecipient;
-                Reply(client, inData           ? "250 queued\r\n"
-                              : line == "DATA" ? "354 go ahead\r\n"
-                              : line == "QUIT" ? "221 bye\r\n"
-                              : refused        ? "550 no such user\r\n"
-                                               : "250 ok\r\n");
-                inData = line == "DATA";
-                open = line != "QUIT" &&
-                       !(line.rfind("HELO", 0) == 0 && m_mode == Mode::CloseAfterHelo);
-            }
-        }
-        ::close(client);
-    }
-
-    Mode m_mode;
-    int m_listen = -1;
-    std::string m_address;
-    std::string m_received;
-    std::thread m_thread;
-};
-
-MailRun OneMessageTo(const std::string& server) {
+// The text is never sent into a refused transaction: that is the mail client's fuzz target's, as
+// are the steps of a server that says nothing. Here, what the run makes of a refusal.
+TEST_F(RealMailServer, ARefusedRecipientLeavesTheRunIncomplete) {
     MailRun run;
-    run.job.server = server;
+    run.job.server = "127.0.0.1";
     run.job.sender = "shop@example.test";
-    run.recipient = "nobody@customers.test";
-    run.subject = "Hello";
-    run.text = "Line";
-    run.replyTimeout = std::chrono::milliseconds(150);
+    run.recipient = "two@at@customers.test"; // malformed: the server refuses it
     run.hangUpWait = std::chrono::milliseconds(0);
-    return run;
-}
-
-std::vector<std::string> ErrorLines(const std::vector<std::string>& log) {
-    std::vector<std::string> errors;
-    for (const std::string& line : log)
-        if (line.rfind("Email error: ", 0) == 0)
-            errors.push_back(line.substr(13));
-    return errors;
-}
-
-TEST_F(RealMailServer, ARefusedRecipientDropsTheMessageAndTheRunIsIncomplete) {
-    ScriptedSmtp server(ScriptedSmtp::Mode::RefuseRecipient);
-    DatabaseEmailWorker(t.shell, OneMessageTo(server.Address()));
-    // The text is never sent into a refused transaction, where it would be read as commands.
-    EXPECT_EQ(server.Finish(),
-              "HELO " + server.Address() +
-                  "\r\nMAIL FROM:<shop@example.test>\r\nRCPT TO:<nobody@customers.test>\r\n"
-                  "RSET\r\nQUIT\r\n");
+    DatabaseEmailWorker(t.shell, run);
     const auto log = t.LogTexts();
-    EXPECT_EQ(ErrorLines(log), std::vector<std::string>{});
+    ASSERT_GE(log.size(), 3U);
     EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
-              (std::vector<std::string>{"Email refused: recv() RCPT TO 550",
+              (std::vector<std::string>{"Email refused: recv() RCPT TO 553",
                                         "Transmission incomplete", "    "}));
-}
-
-TEST_F(RealMailServer, AClosedOrSilentServerIsLoggedStepByStepAndTheRunGoesOn) {
-    {
-        ScriptedSmtp server(ScriptedSmtp::Mode::CloseAfterHelo);
-        DatabaseEmailWorker(t.shell, OneMessageTo(server.Address()));
-    }
-    const auto closed = ErrorLines(t.LogTexts());
-    ASSERT_FALSE(closed.empty());
-    EXPECT_EQ(closed.back(), "recv() QUIT");
-    EXPECT_NE(std::find(closed.begin(), closed.end(), "recv() MAIL FROM"), closed.end());
-    EXPECT_EQ(t.LogTexts().back(), "    ");
-
-    TestShell quiet;
-    {
-        ScriptedSmtp server(ScriptedSmtp::Mode::Silent);
-        DatabaseEmailWorker(quiet.shell, OneMessageTo(server.Address()));
-    }
-    EXPECT_EQ(ErrorLines(quiet.LogTexts()),
-              (std::vector<std::string>{"recv() Reply", "recv() HELO", "recv() MAIL FROM",
-                                        "recv() RSET", "recv() QUIT"}));
-    const auto log = quiet.LogTexts();
-    EXPECT_NE(std::find(log.begin(), log.end(), "Transmission incomplete"), log.end());
-    EXPECT_EQ(std::find(log.begin(), log.end(), "Transmission complete"), log.end());
-}
-
-TEST_F(RealMailServer, AConnectionResetAtOnceReportsEveryStepAndStillEnds) {
-    {
-        ScriptedSmtp server(ScriptedSmtp::Mode::ResetAtOnce);
-        DatabaseEmailWorker(t.shell, OneMessageTo(server.Address()));
-    }
-    const auto errors = ErrorLines(t.LogTexts());
-    // The greeting may read an orderly end before the reset arrives; every later step fails.
-    EXPECT_EQ(std::vector<std::string>(errors.begin() + 1, errors.end()),
-              (std::vector<std::string>{"send() HELO", "recv() HELO", "send() MAIL FROM",
-                                        "recv() MAIL FROM", "send() RSET", "recv() RSET",
-                                        "send() QUIT", "recv() QUIT"}));
-    EXPECT_EQ(errors.front(), "recv() Reply");
-    EXPECT_EQ(t.LogTexts().back(), "    ");
 }
 
 TEST(MailText, LoadTakesFilesUpTo1000BytesAndSaveWritesTheText) {

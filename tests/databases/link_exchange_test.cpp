@@ -16,15 +16,16 @@ using test::ScriptedServer;
 using test::ServerScript;
 using test::TestShell;
 
-TEST(StreamContains, FindsTheTextAnywhereAcrossBlocks) {
+TEST(StreamContains, FindsTheTextAcrossBlocksAndInItsOwnCaseOnly) {
     test::TempDir dir;
     struct Case {
         std::size_t at;
         bool present;
     };
     const std::string text = "Visit Acme Widgets";
-    for (const Case& c : {Case{0, true}, Case{39999, true}, Case{65536 - 5, true},
-                          Case{400000, true}, Case{1000, false}}) {
+    // Texts inside one block are the whole run's; here, one across two blocks and one that
+    // differs only in case.
+    for (const Case& c : {Case{65536 - 5, true}, Case{1000, false}}) {
         std::string bytes(c.at, 'x');
         bytes += c.present ? text : std::string("visit acme widgets");
         bytes += std::string(100, 'y');

@@ -6,15 +6,9 @@
 #include <gtest/gtest.h>
 
 namespace korvane {
-namespace test {
-static void PrintTo(const ShownMessage& message, std::ostream* out) {
-    *out << '"' << message.text << "\" (" << message.title << ")";
-}
-} // namespace test
 namespace {
 
 using test::ReadWholeFile;
-using test::ShownMessage;
 using test::TestShell;
 
 // An independent reader of urlsubmit.dat, with the offsets of the layout table written out.
@@ -85,26 +79,6 @@ TEST_F(SearchEngineCommands, AddStoresEveryFieldAtItsOffsetAndGetReopensAsGet) {
     EngineAmendCommand(t.shell);
 }
 
-TEST_F(SearchEngineCommands, TheDefaultEngineCanBeAmendedAndAddThenSuggestsTwo) {
-    AnswerPrompt("1");
-    t.desktop.AnswerForm([](Form& form) {
-        EXPECT_EQ(form.Field("Search engine").text, "A SEARCH ENGINE");
-        form.Field("Search engine").text = "MY ENGINE";
-        form.Field("Base URL").text = "search.example.org";
-        return kFormAccepted;
-    });
-    EngineAmendCommand(t.shell);
-    EXPECT_EQ(TextAt(File(), 8), "MY ENGINE");
-    EXPECT_EQ(TextAt(File(), 208), "search.example.org");
-    EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"Search engine amended: 1 MY ENGINE", "  "}));
-
-    t.desktop.AnswerForm([](Form& form) {
-        EXPECT_EQ(form.Field("Number").text, "2");
-        return kFormCancelled;
-    });
-    EngineAddCommand(t.shell);
-}
-
 TEST_F(SearchEngineCommands, APatternTypedInLowerCaseFindsTheUpperCaseName) {
     AnswerPrompt("a sea");
     t.desktop.AnswerForm(kFormAccepted); // accept the match
@@ -113,41 +87,6 @@ TEST_F(SearchEngineCommands, APatternTypedInLowerCaseFindsTheUpperCaseName) {
     ASSERT_EQ(t.desktop.Forms().size(), 2U);
     EXPECT_EQ(t.desktop.Forms()[1].title, "Search engine");
     EXPECT_EQ(t.desktop.Forms()[1].Field("Number").text, "1");
-}
-
-TEST_F(SearchEngineCommands, RefusedEntriesSoundTheAlertEvenWithBeepOff) {
-    t.settings.SetOn(field::BeepFlag, false);
-    t.desktop.AnswerForm([](Form& form) {
-        form.Field("Number").text = "0";
-        form.Field("Search engine").text = "OK NAME";
-        return kFormAccepted;
-    });
-    t.desktop.AnswerForm([](Form& form) {
-        EXPECT_EQ(form.title, "Amend search engine");
-        form.Field("Number").text = "3";
-        form.Field("Search engine").text = "Z";
-        return kFormAccepted;
-    });
-    t.desktop.AnswerForm(kFormCancelled);
-    EngineAddCommand(t.shell);
-    EXPECT_EQ(t.desktop.Messages(),
-              (std::vector<ShownMessage>{
-                  {"Number outside range.", "Problem"},
-                  {"The search engine name must have at least two characters.", "Problem"}}));
-    EXPECT_EQ(t.desktop.Sounds(), 2);
-    EXPECT_EQ(File().size(), kSearchEngineRecordSize);
-}
-
-TEST_F(SearchEngineCommands, DeleteAsksWithTheItemCaptionAndLogsTheCounts) {
-    AnswerPrompt("1");
-    EngineDeleteCommand(t.shell);
-    EXPECT_EQ(t.desktop.Messages(),
-              (std::vector<ShownMessage>{{"Are you sure?", "1 Item: A SEARCH ENGINE"}}));
-    EXPECT_EQ(t.desktop.Forms()[0].title, "Delete item number / description");
-    EXPECT_EQ(t.LogTexts(),
-              (std::vector<std::string>{"Search engine deleted: 1 A SEARCH ENGINE",
-                                        "Search engine records: 1 (1 deleted)", "  "}));
-    EXPECT_EQ(Int64At(File(), 0), -1);
 }
 
 } // namespace

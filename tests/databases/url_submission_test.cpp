@@ -7,27 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace korvane {
 namespace {
 
 using test::ScriptedServer;
 using test::ServerScript;
+using test::ShownMessage;
 using test::TestShell;
-
-TEST(FormEncode, KeepsOnlyItsSetAndEscapesEveryOtherByteInUpperCaseHex) {
-    for (int value = 0; value < 256; ++value) {
-        const auto byte = static_cast<unsigned char>(value);
-        const bool kept = byte == '=' || byte == '.' || byte == '&' || byte == '+' ||
-                          (byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'z');
-        char expected[4];
-        std::snprintf(expected, sizeof expected, "%%%02X", value);
-        EXPECT_EQ(FormEncode(std::string(1, static_cast<char>(byte))),
-                  kept ? std::string(1, static_cast<char>(byte)) : std::string(expected))
-            << value;
-    }
-    EXPECT_EQ(FormEncode("a b:/@"), "a%20b%3A%2F%40");
-    EXPECT_EQ(FormEncode("[\\]^_`"), "[\\]^_`");
-}
 
 SearchEngineRecord Engine(std::int64_t number, const std::string& host, const std::string& script,
                           std::int32_t method, const std::string& urlName,
@@ -150,19 +138,26 @@ TEST_F(Submission, AServerThatKeepsTheConnectionOpenTimesOut) {
     EXPECT_EQ(log.back(), "  ");
 }
 
-TEST(SubmitUrlCommand, SharesItsBusyFlagWithTheHeaderTool) {
+// The refusal while busy is the busy-guard table's.
+TEST(SubmitUrlCommand, TheRunStartsWithWhatWasTypedAndKeepsIt) {
     TestShell t;
-    t.busy.Set(BusyFlag::HeaderAndSubmit);
-    SubmitUrlCommand(t.shell);
-    EXPECT_EQ(t.desktop.Messages(),
-              (std::vector<test::ShownMessage>{{"In progress", "Please wait"}}));
-    t.busy.Clear(BusyFlag::HeaderAndSubmit);
+    // The engine file goes after the start, so the run stops at once and says so.
+    ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
+    std::filesystem::remove(t.records.engines.Path());
     t.desktop.AnswerForm([](Form& form) {
-        EXPECT_EQ(form.Field("URL").text, "http://www.");
-        EXPECT_EQ(form.Field("Email").text, "info@");
-        return kFormCancelled;
+        form.Field("URL").text = "http://www.example.com/";
+        form.Field("Email").text = "me@example.com";
+        return kFormAccepted;
     });
     SubmitUrlCommand(t.shell);
+    t.threads.WaitIdle();
+    EXPECT_EQ(t.settings.Get(field::ServerField(DialogSlot::SubmitUrl)), "http://www.example.com/");
+    EXPECT_EQ(t.settings.Get(field::SecondField(DialogSlot::SubmitUrl)), "me@example.com");
+    EXPECT_EQ(
+        t.desktop.Messages(),
+        (std::vector<ShownMessage>{{"Data file: urlsubmit.dat, not present.", "Fatal error"}}));
+    EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"  ", "Submit URL: http://www.example.com/",
+                                                      "Initialized: Running"}));
     EXPECT_FALSE(t.busy.IsSet(BusyFlag::HeaderAndSubmit));
 }
 

@@ -1,14 +1,10 @@
 #include "gui/qt_desktop.h"
 
-#include "gui/help_window.h"
-#include "gui/report_text_box.h"
 #include "gui_test_support.h"
 #include "shell/shared_dialogs.h"
 
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextBrowser>
 
 #include <gtest/gtest.h>
 
@@ -17,76 +13,6 @@
 
 namespace korvane::gui {
 namespace {
-
-// Keeps the user-interface thread turning until `done` holds.
-template <typename Done> void SpinUntil(Done done) {
-    for (int i = 0; i < 5000 && !done(); ++i)
-        QTest::qWait(2);
-}
-
-// The dialogs a worker opens run their own loop on the interface thread, so the test acts on
-// them from a timer inside that loop, as a user would.
-TEST(QtDesktop, AWorkerWaitsOnTheResultViewerUntilItIsClosed) {
-    QtDesktop desktop;
-    std::atomic<int> answer{-1};
-    bool checked = false;
-    test::WhenModalOpens([&](QWidget* viewer) {
-        EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Page header"));
-        auto* text = viewer->findChild<QPlainTextEdit*>();
-        EXPECT_EQ(text->toPlainText(), QStringLiteral("HTTP/1.1 200 OK\nServer: nginx\n"));
-        QTest::qWait(50);
-        EXPECT_EQ(answer.load(), -1) << "the worker must wait while the viewer is open";
-        checked = true;
-        QTest::mouseClick(viewer->findChild<QPushButton*>(), Qt::LeftButton);
-    });
-    std::thread worker(
-        [&] { answer = ResultViewer(desktop, "HTTP/1.1 200 OK\r\nServer: nginx\r\n"); });
-    SpinUntil([&] { return answer.load() != -1; });
-    worker.join();
-    EXPECT_TRUE(checked);
-    EXPECT_EQ(answer.load(), 1);
-}
-
-TEST(QtDesktop, AMessageFromAWorkerShowsOnTheInterfaceThread) {
-    QtDesktop desktop;
-    std::atomic<bool> returned{false};
-    QString title;
-    QString text;
-    test::WhenModalOpens([&](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
-        text = box->text();
-        EXPECT_EQ(box->thread(), QApplication::instance()->thread());
-        box->accept();
-    });
-    std::thread worker([&] {
-        desktop.ShowMessage("In progress", "Please wait", MessageButtons::Ok);
-        returned = true;
-    });
-    SpinUntil([&] { return returned.load(); });
-    worker.join();
-    EXPECT_TRUE(returned.load());
-    EXPECT_EQ(title, QStringLiteral("Please wait"));
-    EXPECT_EQ(text, QStringLiteral("In progress"));
-}
-
-TEST(QtReportTextBox, AnAppendReturnsOnlyOnceTheTextIsInTheWidget) {
-    QtDesktop desktop;
-    QPlainTextEdit edit;
-    QtReportTextBox box(desktop, &edit);
-    std::atomic<bool> sawText{false};
-    std::thread worker([&] {
-        ReportAppend(box, "File: %s\r\n", "index.html");
-        ReportAppend(box, "%s", std::string(1500, 'z').c_str());
-        // No GUI access from here: the report must already hold both texts.
-        sawText = true;
-    });
-    SpinUntil([&] { return sawText.load(); });
-    worker.join();
-    EXPECT_EQ(edit.toPlainText(),
-              QStringLiteral("File: index.html\n") + QString(1024, QLatin1Char('z')));
-}
 
 TEST(QtDesktop, LogRepaintRequestsFromManyAppendsCollapseIntoFewRepaints) {
     QtDesktop desktop;
@@ -102,14 +28,36 @@ TEST(QtDesktop, LogRepaintRequestsFromManyAppendsCollapseIntoFewRepaints) {
     EXPECT_LE(repaints, 2);
 }
 
-TEST(HelpWindow, OpensTheBuiltInOverviewPage) {
-    HelpWindow help;
-    ASSERT_FALSE(help.Unavailable());
-    help.ShowDefaultTopic();
-    auto* browser = help.findChild<QTextBrowser*>();
-    EXPECT_EQ(browser->source(), QUrl(QStringLiteral("qrc:/help/index.html")));
-    EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Korvane")));
-    EXPECT_TRUE(help.isVisible());
+TEST(ReportWindow, AWorkerStartedOnOpeningFillsItAndLinesAfterClosingAreDropped) {
+    QtDesktop desktop;
+    std::shared_ptr<ReportTextBox> kept;
+    std::thread worker;
+    std::atomic<bool> appended{false};
+    QString shown;
+    ReportWindowRun run;
+    run.caption = "Verify site to folder";
+    run.onOpen = [&](std::shared_ptr<ReportTextBox> box) {
+        kept = box;
+        worker = std::thread([box, &appended] {
+            ReportAppend(*box, "Files in directory: %d\r\n", 2);
+            ReportAppend(*box, "Integrity verified: %s\r\n", "index.html");
+            appended = true;
+        });
+    };
+    test::WhenModalOpens([&](QWidget* window) {
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Verify site to folder"));
+        for (int i = 0; i < 500 && !appended.load(); ++i)
+            QTest::qWait(2);
+        shown = window->findChild<QPlainTextEdit*>(QStringLiteral("Report"))->toPlainText();
+        auto* button = window->findChild<QPushButton*>(QStringLiteral("ReportButton"));
+        EXPECT_EQ(button->text(), QStringLiteral("OK"));
+        QTest::mouseClick(button, Qt::LeftButton);
+    });
+    desktop.RunReportWindow(run);
+    worker.join();
+    EXPECT_EQ(shown, QStringLiteral("Files in directory: 2\nIntegrity verified: index.html\n"));
+    // The window is gone: a late line goes nowhere and does no harm.
+    ReportAppend(*kept, "Finished.\r\n\r\n");
 }
 
 } // namespace

@@ -1,7 +1,8 @@
-#include "records/record_files.h"
+// What the record fuzz target's seed corpus does not reach of the index: numbers at the top of the
+// number type, the order in which deleted slots are reused, duplicate numbers, name patterns, and
+// the cost of a change in a large file.
 
-#include "support/scripted_desktop.h"
-#include "support/temp_dir.h"
+#include "records/record_files.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +12,6 @@
 
 namespace korvane {
 namespace {
-
-using test::ReadWholeFile;
-using test::TempDir;
-using test::TestShell;
-using test::WriteWholeFile;
 
 // An index as a load would build it from records with these numbers in file order.
 RecordIndex IndexOf(const std::vector<std::int64_t>& numbers) {
@@ -46,17 +42,6 @@ std::vector<std::int64_t> Numbers(const RecordIndex& index) {
     return numbers;
 }
 
-TEST(SortIndex, OrdersByNumberAndKeepsDuplicatesInFileOrder) {
-    const RecordIndex index = IndexOf({7, 3, -5, 3, 0, 1, 7});
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, 1, 3, 3, 7, 7}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{2, 4, 5, 1, 3, 0, 6}));
-    // A number lookup finds the first of the duplicates.
-    EXPECT_EQ(index.entries[LocateNumber(index, 3)].slot, 1);
-    EXPECT_EQ(LocateNumber(index, 8), index.Size());
-    EXPECT_EQ(index.deletedCount, 2);
-    EXPECT_EQ(index.liveCount, 5);
-}
-
 TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
     struct Case {
         std::vector<std::int64_t> numbers;
@@ -64,15 +49,11 @@ TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
         std::int64_t expected;
     };
     const std::vector<Case> cases = {
-        {{1, 2, 3, 5}, 1, 4},
-        {{2, 3}, 1, 1},
-        {{1, 2, 3, 7}, 1, 4},
         {{1, 3, 2}, 1, 4},
+        {{2, 3}, 1, 1},
         {{-1, 1, 2}, 1, 3},
-        {{}, 1, 1},
-        {{5, 6, 9}, 5, 7},
         {{1, 1, 2, 4}, 1, 3},
-        {{10}, 1, 1},
+        {{5, 6, 9}, 5, 7},
         // A run up to the top of the number type stops there instead of wrapping round.
         {{INT64_MAX}, INT64_MAX, INT64_MAX},
         {{INT64_MAX - 1, INT64_MAX, INT64_MAX}, INT64_MAX - 1, INT64_MAX},
@@ -81,9 +62,6 @@ TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
         SCOPED_TRACE(::testing::PrintToString(c.numbers));
         EXPECT_EQ(SuggestNumber(IndexOf(c.numbers), c.base), c.expected);
     }
-    RecordIndex index = IndexOf({1, 2, 3});
-    MarkSlotDeleted(index, 2, 1);
-    EXPECT_EQ(SuggestNumber(index, 1), 2);
 }
 
 TEST(RecordIndex, DeletedSlotsAreReusedFirstInFirstOut) {
@@ -175,44 +153,6 @@ TEST(NamePatternMatch, QuestionMarksStandForOnePositionOrTheEndOfTheName) {
     }
     // A slot whose key starts with zero (deleted, or no name) is never matched.
     EXPECT_FALSE(NamePatternMatch("??", {0, 'B'}, "?B"));
-}
-
-TEST(LoadRecordFiles, NumbersBelowOneCountAsDeletedAndTheFileKeepsThem) {
-    TestShell t;
-    std::string member(4 * kCustomerRecordSize, '\0');
-    const std::vector<std::int64_t> numbers = {3, 0, -9, 1};
-    for (std::size_t slot = 0; slot < numbers.size(); ++slot) {
-        CustomerRecord record;
-        record.SetNumber(numbers[slot]);
-        record.SetText(customer::Company, "C" + std::to_string(slot));
-        member.replace(slot * kCustomerRecordSize, kCustomerRecordSize,
-                       reinterpret_cast<const char*>(record.Raw().data()), kCustomerRecordSize);
-    }
-    WriteWholeFile(t.recordFolder.File("member.dat"), member);
-    ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
-    const RecordIndex index = t.records.customers.Index();
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, 1, 3}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{1, 2, 3, 0}));
-    // Deleted slots keep their name bytes in the file but are never found by name.
-    EXPECT_EQ(index.keys[2], (NameKey{0, 0}));
-    EXPECT_EQ(index.keys[3], (NameKey{'C', '3'}));
-    EXPECT_EQ(index.liveCount, 2);
-    EXPECT_EQ(index.deletedCount, 2);
-    EXPECT_EQ(ReadWholeFile(t.recordFolder.File("member.dat")), member);
-    // The missing engine file was created with its default record.
-    EXPECT_EQ(t.records.engines.Counts().slotCount, 1);
-}
-
-TEST(RecordFiles, AFailedAppendLeavesNoPartOfTheRecordBehind) {
-    TempDir dir;
-    WriteWholeFile(dir.File("f.dat"), std::string(kSearchEngineRecordSize, 'x'));
-    SearchEngineRecord record;
-    record.SetNumber(2);
-    // Reading beyond the end fails; writing a slot over the end of a missing file cannot open.
-    EXPECT_EQ(ReadRecord(dir.File("f.dat"), 1, record), RecordIo::IoFailed);
-    EXPECT_EQ(WriteRecord(dir.File("missing.dat"), 0, record), RecordIo::OpenFailed);
-    EXPECT_EQ(WriteRecord(dir.File("f.dat"), 1, record), RecordIo::Ok);
-    EXPECT_EQ(ReadWholeFile(dir.File("f.dat")).size(), 2 * kSearchEngineRecordSize);
 }
 
 } // namespace

@@ -1,76 +1,59 @@
 #include "site_tools/connection_alert.h"
 
-#include "compare/folder_scan.h"
 #include "shell/desktop.h"
-#include "support/scripted_desktop.h"
-#include "support/scripted_server.h"
-#include "support/temp_dir.h"
-
-#include <gtest/gtest.h>
+#include "site_run_test.h"
 
 #include <cerrno>
-#include <unistd.h>
 
 namespace korvane {
 namespace {
 
-using test::TestShell;
+class ConnectionAlarm : public test::SiteRunTest {
+  protected:
+    // Runs one check into a report window of its own and returns what it reported.
+    std::string Check(const std::string& probe) {
+        ConnectionCheckInput input;
+        input.probeHost = probe;
+        input.workFolder = m_work.Path();
+        input.connectTimeout = std::chrono::milliseconds(300);
+        ReportWindowRun run;
+        run.onOpen = [&](std::shared_ptr<ReportWindowHandle> report) {
+            ConnectionCheck(t.shell, input, *report);
+        };
+        t.desktop.RunReportWindow(run);
+        return LastReport();
+    }
+};
 
-// Runs one check into a report window of its own and returns what it reported.
-std::string Check(TestShell& t, const std::string& probe, const std::string& folder) {
-    ConnectionCheckInput input;
-    input.probeHost = probe;
-    input.workFolder = folder;
-    input.connectTimeout = std::chrono::milliseconds(300);
-    ReportWindowRun run;
-    run.onOpen = [&](std::shared_ptr<ReportWindowHandle> report) {
-        ConnectionCheck(t.shell, input, *report);
-    };
-    t.desktop.RunReportWindow(run);
-    return t.desktop.ReportWindows().back().Text();
-}
-
-TEST(ConnectionAlarm, EachCheckGivesItsVerdictAndEveryFailureSounds) {
-    KORVANE_REQUIRE_TEST_NETWORK();
-    test::TempDir work;
-    TestShell t;
+TEST_F(ConnectionAlarm, EachCheckGivesItsVerdictAndEveryFailureSounds) {
     t.settings.SetOn(field::BeepFlag, false); // the alarm sounds all the same
-    EXPECT_EQ(Check(t, "site.test", work.Path()),
+    EXPECT_EQ(Check("site.test"),
               "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
               "Connection available.\r\n\r\n");
     EXPECT_EQ(t.desktop.Sounds(), 0);
-    EXPECT_EQ(Check(t, "nosuch.test", work.Path()),
+    EXPECT_EQ(Check("nosuch.test"),
               "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nUnable to resolve server\r\n"
               "Connection unavailable.\r\n\r\n");
-    EXPECT_EQ(Check(t, "refused.test", work.Path()),
+    EXPECT_EQ(Check("refused.test"),
               "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
               "Connect error #111.\r\nConnection unavailable.\r\n\r\n");
     // A drop that loses the packets: the attempt is given up when the time-out has passed.
     test::SilentHost dropped;
     ASSERT_TRUE(dropped.Started());
-    EXPECT_EQ(Check(t, dropped.Host(), work.Path()),
+    EXPECT_EQ(Check(dropped.Host()),
               "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
               "Connect error #" +
                   std::to_string(ETIMEDOUT) + ".\r\nConnection unavailable.\r\n\r\n");
     EXPECT_EQ(t.desktop.Sounds(), 3);
 
     t.settings.SetOn(field::DetailFlag, false);
-    EXPECT_EQ(Check(t, "site.test", work.Path()),
-              "9:05 Sun Dec 6 2026.\r\nConnection available.\r\n\r\n");
+    EXPECT_EQ(Check("site.test"), "9:05 Sun Dec 6 2026.\r\nConnection available.\r\n\r\n");
 }
 
-TEST(ConnectionAlarm, TheDialogOffersTwentySecondsAndTheWatchTicksAtThatPace) {
-    // The command asks the real probe host: only inside the test network, where it cannot leave.
-    KORVANE_REQUIRE_TEST_NETWORK();
-    test::TempDir work;
-    char saved[4096];
-    ASSERT_NE(::getcwd(saved, sizeof saved), nullptr);
-    ASSERT_EQ(::chdir(work.Path().c_str()), 0);
-    TestShell t;
+// The command asks the real probe host: only inside the test network, where it cannot leave.
+TEST_F(ConnectionAlarm, TheDialogOffersTwentySecondsAndTheWatchTicksAtThatPace) {
     t.settings.Set(field::CheckFrequency, 7);
     t.desktop.AnswerForm([](Form& form) {
-        EXPECT_EQ(form.title, "Connection drop alert");
-        EXPECT_EQ(form.Field("Frequency").choices.size(), 2000u);
         EXPECT_EQ(form.Field("Frequency")
                       .choices[static_cast<std::size_t>(form.Field("Frequency").selected)],
                   "20");
@@ -87,7 +70,6 @@ TEST(ConnectionAlarm, TheDialogOffersTwentySecondsAndTheWatchTicksAtThatPace) {
     EXPECT_EQ(*window.buttonLabels, std::vector<std::string>{"Cancel"});
     EXPECT_TRUE(t.run.siteRun.TryTake()) << "closing the window gives the slot back";
     t.run.siteRun.Release();
-    ASSERT_EQ(::chdir(saved), 0);
 }
 
 } // namespace

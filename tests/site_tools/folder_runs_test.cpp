@@ -1,57 +1,30 @@
 #include "site_tools/folder_runs.h"
 
-#include "compare/folder_scan.h"
-#include "net/http.h"
 #include "shell/desktop.h"
+#include "site_run_test.h"
 #include "site_tools/monitoring.h"
-#include "support/scripted_desktop.h"
-#include "support/scripted_server.h"
-#include "support/temp_dir.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <unistd.h>
 
 namespace korvane {
 namespace {
 
-using test::TempDir;
-using test::TestShell;
-using test::WriteWholeFile;
-
-// Runs each test in a folder of its own, where the reply files land.
-class FolderRuns : public ::testing::Test {
+class FolderRuns : public test::SiteRunTest {
   protected:
-    void SetUp() override {
-        KORVANE_REQUIRE_TEST_NETWORK();
-        ASSERT_NE(::getcwd(m_saved, sizeof m_saved), nullptr);
-        ASSERT_EQ(::chdir(m_work.Path().c_str()), 0);
-    }
-    void TearDown() override {
-        if (m_saved[0] != '\0') {
-            ASSERT_EQ(::chdir(m_saved), 0);
-        }
-    }
-
     // The local copy of the fixture site, with the differences each case needs.
     std::string LocalMirror() {
-        const std::string local = m_work.File("local");
-        std::filesystem::create_directory(local);
-        std::filesystem::create_directory(local + "/images");
-        WriteWholeFile(local + "/fr-same.html", "<html>\n<body>The same page</body>\n</html>\n");
-        WriteWholeFile(local + "/fr-lf.txt", "line one\r\nline two\r\nline three\r\n");
         std::string binary;
-        for (int round = 0; round < 4; ++round)
-            for (int byte = 0; byte < 256; ++byte)
-                binary += static_cast<char>(byte);
-        WriteWholeFile(local + "/fr-binary.bin", binary);
-        WriteWholeFile(local + "/fr-truncated.txt", "abcdefghijk");
-        WriteWholeFile(local + "/fr-extra.txt", "abcdefghij");
-        WriteWholeFile(local + "/fr-first.txt", "abcdefghij");
-        WriteWholeFile(local + "/temp.html", "moved away");
-        WriteWholeFile(local + "/fr-missing.html", "never uploaded");
-        WriteWholeFile(local + "/fr-empty.txt", "");
+        for (int i = 0; i < 1024; ++i)
+            binary += static_cast<char>(i % 256);
+        const std::string local =
+            Folder("local", {{"fr-same.html", "<html>\n<body>The same page</body>\n</html>\n"},
+                             {"fr-lf.txt", "line one\r\nline two\r\nline three\r\n"},
+                             {"fr-binary.bin", binary},
+                             {"fr-truncated.txt", "abcdefghijk"},
+                             {"fr-extra.txt", "abcdefghij"},
+                             {"fr-first.txt", "abcdefghij"},
+                             {"temp.html", "moved away"},
+                             {"fr-missing.html", "never uploaded"},
+                             {"fr-empty.txt", ""}});
+        std::filesystem::create_directory(local + "/images");
         // An entry that cannot be opened is passed over.
         std::filesystem::create_symlink(local + "/nowhere", local + "/dangling.html");
         return local;
@@ -69,13 +42,8 @@ class FolderRuns : public ::testing::Test {
         });
         command(t.shell);
         t.threads.WaitIdle();
-        const auto windows = t.desktop.ReportWindows();
-        return windows.empty() ? std::string() : windows.back().Text();
+        return t.desktop.ReportWindows().empty() ? std::string() : LastReport();
     }
-
-    TestShell t;
-    TempDir m_work;
-    char m_saved[4096] = {};
 };
 
 bool Has(const std::string& report, const std::string& line) {
@@ -100,15 +68,13 @@ TEST_F(FolderRuns, VerificationReportsEveryKindOfDifference) {
         Has(report, "Not found.\r\nFile: fr-missing.html not available. Server code: 404\r\n"));
     EXPECT_EQ(report.substr(report.size() - 13), "Finished.\r\n\r\n");
     EXPECT_EQ(t.desktop.Sounds(), 5); // differs, two truncated, 302, 404
-    const auto windows = t.desktop.ReportWindows();
-    EXPECT_EQ(windows.back().caption, "Verify site to folder");
+    EXPECT_EQ(t.desktop.ReportWindows().back().caption, "Verify site to folder");
     EXPECT_EQ(t.settings.Get(field::ServerField(DialogSlot::VerifyFolder)), "site.test");
 }
 
 TEST_F(FolderRuns, TheLineEndBoxDecidesWhetherCrLfAgainstLfDiffers) {
-    const std::string local = m_work.File("lf");
-    std::filesystem::create_directory(local);
-    WriteWholeFile(local + "/fr-lf.txt", "line one\r\nline two\r\nline three\r\n");
+    const std::string local =
+        Folder("lf", {{"fr-lf.txt", "line one\r\nline two\r\nline three\r\n"}});
     EXPECT_TRUE(Has(Run(VerifyFolderCommand, "site.test", local, false),
                     "File: fr-lf.txt differs at location: 8\r\nFinished."));
     EXPECT_EQ(t.settings.Get(field::LineEndFlag), kFlagOff);
@@ -146,11 +112,12 @@ TEST_F(FolderRuns, AServerThatRefusesEndsAVerificationButNotACheck) {
 }
 
 TEST_F(FolderRuns, NoFilesOrNoServerEndTheRunWithAnAlert) {
-    EXPECT_EQ(Run(VerifyFolderCommand, "site.test", m_work.File("absent")),
+    EXPECT_EQ(Run(VerifyFolderCommand, "site.test", m_local.File("absent")),
               "No files in folder.\r\n");
-    EXPECT_EQ(Run(CheckSiteCommand, "nosuch.test", LocalMirror()),
+    const std::string local = LocalMirror();
+    EXPECT_EQ(Run(CheckSiteCommand, "nosuch.test", local),
               "Files in directory: 9\r\nInitialized: Running\r\nUnable to resolve server\r\n");
-    EXPECT_EQ(Run(VerifyFolderCommand, "nosuch.test", m_work.File("local")),
+    EXPECT_EQ(Run(VerifyFolderCommand, "nosuch.test", local),
               "Files in directory: 9\r\nInitialized: Running\r\n");
     EXPECT_EQ(t.LogTexts().back(), "Unable to translate host nosuch.test");
     EXPECT_EQ(t.desktop.Sounds(), 3);
@@ -158,9 +125,7 @@ TEST_F(FolderRuns, NoFilesOrNoServerEndTheRunWithAnAlert) {
 
 // A folder run cannot go on without its reply file; a watch passes the file over and goes on.
 TEST_F(FolderRuns, AReplyFileThatCannotBeCreatedEndsAFolderRunButNotAWatch) {
-    const std::string local = m_work.File("one");
-    std::filesystem::create_directory(local);
-    WriteWholeFile(local + "/fr-same.html", "x");
+    const std::string local = Folder("one", {{"fr-same.html", "x"}});
     for (const char* name : {"the8.html", "the9.html"})
         std::filesystem::create_directory(m_work.File(name)); // no file can take its name
     EXPECT_EQ(
@@ -171,23 +136,12 @@ TEST_F(FolderRuns, AReplyFileThatCannotBeCreatedEndsAFolderRunButNotAWatch) {
     ASSERT_TRUE(t.run.siteRun.TryTake());
     RunWatch(t.shell, watch);
     t.threads.WaitIdle();
-    EXPECT_EQ(t.desktop.ReportWindows().back().Text(),
-              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nFiles in directory " + local +
-                  ": 1\r\nSent request for: fr-same.html\r\n\r\nFinished.\r\n\r\n");
+    EXPECT_EQ(LastReport(), "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nFiles in directory " +
+                                local +
+                                ": 1\r\nSent request for: fr-same.html\r\n\r\nFinished.\r\n\r\n");
     EXPECT_EQ(t.desktop.Messages(),
               (std::vector<test::ShownMessage>{{"Data file: the9.html.", "Fatal error"}}));
     EXPECT_EQ(t.desktop.Sounds(), 0);
-}
-
-TEST_F(FolderRuns, ANameWithABlankIsRequestedAsListed) {
-    const std::string local = m_work.File("blank");
-    std::filesystem::create_directory(local);
-    WriteWholeFile(local + "/fr blank.html", "blank\n");
-    const std::string report = Run(CheckSiteCommand, "site.test", local);
-    // Sent as listed, the blank splits the request line, and the server says so.
-    EXPECT_EQ(report, "Files in directory: 1\r\nInitialized: Running\r\n"
-                      "Sent request for: fr blank.html\r\nBad request.\r\n"
-                      "File: fr blank.html not available. Server code: 400\r\nFinished.\r\n\r\n");
 }
 
 TEST_F(FolderRuns, ASecondRunWaitsForTheFirst) {

@@ -1,39 +1,15 @@
 #include "site_tools/monitoring.h"
 
-#include "compare/folder_scan.h"
 #include "shell/desktop.h"
-#include "support/scripted_desktop.h"
-#include "support/scripted_server.h"
-#include "support/temp_dir.h"
+#include "site_run_test.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <thread>
-#include <unistd.h>
+#include <algorithm>
 
 namespace korvane {
 namespace {
 
-using test::TempDir;
-using test::TestShell;
-using test::WriteWholeFile;
-
-class Watches : public ::testing::Test {
+class Watches : public test::SiteRunTest {
   protected:
-    void SetUp() override { KORVANE_REQUIRE_TEST_NETWORK(); }
-
-    std::string Folder(const std::string& name,
-                       const std::vector<std::pair<std::string, std::string>>& files) {
-        const std::string folder = m_local.File(name);
-        std::filesystem::create_directory(folder);
-        for (const auto& [file, bytes] : files)
-            WriteWholeFile(folder + "/" + file, bytes);
-        return folder;
-    }
-
     WatchInput Input(WatchKind kind, std::int32_t alertMode = kNoAlerts) {
         WatchInput input;
         input.kind = kind;
@@ -47,36 +23,22 @@ class Watches : public ::testing::Test {
         EXPECT_TRUE(t.run.siteRun.TryTake());
         RunWatch(t.shell, input);
         t.threads.WaitIdle();
-        return t.desktop.ReportWindows().back().Text();
+        return LastReport();
     }
-
-    TestShell t;
-    TempDir m_local;
-    TempDir m_work;
 };
 
 TEST_F(Watches, AOnePassVerificationReportsEverySiteAndHandsBackTheOkButton) {
     WatchInput input = Input(WatchKind::Verify);
-    input.sites[0] = {"site.test", Folder("a", {{"fr-first.txt", "abcdefghij"}})};
-    input.sites[1] = {"", Folder("b", {{"x.html", "x"}})};
-    input.sites[2] = {"site.test", ""};
-    input.sites[3] = {"site.test", m_local.File("absent")};
-    const std::string report = RunOnce(input);
-    EXPECT_EQ(report,
-              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\n"
-              "Files in directory " +
-                  m_local.File("a") +
-                  ": 1\r\n"
-                  "Sent request for: fr-first.txt\r\nReply received\r\n"
-                  "File: fr-first.txt differs at location: 0\r\nLocal file: a, web file: x\r\n"
-                  "\r\n"
-                  "Files in directory " +
-                  m_local.File("b") +
-                  ": 1\r\n"
-                  "No files in folder: " +
-                  m_local.File("absent") +
-                  ".\r\n"
-                  "Finished.\r\n\r\n");
+    const std::string a = Folder("a", {{"fr-first.txt", "abcdefghij"}});
+    const std::string b = Folder("b", {{"x.html", "x"}});
+    const std::string absent = m_local.File("absent");
+    input.sites = {{{"site.test", a}, {"", b}, {"site.test", ""}, {"site.test", absent}}};
+    EXPECT_EQ(RunOnce(input),
+              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nFiles in directory " + a +
+                  ": 1\r\nSent request for: fr-first.txt\r\nReply received\r\n"
+                  "File: fr-first.txt differs at location: 0\r\n"
+                  "Local file: a, web file: x\r\n\r\nFiles in directory " +
+                  b + ": 1\r\nNo files in folder: " + absent + ".\r\nFinished.\r\n\r\n");
     const auto window = t.desktop.ReportWindows().back();
     EXPECT_EQ(window.caption, "Verify multiple sites");
     EXPECT_EQ(*window.buttonLabels, (std::vector<std::string>{"Cancel", "OK"}));
@@ -85,30 +47,7 @@ TEST_F(Watches, AOnePassVerificationReportsEverySiteAndHandsBackTheOkButton) {
     t.run.siteRun.Release();
 }
 
-TEST_F(Watches, ACheckReportsEveryReplyAndOnlyTheMissingFiles) {
-    WatchInput input = Input(WatchKind::Check);
-    input.sites[0] = {"site.test", Folder("c", {{"fr-missing.html", "x"}})};
-    const std::string report = RunOnce(input);
-    EXPECT_EQ(report, "Initialized: Running\r\nFiles in directory " + m_local.File("c") +
-                          ": 1\r\nSent request for: fr-missing.html\r\n"
-                          "Reply received: fr-missing.html\r\nNot found.\r\n"
-                          "File: fr-missing.html not available. Server code: 404\r\n\r\n"
-                          "Finished.\r\n\r\n");
-    EXPECT_EQ(t.desktop.ReportWindows().back().caption, "Check multiple sites");
-}
-
-// The messages the real mail server stored for one recipient.
-std::size_t MailsTo(const std::string& recipient) {
-    std::size_t count = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::getenv("KORVANE_TEST_MAILDIR"))) {
-        const std::string path = entry.path().string();
-        if (entry.path().extension() == ".to" && test::ReadWholeFile(path) == recipient)
-            ++count;
-    }
-    return count;
-}
-
+// The alert goes through the real mail server: its message and its log lines are fixed.
 TEST_F(Watches, OneAlertMailPerWatchAndOnlyForTheFailuresItsModeNames) {
     const std::string recipient = "watch-" + std::to_string(::getpid()) + "@customers.test";
     t.settings.Set(field::SmtpServer, "localhost");
@@ -120,37 +59,47 @@ TEST_F(Watches, OneAlertMailPerWatchAndOnlyForTheFailuresItsModeNames) {
     struct Case {
         WatchKind kind;
         std::int32_t mode;
+        std::string server;
         std::string folder;
         std::size_t mails;
     };
     const std::vector<Case> cases = {
-        {WatchKind::Verify, kAlertOnUnavailable, missing, 1}, // two 404s, one mail
-        {WatchKind::Verify, kAlertOnUnavailable, differs, 0},
-        {WatchKind::Verify, kAlertOnVerifyFail, differs, 1},
-        {WatchKind::Verify, kAlertOnVerifyFail, missing, 1},
-        {WatchKind::Check, kAlertOnUnavailable, missing, 1},
-        {WatchKind::Check, kNoAlerts, missing, 0},
+        {WatchKind::Verify, kAlertOnUnavailable, "site.test", missing, 1}, // two 404s, one mail
+        {WatchKind::Verify, kAlertOnUnavailable, "site.test", differs, 0},
+        {WatchKind::Verify, kAlertOnVerifyFail, "site.test", differs, 1},
+        {WatchKind::Verify, kAlertOnVerifyFail, "site.test", missing, 1},
+        {WatchKind::Check, kAlertOnUnavailable, "site.test", missing, 1},
+        {WatchKind::Check, kNoAlerts, "site.test", missing, 0},
+        {WatchKind::Verify, kAlertOnVerifyFail, "refused.test", missing, 0}, // never for these
     };
     std::size_t expected = 0;
     for (const Case& c : cases) {
         t.run.alertLatch.Clear();
         WatchInput input = Input(c.kind, c.mode);
-        input.sites[0] = {"site.test", c.folder};
+        input.sites[0] = {c.server, c.folder};
         RunOnce(input);
         expected += c.mails;
-        EXPECT_EQ(MailsTo(recipient), expected) << "mode " << c.mode << " on " << c.folder;
+        EXPECT_EQ(test::MailsTo(recipient).size(), expected)
+            << "mode " << c.mode << " on " << c.folder;
     }
-    // Connection failures never send one.
-    t.run.alertLatch.Clear();
-    WatchInput refused = Input(WatchKind::Verify, kAlertOnVerifyFail);
-    refused.sites[0] = {"refused.test", missing};
-    EXPECT_NE(RunOnce(refused).find("Unable to communicate: refused.test\r\n"), std::string::npos);
-    EXPECT_EQ(MailsTo(recipient), expected);
+    const auto mails = test::MailsTo(recipient);
+    EXPECT_NE(std::find(mails.begin(), mails.end(),
+                        "FROM: korvane-alert@localhost\r\nTO: " + recipient +
+                            "\r\nSUBJECT: Korvane Alert\r\nAlert Notice\r\n"
+                            "Server: site.test, page: fr-first.txt\r\n\r\n"),
+              mails.end());
+    const auto texts = t.LogTexts();
+    ASSERT_GE(texts.size(), 5u);
+    EXPECT_EQ(t.log.Snapshot()[texts.size() - 5].colour, LineColour::Highlighted);
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 5, texts.end()),
+              (std::vector<std::string>{"Alert to: " + recipient, "From: korvane-alert@localhost",
+                                        "Located mail server localhost, IP: 127.0.0.1",
+                                        "Forwarding mail", "Transmission complete"}));
 }
 
 TEST_F(Watches, TicksStartPassesButNeverTwoAtOnce) {
     WatchInput input = Input(WatchKind::Check);
-    input.frequency = 5;
+    input.frequency = 1;
     input.sites[0] = {"site.test", Folder("t", {{"fr-same.html", "x"}})};
     std::chrono::milliseconds period{0};
     const std::string folder = m_local.File("t");
@@ -159,7 +108,7 @@ TEST_F(Watches, TicksStartPassesButNeverTwoAtOnce) {
         run.onTick(); // the first pass may still run: then this tick is dropped
         t.threads.WaitIdle();
         // Files come and go between passes: each pass scans the folder afresh.
-        WriteWholeFile(folder + "/fr-lf.txt", "line one\n");
+        test::WriteWholeFile(folder + "/fr-lf.txt", "line one\n");
         run.onTick();
         t.threads.WaitIdle();
         std::filesystem::remove(folder + "/fr-lf.txt");
@@ -168,7 +117,7 @@ TEST_F(Watches, TicksStartPassesButNeverTwoAtOnce) {
         t.threads.WaitIdle();
     });
     const std::string report = RunOnce(input);
-    EXPECT_EQ(period, std::chrono::milliseconds(300000));
+    EXPECT_EQ(period, std::chrono::milliseconds(60000));
     std::size_t passes = 0;
     for (std::size_t at = 0; (at = report.find("Finished.\r\n\r\n", at)) != std::string::npos; ++at)
         ++passes;
@@ -179,43 +128,37 @@ TEST_F(Watches, TicksStartPassesButNeverTwoAtOnce) {
     EXPECT_EQ(*t.desktop.ReportWindows().back().buttonLabels, std::vector<std::string>{"Cancel"});
 }
 
-TEST(WatchDialogs, StoreTheirGroupFrequencyAndAlertMode) {
-    TestShell t;
+// The menu's watch stores what its dialog holds and watches those sites; a check tells of every
+// reply and only of the missing files.
+TEST_F(Watches, TheCommandStoresTheDialogsSitesAndWatchesThem) {
     t.settings.Set(field::AlertMode, kAlertOnVerifyFail);
     t.settings.Set(field::CheckFrequency, 1000); // seconds of the connection alarm
-    t.desktop.AnswerForm([](Form& form) {
+    const std::string folder = Folder("c", {{"fr-missing.html", "x"}});
+    t.desktop.AnswerForm([&](Form& form) {
         EXPECT_EQ(form.title, "Check multiple sites");
-        EXPECT_EQ(form.Field("Alerts").choices.size(), 2u);
-        EXPECT_EQ(form.Field("Alerts").selected, 0) << "mode 2 shows No alerts here";
-        EXPECT_EQ(form.Field("Frequency").selected, -1);
-        EXPECT_EQ(form.Field("Frequency").choices.size(), 800u);
-        form.Field("Server2").text = "www.example.org";
-        form.Field("Folder2").text = "/srv/www";
-        return kFormAccepted;
-    });
-    const auto checked = WatchDialog(
-        t.shell, WatchKind::Check, SitesOfSlots(t.shell, FirstWatchSlot(WatchKind::Check, false)));
-    ASSERT_TRUE(checked);
-    StoreSitesInSlots(t.shell, FirstWatchSlot(WatchKind::Check, false), *checked);
-    EXPECT_EQ(t.settings.Get(field::AlertMode), kNoAlerts);
-    EXPECT_EQ(t.settings.Get(field::CheckFrequency), 1000);
-    EXPECT_EQ(t.settings.Get(field::MonitoredServer(9)), "www.example.org");
-    EXPECT_EQ(t.settings.Get(field::MonitoredFolder(9)), "/srv/www");
-
-    t.desktop.AnswerForm([](Form& form) {
         EXPECT_EQ(form.Field("Folder1").text.substr(form.Field("Folder1").text.size() - 6),
                   "/myweb");
-        form.Field("Frequency").selected = 15;
-        form.Field("Alerts").selected = 2;
+        EXPECT_EQ(form.Field("Alerts").selected, 0) << "mode 2 shows No alerts here";
+        EXPECT_EQ(form.Field("Frequency").selected, -1);
         form.Field("Email").text = "me@example.org";
+        form.Field("Folder1").text = "";
+        form.Field("Server2").text = "site.test";
+        form.Field("Folder2").text = folder;
         return kFormAccepted;
     });
-    EXPECT_TRUE(WatchDialog(t.shell, WatchKind::Verify, WatchedSites{}));
-    EXPECT_EQ(t.settings.Get(field::CheckFrequency), 15);
-    EXPECT_EQ(t.settings.Get(field::AlertMode), kAlertOnVerifyFail);
+    CheckMultipleSitesCommand(t.shell);
+    t.threads.WaitIdle();
+    EXPECT_EQ(t.settings.Get(field::AlertMode), kNoAlerts);
+    EXPECT_EQ(t.settings.Get(field::CheckFrequency), 1000);
     EXPECT_EQ(t.settings.Get(field::AlertAddress), "me@example.org");
-    EXPECT_EQ(FirstWatchSlot(WatchKind::Verify, true), 4u);
-    EXPECT_EQ(FirstWatchSlot(WatchKind::Check, true), 12u);
+    EXPECT_EQ(t.settings.Get(field::MonitoredServer(9)), "site.test");
+    EXPECT_EQ(t.settings.Get(field::MonitoredFolder(9)), folder);
+    EXPECT_EQ(LastReport(), "Initialized: Running\r\nFiles in directory " + folder +
+                                ": 1\r\nSent request for: fr-missing.html\r\n"
+                                "Reply received: fr-missing.html\r\nNot found.\r\n"
+                                "File: fr-missing.html not available. Server code: 404\r\n\r\n"
+                                "Finished.\r\n\r\n");
+    EXPECT_EQ(t.desktop.ReportWindows().back().caption, "Check multiple sites");
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct ShownMessage {
     std::string title;
     friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
 };
+inline void PrintTo(const ShownMessage& message, std::ostream* out) {
+    *out << '"' << message.text << "\" (" << message.title << ")";
+}
 
 // A desktop for tests: answers forms and message boxes from a script, in order, and records
 // everything the core showed. Safe to call from worker threads.

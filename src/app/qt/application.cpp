@@ -26,7 +26,10 @@
 
 namespace korvane::app {
 
-using namespace korvane::gui;
+using gui::ApplicationIcon;
+using gui::MainWindow;
+using gui::QtDesktop;
+using gui::SplashWindow;
 
 namespace {
 
