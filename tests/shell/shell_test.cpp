@@ -136,6 +136,16 @@ TEST(PromptBox, EachBoxKeepsItsLengthAndTheTitledOneCapitals) {
     EXPECT_EQ(desktop.Forms().at(1).frameLabel, "Domain");
 }
 
+TEST(ReportAppend, CutsTheTextAt1024Characters) {
+    test::ScriptedDesktop desktop;
+    ReportWindowRun run;
+    run.onOpen = [](std::shared_ptr<ReportWindowHandle> box) {
+        ReportAppend(*box, "%s %d", std::string(1500, 'r').c_str(), 2);
+    };
+    desktop.RunReportWindow(run);
+    EXPECT_EQ(desktop.ReportWindows().at(0).Text(), std::string(1024, 'r'));
+}
+
 // Every guarded tool, one table: while its own flag is set a second start is refused with the
 // message and no dialog; any other flag leaves it free to ask for its dialog.
 TEST(BusyGuard, EachToolIsRefusedOnlyWhileItsOwnFlagIsSet) {

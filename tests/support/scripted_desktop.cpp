@@ -34,14 +34,7 @@ std::optional<std::string> ScriptedDesktop::PickFile(const FilePickerRequest&) {
 }
 
 void ScriptedDesktop::ShowByteViewer(ByteViewerModel& model) {
-    std::optional<std::function<void(ByteViewerModel&)>> use;
-    {
-        std::lock_guard lock(m_mutex);
-        m_byteViewers.push_back(model.Title());
-        use = TakeNext(m_viewerAnswers);
-    }
-    if (use)
-        (*use)(model);
+    Push(m_byteViewers, model.Title());
 }
 
 namespace {

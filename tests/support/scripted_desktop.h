@@ -37,10 +37,6 @@ class ScriptedDesktop final : public Desktop {
     }
     void AnswerMessage(MessageAnswer answer) { Push(m_messageAnswers, answer); }
     void AnswerPicker(std::optional<std::string> path) { Push(m_pickerAnswers, std::move(path)); }
-    // Acts on the next byte viewer as a user would (scrolling it) before it is closed.
-    void AnswerByteViewer(std::function<void(ByteViewerModel&)> use) {
-        Push(m_viewerAnswers, std::move(use));
-    }
 
     std::vector<Form> Forms() const { return Copy(m_forms); }
     std::vector<ShownMessage> Messages() const { return Copy(m_messages); }
@@ -118,7 +114,6 @@ class ScriptedDesktop final : public Desktop {
     std::vector<std::string> m_results;
     std::vector<std::string> m_browserTargets;
     std::vector<std::string> m_captions;
-    std::deque<std::function<void(ByteViewerModel&)>> m_viewerAnswers;
     std::vector<std::string> m_byteViewers;
     std::vector<ReportWindowShown> m_reportWindows;
     std::deque<std::function<void(const ReportWindowRun&)>> m_reportAnswers;
