@@ -303,9 +303,7 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
          "p.html",
          {"  ", "Server page header IPv6: p.html", "Unable to translate host site.test"},
          1},
-        {check, "site.test", "missing.html",
-         checked({"Not found.", "File is not available. Server code: 404"}), 1},
-        // A code without a text of its own; the texts of the other codes are the exchange's.
+        // A code without a text of its own: only the code is told.
         {check, "site.test", "teapot.html", checked({"File is not available. Server code: 418"}),
          1},
         {check, noBlankLine.Host(), "", checked({"Unable to resolve header."}), 1},
