@@ -26,16 +26,12 @@ using test::TestShell;
 using test::WriteWholeFile;
 using Lines = std::vector<std::string>;
 
-// An independent reader: numbers and names straight from the bytes, offsets from the layouts.
+// Numbers and names straight from the bytes, offsets from the layouts.
 std::int64_t NumberAt(const std::string& file, std::size_t slot, std::size_t size) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(file[slot * size + i]))
-                 << (8 * i);
-    return static_cast<std::int64_t>(value);
+    return test::Int64At(file, slot * size);
 }
 std::string NameAt(const std::string& file, std::size_t slot, std::size_t size) {
-    return std::string(file.c_str() + slot * size + 8);
+    return test::TextAt(file, slot * size + 8);
 }
 
 // The messages of a failed open or write, per operation.
