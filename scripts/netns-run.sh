@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command inside a private network namespace made for the server tests: a loopback of its
 # own (so port 80 is free and nothing of the machine's network is touched), the fixture hosts
-# file with name resolution from files only, and nginx serving the fixture sites of tests/peers.
+# file with name resolution from files only, and nginx serving the fixture sites of tests/peers
+# over HTTP and HTTPS.
 # Every process started inside ends when the command ends.
 #
 #   scripts/netns-run.sh CMD [ARGS...]
@@ -52,6 +53,10 @@ for i in $(seq 10 249); do
 done
 mount --bind "$run/hosts" /etc/hosts
 mount --bind "$root/tests/peers/nsswitch.conf" /etc/nsswitch.conf
+
+# Certificates for the HTTPS cases, from a test CA that only the tests trust.
+bash "$root/tests/peers/make_certs.sh" "$run/certs"
+export SSL_CERT_FILE="$run/certs/ca.pem"
 
 sed -e "s|@RUN@|$run|g" -e "s|@SITE@|$root/tests/peers/site|g" \
   "$root/tests/peers/nginx.conf.in" >"$run/nginx.conf"

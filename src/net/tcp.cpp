@@ -18,29 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits until `events` can happen on `fd`: 0, or ETIMEDOUT when the limit passed first, or the
-// error of the wait. A signal that ends the poll early only makes it wait again for what is left
-// of the limit.
-int WaitFor(int fd, short events, std::optional<std::chrono::milliseconds> limit) {
-    const auto deadline = limit ? Clock::now() + *limit : Clock::time_point::max();
-    for (;;) {
-        int timeout = -1;
-        if (limit) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            timeout = static_cast<int>(std::clamp<std::int64_t>(left, 0, INT_MAX));
-        }
-        pollfd ready{fd, events, 0};
-        const int polled = ::poll(&ready, 1, timeout);
-        if (polled > 0)
-            return 0;
-        if (polled == 0 && Clock::now() >= deadline)
-            return ETIMEDOUT;
-        if (polled < 0 && errno != EINTR)
-            return errno;
-    }
-}
-
 Resolution Lookup(const std::string& host, const char* service, const addrinfo& hints,
                   std::uint16_t port) {
     Resolution resolution;
@@ -73,7 +50,7 @@ int ConnectWithin(int socket, const Endpoint& endpoint, std::chrono::millisecond
     // An interrupted connect goes on in the background, as one in progress does.
     if (errno != EINPROGRESS && errno != EINTR)
         return errno;
-    if (const int waited = WaitFor(socket, POLLOUT, timeout); waited != 0)
+    if (const int waited = WaitForSocket(socket, POLLOUT, timeout); waited != 0)
         return waited;
     int error = 0;
     socklen_t length = sizeof error;
@@ -83,6 +60,26 @@ int ConnectWithin(int socket, const Endpoint& endpoint, std::chrono::millisecond
 }
 
 } // namespace
+
+int WaitForSocket(int fd, short events, std::optional<std::chrono::milliseconds> limit) {
+    const auto deadline = limit ? Clock::now() + *limit : Clock::time_point::max();
+    for (;;) {
+        int timeout = -1;
+        if (limit) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            timeout = static_cast<int>(std::clamp<std::int64_t>(left, 0, INT_MAX));
+        }
+        pollfd ready{fd, events, 0};
+        const int polled = ::poll(&ready, 1, timeout);
+        if (polled > 0)
+            return 0;
+        if (polled == 0 && Clock::now() >= deadline)
+            return ETIMEDOUT;
+        if (polled < 0 && errno != EINTR)
+            return errno;
+    }
+}
 
 std::string Endpoint::Numeric() const {
     std::array<char, INET6_ADDRSTRLEN> text{};
@@ -133,7 +130,7 @@ std::optional<int> SocketStream::Send(std::string_view bytes,
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return errno;
         // The peer has not taken what went before: wait until it does, or the limit has passed.
-        if (const int waited = WaitFor(m_socket.Get(), POLLOUT, stallLimit); waited != 0)
+        if (const int waited = WaitForSocket(m_socket.Get(), POLLOUT, stallLimit); waited != 0)
             return waited == ETIMEDOUT ? EAGAIN : waited;
     }
     return std::nullopt;
@@ -153,7 +150,8 @@ Received SocketStream::Receive(std::span<char> buffer, std::chrono::milliseconds
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return {Received::Status::Failed, 0, errno};
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (const int waited = WaitFor(m_socket.Get(), POLLIN, std::max(left, {})); waited != 0)
+        if (const int waited = WaitForSocket(m_socket.Get(), POLLIN, std::max(left, {}));
+            waited != 0)
             return {waited == ETIMEDOUT ? Received::Status::TimedOut : Received::Status::Failed, 0,
                     waited};
     }

@@ -69,6 +69,10 @@ class Stream {
     virtual Received Receive(std::span<char> buffer, std::chrono::milliseconds wait) = 0;
 };
 
+// Waits until `events` (poll's) can happen on `fd`: 0, ETIMEDOUT when the limit passed first, or
+// the error of the wait. A signal only makes it wait again for what is left of the limit.
+int WaitForSocket(int fd, short events, std::optional<std::chrono::milliseconds> limit);
+
 // A stream over a connected stream socket. Every wait is a poll that a signal does not cut
 // short, so the time limits hold whatever the socket's own options are.
 class SocketStream final : public Stream {
@@ -77,6 +81,8 @@ class SocketStream final : public Stream {
     std::optional<int> Send(std::string_view bytes,
                             std::optional<std::chrono::milliseconds> stallLimit) override;
     Received Receive(std::span<char> buffer, std::chrono::milliseconds wait) override;
+    // Hands the socket over, to a stream that speaks another protocol on it (TLS).
+    FileDescriptor Release() { return std::move(m_socket); }
 
   private:
     FileDescriptor m_socket;
@@ -89,7 +95,7 @@ struct ConnectFailure {
 };
 
 struct Connection {
-    std::unique_ptr<Stream> stream; // none when no address connected
+    std::unique_ptr<SocketStream> stream; // none when no address connected
     // One for each address that did not connect, in the order tried.
     std::vector<ConnectFailure> failures;
 };

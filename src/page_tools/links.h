@@ -38,8 +38,10 @@ class LinkScanner {
     }
 
   private:
-    // Takes bytes until a target is complete or the bytes end; returns where it stopped.
-    const char* Advance(const char* at, const char* end);
+    // Takes bytes until a target is complete or the bytes end; returns where it stopped. Its
+    // inner loop runs once per byte of a page: aligned to a cache line, its speed no longer
+    // depends on what the linker happens to place before it (measured: up to 15%).
+    [[gnu::aligned(64)]] const char* Advance(const char* at, const char* end);
 
     enum class State { Keyword, TargetStart, Target };
     State m_state = State::Keyword;

@@ -1,32 +1,43 @@
 #include "shell/shell.h"
 
+#include "databases/url_submission.h"
+#include "page_tools/markup_validation.h"
+#include "page_tools/referrer.h"
+#include "page_tools/server_header.h"
+#include "page_tools/whois.h"
+#include "shell/alert_wave.h"
+#include "shell/commands.h"
+#include "shell/preferences.h"
+#include "shell/shared_dialogs.h"
 #include "support/scripted_desktop.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
+#include <algorithm>
+#include <set>
 
 namespace korvane {
 namespace {
 
+using test::ShownMessage;
 using test::TestShell;
 
-TEST(DetailLines, AppearOnlyWhileVerboseDisplayIsOn) {
-    TestShell t;
-    AppendDetail(t.shell, "Connected to 127.0.0.1");
-    t.settings.SetOn(field::DetailFlag, false);
-    AppendDetail(t.shell, "hidden");
-    t.settings.Set(field::DetailFlag, 1); // anything but 0 counts as off
-    AppendDetail(t.shell, "hidden too");
-    EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"Connected to 127.0.0.1"}));
+// A number used twice would run one tool from the other's menu item. Letters act only with Ctrl,
+// in either case; Alt with "?" or "/" opens the about box.
+TEST(CommandTable, EveryCommandAppearsOnceAndTheKeysFollowTheirTable) {
+    std::set<int> seen;
+    for (const Menu& menu : MenuTable())
+        for (const MenuItem& item : menu.items)
+            EXPECT_TRUE(seen.insert(static_cast<int>(item.command)).second) << item.label;
+    EXPECT_EQ(CommandForKey(Key::Letter, 'c', true, false), Command::VerifyCustomerSite);
+    EXPECT_EQ(CommandForKey(Key::Letter, '?', false, true), Command::About);
+    EXPECT_EQ(CommandForKey(Key::Letter, '/', false, true), Command::About);
+    EXPECT_EQ(CommandForKey(Key::Letter, '/', false, false), std::nullopt);
 }
 
 TEST(AlertSound, FollowsBeepOnAlertUnlessTheAlarmMustAlwaysSound) {
     TestShell t;
     Alert(t.shell);
-    EXPECT_EQ(t.desktop.Sounds(), 1);
     t.settings.SetOn(field::BeepFlag, false);
     Alert(t.shell);
     EXPECT_EQ(t.desktop.Sounds(), 1);
@@ -34,22 +45,137 @@ TEST(AlertSound, FollowsBeepOnAlertUnlessTheAlarmMustAlwaysSound) {
     EXPECT_EQ(t.desktop.Sounds(), 2);
 }
 
-TEST(ToolThreads, CountRunningWorkersAndWaitForThemAll) {
-    ToolThreads threads;
-    std::atomic<bool> release{false};
-    std::atomic<int> finished{0};
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(threads.Start([&] {
-            while (!release.load())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            ++finished;
-        }));
+std::string LittleEndian(std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xff);
+    return out;
+}
+
+// A mono 16-bit PCM wave a third of a second long, loud but not clipped.
+TEST(AlertSound, IsAShortAudibleMonoPcmTone) {
+    const auto wave = MakeAlertWave();
+    ASSERT_GT(wave.size(), 44u);
+    const auto size = static_cast<std::uint32_t>(wave.size());
+    EXPECT_EQ(std::string(wave.begin(), wave.begin() + 44),
+              "RIFF" + LittleEndian(size - 8, 4) + "WAVEfmt " + LittleEndian(16, 4) +
+                  LittleEndian(1, 2) + LittleEndian(1, 2) + LittleEndian(kAlertSampleRate, 4) +
+                  LittleEndian(kAlertSampleRate * 2, 4) + LittleEndian(2, 2) + LittleEndian(16, 2) +
+                  "data" + LittleEndian(size - 44, 4));
+    const double seconds = static_cast<double>(size - 44) / 2 / kAlertSampleRate;
+    EXPECT_GE(seconds, 0.30);
+    EXPECT_LE(seconds, 0.40);
+    int peak = 0;
+    for (std::size_t at = 44; at + 1 < wave.size(); at += 2)
+        peak = std::max<int>(peak, static_cast<std::int16_t>(wave[at] | wave[at + 1] << 8));
+    EXPECT_LT(peak, 32767);
+    EXPECT_GT(peak, 8000);
+}
+
+// The texts of a fresh form are the real dialog's test; here the choices, defaults and limits.
+// A list with nothing selected keeps the stored choice; emptied texts store their defaults.
+TEST(Preferences, OkStoresEveryFieldWithItsDefaultsAndKeepsUnselectedChoices) {
+    TestShell t;
+    t.settings.Set(field::IdentifyAsChoice, 2);
+    t.settings.Set(field::ReferrerChoice, 9); // outside the list: shown with nothing selected
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.Field("IdentifyAs").selected, 2);
+        EXPECT_EQ(form.Field("Referrer").selected, -1);
+        form.Field("IdentifyAs").selected = -1;
+        form.Field("Referrer").selected = 3;
+        form.Field("OtherAgent").text = "crawler/2";
+        form.Field("OtherReferrer").text = "";
+        form.Field("Verbose").checked = false;
+        form.Field("Beep").checked = false;
+        return kFormAccepted;
+    });
+    PreferencesCommand(t.shell);
+    EXPECT_EQ(t.settings.Get(field::IdentifyAsChoice), 2);
+    EXPECT_EQ(t.settings.Get(field::ReferrerChoice), 3);
+    EXPECT_EQ(t.settings.Get(field::OtherAgent), "crawler/2");
+    EXPECT_EQ(t.settings.Get(field::OtherReferrer), "http://www.msn.com");
+    EXPECT_EQ(t.settings.Get(field::DetailFlag), kFlagOff);
+    EXPECT_EQ(t.settings.Get(field::BeepFlag), kFlagOff);
+    EXPECT_EQ(t.settings.Get(field::SmtpServer), kSmtpPlaceholder);
+}
+
+TEST(EmailIdentity, OkStoresBothFieldsCutAtTheirLimitAndCancelStoresNothing) {
+    TestShell t;
+    t.settings.Set(field::FromName, "Old Name");
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.Field("FromName").text, "Old Name");
+        form.Field("FromName").text = "Webmaster";
+        form.Field("FromAddress").text = std::string(90, 'x');
+        return kFormAccepted;
+    });
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("FromName").text = "Someone else";
+        return kFormCancelled;
+    });
+    EXPECT_TRUE(EmailIdentityCommand(t.shell));
+    EXPECT_FALSE(EmailIdentityCommand(t.shell));
+    EXPECT_EQ(t.settings.Get(field::FromName), "Webmaster");
+    EXPECT_EQ(t.settings.Get(field::FromAddress), std::string(79, 'x'));
+}
+
+// The titled box turns what was typed into capitals and keeps 39 characters of it; the other box
+// starts from its text, keeps 34 characters and shows its prompt above them.
+TEST(PromptBox, EachBoxKeepsItsLengthAndTheTitledOneCapitals) {
+    test::ScriptedDesktop desktop;
+    desktop.AnswerForm([](Form& form) {
+        form.Field("EDIT2BOX").text = "acme widgets ltd, " + std::string(32, 'z');
+        return kFormAccepted;
+    });
+    desktop.AnswerForm([](Form& form) {
+        form.Field("EDITBOX").text += std::string(40, 'd');
+        return kFormAccepted;
+    });
+    EXPECT_EQ(TitledPromptBox(desktop, "Find customer", "Number / Company / fragment"),
+              "ACME WIDGETS LTD, ZZZZZZZZZZZZZZZZZZZZZ");
+    EXPECT_EQ(PromptBox(desktop, "Domain", "ex"), "ex" + std::string(32, 'd'));
+    EXPECT_EQ(desktop.Forms().at(1).frameLabel, "Domain");
+}
+
+TEST(ReportAppend, CutsTheTextAt1024Characters) {
+    test::ScriptedDesktop desktop;
+    ReportWindowRun run;
+    run.onOpen = [](std::shared_ptr<ReportWindowHandle> box) {
+        ReportAppend(*box, "%s %d", std::string(1500, 'r').c_str(), 2);
+    };
+    desktop.RunReportWindow(run);
+    EXPECT_EQ(desktop.ReportWindows().at(0).Text(), std::string(1024, 'r'));
+}
+
+// Every guarded tool, one table: while its own flag is set a second start is refused with the
+// message and no dialog; any other flag leaves it free to ask for its dialog.
+TEST(BusyGuard, EachToolIsRefusedOnlyWhileItsOwnFlagIsSet) {
+    using B = BusyFlag;
+    const std::vector<std::pair<B, void (*)(Shell&)>> tools = {
+        {B::HeaderAndSubmit, [](Shell& s) { ServerPageHeaderCommand(s); }},
+        {B::HeaderAndSubmit, [](Shell& s) { SubmitUrlCommand(s); }},
+        {B::HeaderIPv6, [](Shell& s) { ServerPageHeaderIPv6Command(s); }},
+        {B::HeaderCookies, [](Shell& s) { HeaderCookiesCommand(s); }},
+        {B::Referrer, [](Shell& s) { ReferrerCommand(s); }},
+        {B::MarkupValidation, [](Shell& s) { MarkupValidationCommand(s); }},
+        {B::Whois, [](Shell& s) { WhoisCommand(s, WhoisService::Icann); }},
+    };
+    for (std::size_t i = 0; i < tools.size(); ++i) {
+        const auto& [own, command] = tools[i];
+        for (const B set : {B::HeaderAndSubmit, B::HeaderIPv6, B::HeaderCookies, B::Referrer,
+                            B::MarkupValidation, B::Whois}) {
+            SCOPED_TRACE("tool " + std::to_string(i) + ", flag " +
+                         std::to_string(static_cast<int>(set)));
+            TestShell t;
+            t.busy.Set(set);
+            t.desktop.AnswerForm(kFormCancelled);
+            command(t.shell);
+            t.threads.WaitIdle();
+            const bool refused = set == own;
+            const std::vector<ShownMessage> told{{"In progress", "Please wait"}};
+            EXPECT_EQ(t.desktop.Messages(), refused ? told : std::vector<ShownMessage>());
+            EXPECT_EQ(t.desktop.Forms().size(), refused ? 0u : 1u);
+        }
     }
-    EXPECT_EQ(threads.Running(), 3u);
-    release = true;
-    threads.WaitIdle();
-    EXPECT_EQ(threads.Running(), 0u);
-    EXPECT_EQ(finished.load(), 3);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "shell/shell.h"
 #include "support/temp_dir.h"
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -30,23 +31,20 @@ class ScriptedDesktop final : public Desktop {
     // Fills in the form as a user would and returns the result of the button pressed.
     using FormAnswer = std::function<int(Form&)>;
 
-    void AnswerForm(FormAnswer answer);
+    void AnswerForm(FormAnswer answer) { Push(m_formAnswers, std::move(answer)); }
     void AnswerForm(int result) {
         AnswerForm([result](Form&) { return result; });
     }
-    void AnswerMessage(MessageAnswer answer);
-    void AnswerPicker(std::optional<std::string> path);
-    // Acts on the next byte viewer as a user would (scrolling it) before it is closed.
-    void AnswerByteViewer(std::function<void(ByteViewerModel&)> use);
+    void AnswerMessage(MessageAnswer answer) { Push(m_messageAnswers, answer); }
+    void AnswerPicker(std::optional<std::string> path) { Push(m_pickerAnswers, std::move(path)); }
 
-    std::vector<Form> Forms() const;
-    std::vector<ShownMessage> Messages() const;
-    std::vector<std::string> Results() const;
-    std::vector<FilePickerRequest> PickerRequests() const;
-    std::vector<std::string> BrowserTargets() const;
-    std::vector<std::string> Captions() const;
-    int Sounds() const;
-    int HelpRequests() const;
+    std::vector<Form> Forms() const { return Copy(m_forms); }
+    std::vector<ShownMessage> Messages() const { return Copy(m_messages); }
+    std::vector<std::string> Results() const { return Copy(m_results); }
+    std::vector<std::string> BrowserTargets() const { return Copy(m_browserTargets); }
+    std::vector<std::string> Captions() const { return Copy(m_captions); }
+    int Sounds() const { return m_sounds; }
+    int HelpRequests() const { return m_help; }
     // Each report window shown: its caption, every text appended to it in order, and the labels
     // its push button had, the first one first.
     struct ReportWindowShown {
@@ -57,29 +55,56 @@ class ScriptedDesktop final : public Desktop {
     };
     // What the user does while the next report window is open (ticks of its timer, say); by
     // default it is closed as soon as its run has started.
-    void AnswerReportWindow(std::function<void(const ReportWindowRun&)> whileOpen);
+    void AnswerReportWindow(std::function<void(const ReportWindowRun&)> whileOpen) {
+        Push(m_reportAnswers, std::move(whileOpen));
+    }
     std::vector<ReportWindowShown> ReportWindows() const;
     // The titles of the byte viewers shown.
-    std::vector<std::string> ByteViewers() const;
+    std::vector<std::string> ByteViewers() const { return Copy(m_byteViewers); }
     // Forms and message boxes that came when the script had no answer left.
-    int Unanswered() const;
+    int Unanswered() const { return Copy(m_unanswered); }
 
   public: // Desktop
     int RunForm(Form& form) override;
     MessageAnswer ShowMessage(std::string_view text, std::string_view title,
                               MessageButtons buttons) override;
-    int ShowResult(std::string_view text) override;
+    int ShowResult(std::string_view text) override {
+        Push(m_results, std::string(text));
+        return 1;
+    }
     std::optional<std::string> PickFile(const FilePickerRequest& request) override;
-    std::optional<std::string> PickFolder(std::string_view instruction) override;
-    bool OpenInBrowser(std::string_view target) override;
-    void PlayAlertSound() override;
-    void SetCaption(std::string_view caption) override;
-    void RequestLogRepaint() override;
-    void ShowHelp() override;
+    std::optional<std::string> PickFolder(std::string_view) override { return PickFile({}); }
+    bool OpenInBrowser(std::string_view target) override {
+        Push(m_browserTargets, std::string(target));
+        return true;
+    }
+    void PlayAlertSound() override { ++m_sounds; }
+    void SetCaption(std::string_view caption) override { Push(m_captions, std::string(caption)); }
+    void RequestLogRepaint() override {}
+    void ShowHelp() override { ++m_help; }
     void ShowByteViewer(ByteViewerModel& model) override;
     void RunReportWindow(const ReportWindowRun& run) override;
 
   private:
+    // The core calls the desktop from worker threads too: every record is read and written
+    // under the lock.
+    template <typename T> T Copy(const T& record) const {
+        std::lock_guard lock(m_mutex);
+        return record;
+    }
+    template <typename List, typename Value> void Push(List& list, Value&& value) {
+        std::lock_guard lock(m_mutex);
+        list.push_back(std::forward<Value>(value));
+    }
+    // The next scripted answer, if any is left; call it under the lock.
+    template <typename T> std::optional<T> TakeNext(std::deque<T>& script) {
+        if (script.empty())
+            return std::nullopt;
+        T next = std::move(script.front());
+        script.pop_front();
+        return next;
+    }
+
     mutable std::mutex m_mutex;
     std::deque<FormAnswer> m_formAnswers;
     std::deque<MessageAnswer> m_messageAnswers;
@@ -87,32 +112,21 @@ class ScriptedDesktop final : public Desktop {
     std::vector<Form> m_forms;
     std::vector<ShownMessage> m_messages;
     std::vector<std::string> m_results;
-    std::vector<FilePickerRequest> m_pickerRequests;
     std::vector<std::string> m_browserTargets;
     std::vector<std::string> m_captions;
-    std::deque<std::function<void(ByteViewerModel&)>> m_viewerAnswers;
     std::vector<std::string> m_byteViewers;
     std::vector<ReportWindowShown> m_reportWindows;
     std::deque<std::function<void(const ReportWindowRun&)>> m_reportAnswers;
-    int m_sounds = 0;
-    int m_help = 0;
+    std::atomic<int> m_sounds{0};
+    std::atomic<int> m_help{0};
     int m_unanswered = 0;
 };
 
+// Sunday 6 December 2026, 9:05.
 class FixedClock final : public Clock {
   public:
-    explicit FixedClock(LocalTime time) : m_time(time) {}
-    LocalTime Now() const override { return m_time; }
-    void Set(LocalTime time) { m_time = time; }
-
-  private:
-    LocalTime m_time;
+    LocalTime Now() const override { return {2026, 12, 6, 9, 5, 0, 0}; }
 };
-
-// Sunday 6 December 2026, 9:05.
-inline LocalTime SampleTime() {
-    return LocalTime{2026, 12, 6, 9, 5, 0, 0};
-}
 
 // Everything a tool needs, around a scripted desktop and a fixed clock.
 struct TestShell {
@@ -121,7 +135,7 @@ struct TestShell {
     BusyFlags busy;
     FilePickerState pickers;
     ScriptedDesktop desktop;
-    FixedClock clock{SampleTime()};
+    FixedClock clock;
     ToolThreads threads;
     // The record files live in a folder of their own for each test.
     TempDir recordFolder;
@@ -129,9 +143,6 @@ struct TestShell {
     RunState run;
     Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
 
-    TestShell() {
-        log.SetRepaintRequest([this] { desktop.RequestLogRepaint(); });
-    }
     ~TestShell() { threads.WaitIdle(); }
     std::vector<std::string> LogTexts() const;
 };

@@ -1,24 +1,18 @@
 #include "support/temp_dir.h"
 
-#include "shell/posix_file.h"
-
-#include <fcntl.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace korvane::test {
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "korvane-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr)
+    if (::mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("cannot create a temporary folder");
-    m_path = buffer.data();
+    m_path = pattern;
 }
 
 TempDir::~TempDir() {
@@ -38,19 +32,13 @@ std::string TextAt(const std::string& bytes, std::size_t offset) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    std::string bytes;
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.IsOpen())
-        return bytes;
-    char chunk[4096];
-    for (std::size_t n; (n = ReadUpTo(file.Get(), chunk, sizeof chunk)) > 0;)
-        bytes.append(chunk, n);
-    return bytes;
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 } // namespace korvane::test
