@@ -8,21 +8,12 @@
 namespace korvane {
 namespace {
 
+using test::Int64At;
 using test::ReadWholeFile;
 using test::ShownMessage;
 using test::TestShell;
+using test::TextAt;
 using test::WriteWholeFile;
-
-// An independent reader of member.dat, with the offsets of the layout table written out.
-std::string TextAt(const std::string& record, std::size_t offset) {
-    return std::string(record.c_str() + offset);
-}
-std::int64_t NumberOf(const std::string& record) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(record[i])) << (8 * i);
-    return static_cast<std::int64_t>(value);
-}
 
 struct FieldAt {
     const char* label;
@@ -127,7 +118,7 @@ TEST_F(CustomerCommands, AddStoresEveryFieldAtItsOffsetWithNewAndTheCreationDate
     const std::string file = Member();
     ASSERT_EQ(file.size(), 2 * kCustomerRecordSize);
     const std::string record = file.substr(kCustomerRecordSize);
-    EXPECT_EQ(NumberOf(record), 2);
+    EXPECT_EQ(Int64At(record, 0), 2);
     for (std::size_t i = 0; i < kLayout.size(); ++i)
         EXPECT_EQ(TextAt(record, kLayout[i].offset), Distinct(i, kLayout[i].maxChars))
             << kLayout[i].label;

@@ -8,20 +8,10 @@
 namespace korvane {
 namespace {
 
+using test::Int64At;
 using test::ReadWholeFile;
 using test::TestShell;
-
-// An independent reader of urlsubmit.dat, with the offsets of the layout table written out.
-std::string TextAt(const std::string& file, std::size_t offset) {
-    return std::string(file.c_str() + offset);
-}
-std::int64_t Int64At(const std::string& file, std::size_t offset) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(file[offset + i]))
-                 << (8 * i);
-    return static_cast<std::int64_t>(value);
-}
+using test::TextAt;
 
 class SearchEngineCommands : public ::testing::Test {
   protected:

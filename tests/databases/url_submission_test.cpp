@@ -32,18 +32,6 @@ SearchEngineRecord Engine(std::int64_t number, const std::string& host, const st
     return engine;
 }
 
-TEST(FormBody, JoinsTheNamedFieldsAndEncodesTheWhole) {
-    SearchEngineRecord engine = Engine(1, "search.test", "add", engine::kMethodPost, "url");
-    EXPECT_EQ(FormBody(engine, "http://www.example.com/", "me@example.com"),
-              "url=http%3A%2F%2Fwww.example.com%2F");
-    engine.SetText(engine::EmailFormName, "email");
-    engine.SetText(engine::ExtraField(1), "lang");
-    engine.SetText(engine::ExtraField(2), "cat");
-    engine.SetText(engine::ExtraValue(2), "a&b c");
-    EXPECT_EQ(FormBody(engine, "x", "me@example.com"),
-              "url=x&email=me%40example.com&lang=&cat=a&b%20c");
-}
-
 void PutEngines(TestShell& t, const std::vector<SearchEngineRecord>& engines) {
     std::string bytes;
     for (const SearchEngineRecord& engine : engines)
@@ -76,11 +64,17 @@ TEST_F(Submission, PostAndGetSendTheirFormsExactly) {
     ScriptedServer post(ServerScript{"HTTP/1.0 200 OK\r\n\r\nthanks"});
     ScriptedServer get(ServerScript{"HTTP/1.0 200 OK\r\n\r\nthanks"});
     ASSERT_TRUE(post.Started() && get.Started());
-    PutEngines(t, {Engine(2, get.Host(), "cgi/add", engine::kMethodGet, "u", "e"),
-                   Engine(1, post.Host(), "submit.php", engine::kMethodPost, "url", "mail")});
+    // Extra fields follow the named ones, an unnamed one is left out, and the whole is encoded.
+    SearchEngineRecord posted =
+        Engine(1, post.Host(), "submit.php", engine::kMethodPost, "url", "mail");
+    posted.SetText(engine::ExtraField(1), "lang");
+    posted.SetText(engine::ExtraField(2), "cat");
+    posted.SetText(engine::ExtraValue(2), "a&b c");
+    PutEngines(t, {Engine(2, get.Host(), "cgi/add", engine::kMethodGet, "u"), posted});
     const auto log = Run();
 
-    const std::string postBody = "url=http%3A%2F%2Fwww.example.com%2F&mail=info%40example.com";
+    const std::string postBody =
+        "url=http%3A%2F%2Fwww.example.com%2F&mail=info%40example.com&lang=&cat=a&b%20c";
     EXPECT_EQ(post.Requests(),
               std::vector<std::string>{
                   "POST /submit.php HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded"
@@ -88,9 +82,8 @@ TEST_F(Submission, PostAndGetSendTheirFormsExactly) {
                   std::to_string(postBody.size()) + ComposeHeaderBlock(t.settings, post.Host()) +
                   postBody + "\r\n\r\n"});
     EXPECT_EQ(get.Requests(),
-              std::vector<std::string>{
-                  "GET /cgi/add?u=http%3A%2F%2Fwww.example.com%2F&e=info%40example.com HTTP/1.0" +
-                  ComposeHeaderBlock(t.settings, get.Host())});
+              std::vector<std::string>{"GET /cgi/add?u=http%3A%2F%2Fwww.example.com%2F HTTP/1.0" +
+                                       ComposeHeaderBlock(t.settings, get.Host())});
     EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 2),
               (std::vector<std::string>{"  ", "Submit URL: http://www.example.com/"}));
     EXPECT_EQ(std::count(log.begin(), log.end(), "Success, server completed request, code 200"), 2);

@@ -26,16 +26,12 @@ using test::TestShell;
 using test::WriteWholeFile;
 using Lines = std::vector<std::string>;
 
-// An independent reader: numbers and names straight from the bytes, offsets from the layouts.
+// Numbers and names straight from the bytes, offsets from the layouts.
 std::int64_t NumberAt(const std::string& file, std::size_t slot, std::size_t size) {
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(file[slot * size + i]))
-                 << (8 * i);
-    return static_cast<std::int64_t>(value);
+    return test::Int64At(file, slot * size);
 }
 std::string NameAt(const std::string& file, std::size_t slot, std::size_t size) {
-    return std::string(file.c_str() + slot * size + 8);
+    return test::TextAt(file, slot * size + 8);
 }
 
 // The messages of a failed open or write, per operation.
@@ -150,13 +146,6 @@ template <typename Db> class RecordDatabaseContract : public ::testing::Test {
             return kFormAccepted;
         });
     }
-    std::vector<std::int64_t> IndexNumbers() {
-        std::vector<std::int64_t> numbers;
-        for (const IndexEntry& entry : Db::Store(t).Index().entries)
-            numbers.push_back(entry.number);
-        return numbers;
-    }
-
     // The changes a user makes to record 2, each answered as the user would.
     struct Change {
         const char* name;
@@ -256,7 +245,6 @@ TYPED_TEST(RecordDatabaseContract, DeleteAsksFirstAndLogsTheDeletionAndTheCounts
     TypeParam::Delete(this->t.shell);
     EXPECT_EQ(this->t.desktop.Messages(),
               (std::vector<ShownMessage>(2, {"Are you sure?", TypeParam::kDeleteCaption})));
-    EXPECT_EQ(NumberAt(ReadWholeFile(this->Path()), 1, TypeParam::kSize), -1);
     EXPECT_EQ(this->t.LogTexts(), TypeParam::kDeletedLog);
     EXPECT_EQ(this->t.log.Snapshot()[0].colour, LineColour::Highlighted);
 }
@@ -334,21 +322,17 @@ TYPED_TEST(RecordDatabaseContract, AFileMadeReadOnlyRefusesEveryChangeAndKeepsTh
     EXPECT_EQ(NumberAt(ReadWholeFile(this->Path()), 3, TypeParam::kSize), 4);
 }
 
-TYPED_TEST(RecordDatabaseContract, TextSearchOffersEachMatchInSlotOrderUntilNoneIsLeft) {
-    this->LoadWith({{5, "ALPHA"}, {1, "BETA"}, {3, "ALPINE"}, {-1, "ALSO GONE"}});
+// Which matches a search offers, and in which order, is the record fuzz target's model; here, the
+// form they are offered on.
+TYPED_TEST(RecordDatabaseContract, TextSearchOffersAMatchOnItsOwnFormAndSaysWhenNoneIsLeft) {
+    this->LoadWith({{5, "ALPHA"}, {1, "BETA"}});
     this->AnswerPrompt("AL");
-    std::vector<std::string> offered;
-    for (int i = 0; i < 2; ++i) {
-        this->t.desktop.AnswerForm([&offered](Form& form) {
-            offered.push_back(form.Field("Number").text);
-            return kFormNext;
-        });
-    }
+    this->t.desktop.AnswerForm(kFormNext);
     TypeParam::Display(this->t.shell);
-    EXPECT_EQ(offered, (std::vector<std::string>{"5", "3"}));
+    EXPECT_EQ(this->t.desktop.Forms().back().name, TypeParam::kMatchForm);
+    EXPECT_EQ(this->t.desktop.Forms().back().Field("Number").text, "5");
     EXPECT_EQ(this->t.desktop.Messages(),
               (std::vector<ShownMessage>{{"No match found", "Finished"}}));
-    EXPECT_EQ(this->t.desktop.Forms().back().name, TypeParam::kMatchForm);
 
     // A pattern that matches nothing, and numbers out of range, which search as text, say so at
     // once; a number too large to change finds nothing and says nothing.
@@ -392,7 +376,6 @@ TYPED_TEST(RecordDatabaseContract, AmendRewritesTheRecordInPlaceButNeverItsNumbe
     TypeParam::Amend(this->t.shell);
     std::string file = ReadWholeFile(this->Path());
     EXPECT_EQ(NameAt(file, 1, TypeParam::kSize), "RENAMED");
-    EXPECT_EQ(TypeParam::Store(this->t).Index().keys[1], (NameKey{'R', 'E'}));
     EXPECT_EQ(this->t.LogTexts(), (Lines{TypeParam::kAmendedLine, "  "}));
     EXPECT_EQ(this->t.log.Snapshot()[0].colour, LineColour::Highlighted);
 
@@ -445,7 +428,6 @@ TYPED_TEST(RecordDatabaseContract, AWorkerWalkSeesWholeRecordsWhileTheMenuChange
     worker.join();
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(walks, 0);
-    EXPECT_EQ(this->IndexNumbers(), (std::vector<std::int64_t>{-1, 1, 499}));
 }
 
 TYPED_TEST(RecordDatabaseContract, AFileThatVanishedIsReportedByFindAndRewrite) {

@@ -1,6 +1,5 @@
-// What the record fuzz target's seed corpus does not reach of the index: numbers at the top of the
-// number type, the order in which deleted slots are reused, duplicate numbers, name patterns, and
-// the cost of a change in a large file.
+// What the record fuzz target's corpus does not reach of the index: numbers at the top of the
+// number type, a "?" past the end of a name, and the cost of a change in a large file.
 
 #include "records/record_files.h"
 
@@ -29,32 +28,14 @@ RecordIndex IndexOf(const std::vector<std::int64_t>& numbers) {
     return index;
 }
 
-std::vector<std::int64_t> Slots(const RecordIndex& index) {
-    std::vector<std::int64_t> slots;
-    for (const IndexEntry& entry : index.entries)
-        slots.push_back(entry.slot);
-    return slots;
-}
-std::vector<std::int64_t> Numbers(const RecordIndex& index) {
-    std::vector<std::int64_t> numbers;
-    for (const IndexEntry& entry : index.entries)
-        numbers.push_back(entry.number);
-    return numbers;
-}
-
-TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
+TEST(SuggestNumber, ARunUpToTheTopOfTheNumberTypeStopsThere) {
     struct Case {
         std::vector<std::int64_t> numbers;
         std::int64_t base;
         std::int64_t expected;
     };
     const std::vector<Case> cases = {
-        {{1, 3, 2}, 1, 4},
-        {{2, 3}, 1, 1},
-        {{-1, 1, 2}, 1, 3},
-        {{1, 1, 2, 4}, 1, 3},
-        {{5, 6, 9}, 5, 7},
-        // A run up to the top of the number type stops there instead of wrapping round.
+        // Instead of wrapping round.
         {{INT64_MAX}, INT64_MAX, INT64_MAX},
         {{INT64_MAX - 1, INT64_MAX, INT64_MAX}, INT64_MAX - 1, INT64_MAX},
     };
@@ -62,40 +43,6 @@ TEST(SuggestNumber, FindsTheEndOfTheRunThatStartsAtTheBase) {
         SCOPED_TRACE(::testing::PrintToString(c.numbers));
         EXPECT_EQ(SuggestNumber(IndexOf(c.numbers), c.base), c.expected);
     }
-}
-
-TEST(RecordIndex, DeletedSlotsAreReusedFirstInFirstOut) {
-    // Slots 1 and 3 were deleted in the file; then slot 4 and slot 0 are deleted in this session.
-    RecordIndex index = IndexOf({10, 0, 30, -7, 50});
-    MarkSlotDeleted(index, 50, 4);
-    MarkSlotDeleted(index, 10, 0);
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, -1, -1, -1, 30}));
-    EXPECT_EQ(index.keys[4], (NameKey{0, 0}));
-
-    std::vector<std::int64_t> reused;
-    for (std::int64_t number : {40, 20, 60, 5}) {
-        const std::int64_t slot = NextFreeSlot(index);
-        EXPECT_EQ(InsertIndexEntry(index, number, {'N', static_cast<std::uint8_t>(number)}), slot);
-        reused.push_back(slot);
-    }
-    EXPECT_EQ(reused, (std::vector<std::int64_t>{1, 3, 4, 0}));
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{5, 20, 30, 40, 60}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{0, 3, 2, 1, 4}));
-    EXPECT_EQ(index.keys[3], (NameKey{'N', 20}));
-    EXPECT_EQ(index.deletedCount, 0);
-    EXPECT_EQ(index.liveCount, 5);
-
-    // With no deleted slot left, an addition appends.
-    EXPECT_EQ(InsertIndexEntry(index, 25, {'X', 'Y'}), 5);
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{5, 20, 25, 30, 40, 60}));
-    EXPECT_EQ(index.keys.size(), 6U);
-}
-
-TEST(RecordIndex, DeletingOneOfTwoDuplicatesRemovesTheEntryOfThatSlot) {
-    RecordIndex index = IndexOf({4, 4, 9});
-    MarkSlotDeleted(index, 4, 1);
-    EXPECT_EQ(Numbers(index), (std::vector<std::int64_t>{-1, 4, 9}));
-    EXPECT_EQ(Slots(index), (std::vector<std::int64_t>{1, 0, 2}));
 }
 
 TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsStayFast) {
@@ -123,26 +70,16 @@ TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsStayFast) {
     EXPECT_EQ(index.deletedCount, 1);
 }
 
-TEST(NamePatternMatch, QuestionMarksStandForOnePositionOrTheEndOfTheName) {
+TEST(NamePatternMatch, AQuestionMarkPastTheEndOfTheNameStillMatches) {
     struct Case {
         std::string typed;
         std::string name;
         bool matches;
     };
     const std::vector<Case> cases = {
-        {"A", "A COMPANY", true},
-        {"A", "ABC", true},
-        {"A", "B COMPANY", false},
-        {"?B", "ABC", true},
-        {"?B", "ACB", false},
         {"A COMPANY??", "A COMPANY", true},
-        {"A COMPANYX", "A COMPANY", false},
-        {"A CO", "A COMPANY", true},
-        {"A C?MP", "A COMPANY", true},
-        {"a co", "A COMPANY", false},
         {"AB??", "AB", true},
         {"AB?D", "AB", false},
-        {"", "A COMPANY", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed + " / " + c.name);
@@ -151,8 +88,6 @@ TEST(NamePatternMatch, QuestionMarksStandForOnePositionOrTheEndOfTheName) {
                           static_cast<std::uint8_t>(c.name.size() > 1 ? c.name[1] : 0)};
         EXPECT_EQ(NamePatternMatch(pattern, key, c.name), c.matches);
     }
-    // A slot whose key starts with zero (deleted, or no name) is never matched.
-    EXPECT_FALSE(NamePatternMatch("??", {0, 'B'}, "?B"));
 }
 
 } // namespace

@@ -20,6 +20,17 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
+std::int64_t Int64At(const std::string& bytes, std::size_t offset) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < 8; ++i)
+        value |= std::uint64_t{static_cast<unsigned char>(bytes.at(offset + i))} << (8 * i);
+    return static_cast<std::int64_t>(value);
+}
+
+std::string TextAt(const std::string& bytes, std::size_t offset) {
+    return std::string(bytes.c_str() + offset);
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ostringstream bytes;
     bytes << std::ifstream(path, std::ios::binary).rdbuf();

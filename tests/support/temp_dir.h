@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace korvane::test {
@@ -21,5 +23,9 @@ class TempDir {
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Independent readers of record bytes: a little-endian 64-bit number, and the text up to its zero.
+std::int64_t Int64At(const std::string& bytes, std::size_t offset);
+std::string TextAt(const std::string& bytes, std::size_t offset);
 
 } // namespace korvane::test
