@@ -1,11 +1,11 @@
 #include "net/tls.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 // What one connection carries for the library's callbacks.
 struct ConnectionState {
     TlsClient* client = nullptr;
+    int socket = -1; // what the BIO reads and writes
     std::string sessionKey;
     // The first complaint of the certificate check: the check goes on after it so that the
     // certificate's facts can be shown, and the first complaint is the one that matters (an
@@ -163,6 +164,60 @@ CertificateProblem ProblemOf(const ConnectionState& state) {
     return {CertificateProblem::Kind::Untrusted, X509_verify_cert_error_string(state.firstError)};
 }
 
+// The library's own socket BIO writes with write(), which raises SIGPIPE when the server has
+// gone; these read and write the socket as the plain stream does, without signals.
+int SocketOf(BIO* bio) {
+    return static_cast<const ConnectionState*>(BIO_get_data(bio))->socket;
+}
+
+bool WouldBlock() {
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+}
+
+int WriteSocket(BIO* bio, const char* data, int size) {
+    BIO_clear_retry_flags(bio);
+    const ssize_t sent =
+        ::send(SocketOf(bio), data, static_cast<std::size_t>(size), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && WouldBlock())
+        BIO_set_retry_write(bio);
+    return static_cast<int>(sent);
+}
+
+int ReadSocket(BIO* bio, char* data, int size) {
+    BIO_clear_retry_flags(bio);
+    const ssize_t got = ::recv(SocketOf(bio), data, static_cast<std::size_t>(size), MSG_DONTWAIT);
+    if (got < 0 && WouldBlock())
+        BIO_set_retry_read(bio);
+    return static_cast<int>(got);
+}
+
+long ControlSocket(BIO*, int command, long, void*) {
+    return command == BIO_CTRL_FLUSH ? 1 : 0;
+}
+
+BIO_METHOD* SocketMethod() {
+    static BIO_METHOD* const method = [] {
+        BIO_METHOD* made = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "socket");
+        BIO_meth_set_write(made, WriteSocket);
+        BIO_meth_set_read(made, ReadSocket);
+        BIO_meth_set_ctrl(made, ControlSocket);
+        return made;
+    }();
+    return method;
+}
+
+// Reads and writes the state's socket for `ssl`, which the state outlives; false when no BIO
+// could be made.
+bool AttachSocket(SSL* ssl, ConnectionState& state) {
+    BIO* bio = BIO_new(SocketMethod());
+    if (bio == nullptr)
+        return false;
+    BIO_set_data(bio, &state);
+    BIO_set_init(bio, 1);
+    SSL_set_bio(ssl, bio, bio);
+    return true;
+}
+
 bool IsAddress(const std::string& host) {
     unsigned char raw[16];
     return ::inet_pton(AF_INET, host.c_str(), raw) == 1 ||
@@ -172,7 +227,7 @@ bool IsAddress(const std::string& host) {
 class TlsStream final : public Stream {
   public:
     TlsStream(FileDescriptor socket, SslPointer ssl, std::unique_ptr<ConnectionState> state)
-        : m_socket(std::move(socket)), m_ssl(std::move(ssl)), m_state(std::move(state)) {}
+        : m_socket(std::move(socket)), m_state(std::move(state)), m_ssl(std::move(ssl)) {}
     ~TlsStream() override {
         // Says goodbye without waiting for the answer: the reply has been read by then.
         ERR_clear_error();
@@ -221,8 +276,8 @@ class TlsStream final : public Stream {
 
   private:
     FileDescriptor m_socket;
-    SslPointer m_ssl;
     std::unique_ptr<ConnectionState> m_state; // read by the library's callbacks while m_ssl lives
+    SslPointer m_ssl;
 };
 
 } // namespace
@@ -264,13 +319,13 @@ TlsResult TlsClient::Open(SocketStream& plain, const std::string& host, std::uin
                           std::chrono::milliseconds timeout) {
     TlsResult result;
     FileDescriptor socket = plain.Release();
-    // The library reads and writes the socket itself; every wait is the poll in Drive.
-    ::fcntl(socket.Get(), F_SETFL, ::fcntl(socket.Get(), F_GETFL) | O_NONBLOCK);
-    SslPointer ssl(SSL_new(m_context));
+    // The state first, so that it outlives the connection whose callbacks read it.
     auto state = std::make_unique<ConnectionState>();
+    SslPointer ssl(SSL_new(m_context));
     state->client = this;
+    state->socket = socket.Get();
     state->sessionKey = host + ":" + std::to_string(port);
-    if (!ssl || SSL_set_fd(ssl.get(), socket.Get()) != 1) {
+    if (!ssl || !AttachSocket(ssl.get(), *state)) {
         result.error = ENOMEM;
         return result;
     }

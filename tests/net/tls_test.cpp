@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <thread>
 
 namespace korvane {
 namespace {
@@ -112,6 +113,21 @@ TEST(Tls, LaterConnectionsOfARunResumeTheirSessionAndCarryItsVerdict) {
     TlsClient next;
     auto plain = Dial("site.test", 443);
     EXPECT_FALSE(next.Open(*plain, "site.test", 443).resumed);
+}
+
+TEST(Tls, WritingToAServerThatHasGoneIsAnErrorNotASignal) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TlsClient client;
+    auto plain = Dial("site.test", 443);
+    const TlsResult result = client.Open(*plain, "site.test", 443);
+    ASSERT_NE(result.stream, nullptr);
+    Fetch(*result.stream, "site.test"); // the server closes after its reply
+    std::optional<int> error;
+    for (int n = 0; n < 50 && !error; ++n) {
+        error = result.stream->Send(std::string(4096, 'x'), milliseconds(1000));
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_TRUE(error.has_value());
 }
 
 TEST(Tls, AServerThatDoesNotSpeakTlsEndsTheHandshakeWithTheReason) {
