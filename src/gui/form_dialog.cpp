@@ -49,13 +49,30 @@ FormDialog::FormDialog(Form& form, QWidget* parent) : QDialog(parent), m_form(fo
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
-    int row = -1;
+    QGridLayout* target = grid; // the form's grid, or the grid inside the open group's frame
+    int formRow = -1;
+    int groupRow = -1;
+    std::string group;
     QWidget* focus = nullptr;
     const std::size_t count = m_form.fields.size();
     for (std::size_t i = 0; i < count; ++i) {
         FormField& field = m_form.fields[i];
+        if (field.group != group) {
+            group = field.group;
+            target = grid;
+            if (!group.empty()) {
+                auto* frame = new QGroupBox(ToQString(group));
+                frame->setObjectName(ToQString(group));
+                target = new QGridLayout(frame);
+                target->setHorizontalSpacing(10);
+                grid->addWidget(frame, ++formRow, 0, 1, 4);
+                groupRow = -1;
+            }
+        }
+        int& row = group.empty() ? formRow : groupRow;
         const bool beside = field.besidePrevious && row >= 0;
-        const bool sharesRow = i + 1 < count && m_form.fields[i + 1].besidePrevious;
+        const bool sharesRow = i + 1 < count && m_form.fields[i + 1].besidePrevious &&
+                               m_form.fields[i + 1].group == group;
         if (!beside)
             ++row;
         // A row holds one field across all four columns, or two fields of two columns each.
@@ -64,12 +81,12 @@ FormDialog::FormDialog(Form& form, QWidget* parent) : QDialog(parent), m_form(fo
         QWidget* widget = BuildField(field);
         if (field.kind == FormField::Kind::Note || field.kind == FormField::Kind::Check ||
             field.kind == FormField::Kind::Radio) {
-            grid->addWidget(widget, row, column, 1, span);
+            target->addWidget(widget, row, column, 1, span);
         } else {
             auto* label = new QLabel(ToQString(field.label));
             label->setBuddy(widget);
-            grid->addWidget(label, row, column);
-            grid->addWidget(widget, row, column + 1, 1, span - 1);
+            target->addWidget(label, row, column);
+            target->addWidget(widget, row, column + 1, 1, span - 1);
         }
         if (field.id == form.focusField)
             focus = widget->focusProxy() ? widget->focusProxy() : widget;

@@ -31,6 +31,9 @@ struct FormField {
     int selected = -1;                // Choice, Radio: -1 when nothing is selected
     bool besidePrevious = false;      // laid out on the row of the field before it
     bool readOnly = false;            // Text, MultiLine: shown and selectable, not editable
+    // When not empty, the field sits with the neighbouring fields of the same group in a frame
+    // with this label, set apart from the rest of the form.
+    std::string group;
     // Text: when set, a "..." button beside the field runs it and puts the path it returns into
     // the field (a picker of the shared dialogs); nothing changes when it returns no path.
     std::function<std::optional<std::string>()> browse;

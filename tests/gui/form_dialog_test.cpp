@@ -22,8 +22,8 @@ using test::WhenModalOpens;
 struct QtFormShell {
     TestShell core;
     QtDesktop desktop;
-    Shell shell{core.log,   core.settings, core.busy,    core.pickers, desktop,
-                core.clock, core.threads,  core.records, core.run};
+    Shell shell{core.log, core.settings, core.settingsFile, core.busy,    core.pickers,
+                desktop,  core.clock,    core.threads,      core.records, core.run};
 };
 
 TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {

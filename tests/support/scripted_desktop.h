@@ -140,8 +140,9 @@ struct TestShell {
     // The record files live in a folder of their own for each test.
     TempDir recordFolder;
     RecordDatabases records{recordFolder.Path()};
+    SettingsFile settingsFile{recordFolder.File("korvane.cfg")};
     RunState run;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
+    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
 
     ~TestShell() { threads.WaitIdle(); }
     std::vector<std::string> LogTexts() const;
