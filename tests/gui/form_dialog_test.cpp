@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -39,6 +40,14 @@ TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {
         agent->clear();
         dialog->findChild<QComboBox*>(QStringLiteral("IdentifyAs"))->setCurrentIndex(3);
         dialog->findChild<QCheckBox*>(QStringLiteral("Beep"))->click();
+        auto* web = dialog->findChild<QGroupBox*>(QStringLiteral("Web"));
+        ASSERT_NE(web, nullptr);
+        EXPECT_EQ(web->title(), QStringLiteral("Web"));
+        auto* days = web->findChild<QLineEdit*>(QStringLiteral("CertificateWarningDays"));
+        ASSERT_NE(days, nullptr);
+        days->selectAll();
+        QTest::keyClicks(days, QStringLiteral("30"));
+        web->findChild<QCheckBox*>(QStringLiteral("FollowRedirects"))->click();
         QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
     });
     PreferencesCommand(t.shell);
@@ -47,6 +56,9 @@ TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {
     EXPECT_EQ(t.core.settings.Get(field::IdentifyAsChoice), 3);
     EXPECT_EQ(t.core.settings.Get(field::BeepFlag), kFlagOff);
     EXPECT_EQ(t.core.settings.Get(field::DetailFlag), kFlagOn);
+    EXPECT_EQ(CertificateWarningDays(t.core.settingsFile), 30);
+    EXPECT_TRUE(FollowRedirects(t.core.settingsFile));
+    EXPECT_FALSE(AcceptUntrustedCertificates(t.core.settingsFile));
 }
 
 } // namespace
