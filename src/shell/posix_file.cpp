@@ -99,7 +99,7 @@ std::optional<std::string> FollowLinks(std::string path) {
         std::string next(target, static_cast<std::size_t>(length));
         const std::size_t slash = path.rfind('/');
         if (!next.starts_with('/') && slash != std::string::npos)
-            next = path.substr(0, slash + 1) + next; // relative to the link's own folder
+            next.insert(0, path, 0, slash + 1); // relative to the link's own folder
         path = std::move(next);
     }
     errno = ELOOP;
