@@ -63,6 +63,10 @@ ReplyHeader FindReplyHeader(std::string_view bytes, std::size_t bufferBytes = kH
 ReplyHeader ReadReplyHeader(const std::string& path, std::size_t bufferBytes = kHeaderBufferBytes);
 // 0 for the code 200 (and for a status line whose code cannot be read), otherwise the code.
 int ParseStatus(std::string_view header);
+// The value of the header's first field of this name (any case), without its surrounding blanks.
+std::optional<std::string> HeaderField(std::string_view header, std::string_view name);
+// Where a 3xx reply sends the client: its Location, when it has one.
+std::optional<std::string> RedirectLocation(int code, std::string_view header);
 // The message for a status code, where there is one.
 std::optional<std::string_view> StatusText(int code);
 

@@ -81,7 +81,6 @@ TEST(HttpExchange, SendsTheComposedRequestAndStoresTheReplyUnchanged) {
         ExchangeRequest request;
         request.server = server.Host();
         request.page = "a b/Index.HTML";
-        request.requestLine = RequestLine("GET", request.page);
         request.replyFile = "the1.html";
         request.folder = dir.Path();
         request.idleTimeout = std::chrono::milliseconds(300);
@@ -679,7 +678,10 @@ TEST(WebToolFaults, AReplyFileThatCannotBeCreatedEndsTheRunAsEachToolSays) {
          {}, // the request line is a detail
          {{"Data file: the4.html.", "Fatal error"}}},
         {"one link",
-         [](Shell& s, const WebToolOptions& o) { CheckLink(s, "page2.html", "site.test", o); },
+         [](Shell& s, const WebToolOptions& o) {
+             WebRun web(s);
+             CheckLink(s, web, "page2.html", ServerOf("site.test"), o);
+         },
          {},
          {{"Data file: the5.html.", "Fatal file error"}}},
     };
