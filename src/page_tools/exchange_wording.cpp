@@ -44,10 +44,6 @@ void ReportUnavailable(Shell& shell, int code, std::string_view header, std::str
     Alert(shell);
 }
 
-LineSink LogSink(Shell& shell) {
-    return [&shell](std::string_view line) { shell.log.AppendLine(LineWith(line, {})); };
-}
-
 bool SendRequestOrReport(Shell& shell, Stream& stream, std::string_view request) {
     if (const auto error = stream.Send(request, std::nullopt)) {
         shell.log.AppendLine("Send error #" + std::to_string(*error) + ".");

@@ -41,9 +41,6 @@ struct ExchangeWording {
     LineKind closingKind = LineKind::Plain;
 };
 
-// The session log as a run's line sink: each line cut to what a log slot holds.
-LineSink LogSink(Shell& shell);
-
 // Logs "Send error #%i." and alerts when sending fails; true when all was sent.
 bool SendRequestOrReport(Shell& shell, Stream& stream, std::string_view request);
 

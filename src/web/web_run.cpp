@@ -1,5 +1,6 @@
 #include "web/web_run.h"
 
+#include "shell/session_log.h"
 #include "shell/shell.h"
 
 #include <cstring>
@@ -25,6 +26,11 @@ std::int64_t SecondsNow(const Shell& shell) {
 }
 
 } // namespace
+
+LineSink LogSink(Shell& shell) {
+    return
+        [&shell](std::string_view line) { shell.log.AppendLine(line.substr(0, kLogLineMaxChars)); };
+}
 
 WebPreferences WebPreferencesOf(const Shell& /*shell*/) {
     return {};
@@ -101,13 +107,21 @@ Opened WebRun::Open(const ServerAddress& server, std::span<const Endpoint> addre
         Alert(m_shell);
         return opened;
     }
-    if (dialed.problem.kind != CertificateProblem::Kind::None) {
+    if (dialed.outcome == Dialed::Outcome::CertificateRefused) {
         tell(CertificateProblemLine(dialed.problem, dialed.certificate, server.host));
-        if (dialed.outcome == Dialed::Outcome::CertificateRefused) {
-            Alert(m_shell);
-            return opened;
-        }
+        Alert(m_shell);
+        return opened;
     }
+    const auto firstTime = [&] {
+        const std::lock_guard lock(m_mutex);
+        return m_described.insert(server.host + ":" + std::to_string(server.port)).second;
+    };
+    opened.stream = std::move(dialed.stream);
+    if (!dialed.secure || !firstTime())
+        return opened;
+    // An untrusted certificate the run accepts is still named, once.
+    if (dialed.problem.kind != CertificateProblem::Kind::None)
+        tell(CertificateProblemLine(dialed.problem, dialed.certificate, server.host));
     if (dialed.certificate) {
         const CertificateFacts& facts = *dialed.certificate;
         const std::int64_t left = facts.notAfter - SecondsNow(m_shell);
@@ -125,7 +139,6 @@ Opened WebRun::Open(const ServerAddress& server, std::span<const Endpoint> addre
         if (wording.expiryWarning && opened.expiresSoon)
             tell("Certificate expires in " + std::to_string(days) + " days (" + date + ")");
     }
-    opened.stream = std::move(dialed.stream);
     return opened;
 }
 

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +23,8 @@ struct Shell;
 
 // Where a run's lines go: the session log or a report window, each in its own form.
 using LineSink = std::function<void(std::string_view line)>;
+// The session log as a line sink: each line cut to what a log slot holds.
+LineSink LogSink(Shell& shell);
 
 // The web preferences a run starts with; a run keeps them to its end.
 struct WebPreferences {
@@ -53,8 +57,8 @@ struct Opened {
 };
 
 // The connections of one run of a tool, with its wording: every address that failed, a
-// certificate's failure (with the alert sound), its facts in verbose mode, the warning of its
-// end, and once per run the warning that untrusted certificates are accepted.
+// certificate's failure (with the alert sound), and once per server its facts in verbose mode and
+// the warning of its end, and once per run the warning that untrusted certificates are accepted.
 class WebRun {
   public:
     WebRun(Shell& shell, Dialer::Options options = {});
@@ -70,6 +74,8 @@ class WebRun {
     WebPreferences m_preferences;
     Dialer m_dialer;
     std::atomic<bool> m_untrustedWarned{false};
+    std::mutex m_mutex;
+    std::set<std::string> m_described; // the servers whose certificate the run has told of
 };
 
 // A server field's text as the network path reads it; a text that is no usable server is taken

@@ -62,8 +62,8 @@ TEST_F(FolderRuns, VerificationReportsEveryKindOfDifference) {
     EXPECT_TRUE(Has(report, "File: fr-truncated.txt truncated at: "));
     // An empty local file against an empty web copy: the walk finds no body byte to compare.
     EXPECT_TRUE(Has(report, "File: fr-empty.txt truncated at: "));
-    EXPECT_TRUE(
-        Has(report, "Moved temporarily.\r\nFile: temp.html not available. Server code: 302\r\n"));
+    EXPECT_TRUE(Has(report, "Moved temporarily.\r\nMoved to: http://site.test/index.html\r\n"
+                            "File: temp.html not available. Server code: 302\r\n"));
     EXPECT_TRUE(
         Has(report, "Not found.\r\nFile: fr-missing.html not available. Server code: 404\r\n"));
     EXPECT_EQ(report.substr(report.size() - 13), "Finished.\r\n\r\n");
