@@ -12,19 +12,6 @@ namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
 
-std::int64_t SecondsNow(const Shell& shell) {
-    const LocalTime now = shell.clock.Now();
-    std::tm local{};
-    local.tm_year = now.year - 1900;
-    local.tm_mon = now.month - 1;
-    local.tm_mday = now.day;
-    local.tm_hour = now.hour;
-    local.tm_min = now.minute;
-    local.tm_sec = now.second;
-    local.tm_isdst = -1;
-    return static_cast<std::int64_t>(std::mktime(&local));
-}
-
 } // namespace
 
 LineSink LogSink(Shell& shell) {
@@ -124,7 +111,8 @@ Opened WebRun::Open(const ServerAddress& server, std::span<const Endpoint> addre
         tell(CertificateProblemLine(dialed.problem, dialed.certificate, server.host));
     if (dialed.certificate) {
         const CertificateFacts& facts = *dialed.certificate;
-        const std::int64_t left = facts.notAfter - SecondsNow(m_shell);
+        // The real clock, as the certificate check itself reads it.
+        const std::int64_t left = facts.notAfter - static_cast<std::int64_t>(std::time(nullptr));
         // Whole days, counted up: a certificate that ends in four and a half days ends in five.
         const std::int64_t days = left <= 0 ? 0 : (left + kSecondsPerDay - 1) / kSecondsPerDay;
         const std::string date = CertificateDate(facts.notAfter);
