@@ -73,13 +73,20 @@ CustomerEnd CheckCustomer(Shell& shell, WebRun& web, const LinkExchangeInput& in
     ReplyFileHold hold(shell.run.replyFiles, replyPath);
     {
         FileDescriptor reply = OpenForRewrite(replyPath);
-        bool stored =
-            reply.IsOpen() && ReceiveReply(*opened.stream, reply.Get(), input.idleTimeout);
-        stored = reply.Close() && stored;
+        const ReceiveResult got = reply.IsOpen()
+                                      ? ReceiveReply(*opened.stream, reply.Get(), input.idleTimeout)
+                                      : ReceiveResult{0, false, false};
+        const bool stored = reply.Close() && got.stored;
         // A page the disk could not take whole might lose the link text: no verdict on it.
         if (!stored) {
             shell.log.AppendLine("Data file: the1.html.");
             return CustomerEnd::EndRun;
+        }
+        // Nor a page cut short by a server that went silent.
+        if (got.timedOut) {
+            shell.log.AppendLine("Timed out.");
+            Warn(shell, "  ");
+            return CustomerEnd::Next;
         }
     }
     opened.stream.reset();

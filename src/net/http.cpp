@@ -224,9 +224,10 @@ ReceiveResult ReceiveToFile(Stream& stream, int file, std::chrono::milliseconds 
     }
 }
 
-bool ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout) {
-    const bool stored = ReceiveToFile(stream, file, idleTimeout).stored;
-    return FinishRewrite(file) && stored;
+ReceiveResult ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout) {
+    ReceiveResult result = ReceiveToFile(stream, file, idleTimeout);
+    result.stored = FinishRewrite(file) && result.stored;
+    return result;
 }
 
 } // namespace korvane

@@ -100,10 +100,11 @@ struct ReceiveResult {
 // shown to `received`, when given, right after it is written.
 ReceiveResult ReceiveToFile(Stream& stream, int file, std::chrono::milliseconds idleTimeout,
                             const std::function<void(std::string_view)>& received = {});
-// Receives the reply into a reply file opened by OpenForRewrite and ends the file there. False
-// when the file does not hold the whole reply: a cut reply read back as the server's would be
-// reported as a truncated page or a missing link, so the callers treat it as a reply file that
-// could not be written.
-bool ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout);
+// Receives the reply into a reply file opened by OpenForRewrite and ends the file there. `stored`
+// is false when the file does not hold everything that came: a cut reply read back as the
+// server's would be reported as a truncated page or a missing link, so the callers treat it as a
+// reply file that could not be written. `timedOut`: the server went silent without closing, so
+// the reply may be cut short, and no verdict is to be given on it.
+ReceiveResult ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout);
 
 } // namespace korvane

@@ -107,11 +107,18 @@ ExchangeOutcome ExchangeOnce(Shell& shell, const ExchangeRequest& request,
         stream.reset();
         return replyFileFailed(ExchangeOutcome::ReplyFileNotCreated);
     }
-    bool stored = ReceiveReply(*stream, file.Get(), request.idleTimeout);
-    stored = file.Close() && stored; // a write error may only show at the close
+    const ReceiveResult got = ReceiveReply(*stream, file.Get(), request.idleTimeout);
+    const bool stored = file.Close() && got.stored; // a write error may only show at the close
     stream.reset();
     if (!stored)
         return replyFileFailed(ExchangeOutcome::ReplyFileNotWritten);
+    // A server that went silent may have cut its reply short: no verdict is given on it.
+    if (got.timedOut) {
+        result.hold.Release();
+        shell.log.AppendLine("Timed out.");
+        Alert(shell);
+        return ExchangeOutcome::TimedOut;
+    }
     LogAs(shell, wording.receivedKind, wording.received);
     LogAs(shell, wording.closingKind, wording.closing);
     return ExchangeOutcome::Stored;

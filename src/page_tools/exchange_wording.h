@@ -63,6 +63,7 @@ enum class ExchangeOutcome {
     ReplyFileNotCreated,
     ReplyFileNotWritten, // reported as the wording reports a file that cannot be created
     RedirectFailed,      // too many redirects, a loop, or a Location that leads nowhere
+    TimedOut,            // the server went silent before it closed: "Timed out."
     Stored,
 };
 

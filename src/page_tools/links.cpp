@@ -315,8 +315,10 @@ void CheckLink(Shell& shell, WebRun& web, std::string_view target, const ServerA
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    bool stored = file.IsOpen() && ReceiveReply(*opened.stream, file.Get(), options.idleTimeout);
-    stored = file.Close() && stored;
+    const ReceiveResult got = file.IsOpen()
+                                  ? ReceiveReply(*opened.stream, file.Get(), options.idleTimeout)
+                                  : ReceiveResult{0, false, false};
+    const bool stored = file.Close() && got.stored;
     opened.stream.reset();
     // A reply the disk could not take whole is no answer about the link.
     if (!stored) {
@@ -324,6 +326,7 @@ void CheckLink(Shell& shell, WebRun& web, std::string_view target, const ServerA
         shell.desktop.ShowMessage(fatal, "Fatal file error");
         return;
     }
+    // A server that went silent is judged by what came: its status line, or no header at all.
     const ReplyHeader header = ReadReplyHeader(path);
     hold.Release();
     if (header.status == HeaderStatus::NotOpened) {

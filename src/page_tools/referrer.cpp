@@ -66,12 +66,19 @@ bool FetchInto(Shell& shell, WebRun& web, const ServerAddress& address,
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    bool stored = file.IsOpen() && ReceiveReply(*stream, file.Get(), options.idleTimeout);
-    stored = file.Close() && stored;
+    const ReceiveResult got = file.IsOpen() ? ReceiveReply(*stream, file.Get(), options.idleTimeout)
+                                            : ReceiveResult{0, false, false};
+    const bool stored = file.Close() && got.stored;
     stream.reset();
     // A reply the disk could not take whole would show a variance that is not there.
     if (!stored) {
         shell.desktop.ShowMessage(LineWith("Data file: ", name) + ".", "Fatal error");
+        return false;
+    }
+    // Nor would a reply cut short by a server that went silent.
+    if (got.timedOut) {
+        shell.log.AppendLine("Timed out.");
+        Alert(shell);
         return false;
     }
     AppendDetail(shell, "Reply received");

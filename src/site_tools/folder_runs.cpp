@@ -137,6 +137,8 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
         else
             report.Append("Unable to resolve server\r\n");
         Alert(shell);
+        if (walk.unreachableFails && !files.empty())
+            Failed(walk, files.front().name, FileFailure::Unavailable);
         return false;
     }
     // The verification tells of its connections in the session log, the other runs in their
@@ -184,6 +186,10 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
                 }
                 if (!walk.connectionsLogged) {
                     ReportAppend(report, "Unable to communicate: %s\r\n", shown.c_str());
+                    if (walk.unreachableFails) {
+                        Alert(shell);
+                        Failed(walk, file.name, FileFailure::Unavailable);
+                    }
                     break;
                 }
                 shell.log.AppendQuiet("Unable to communicate: " + shown);
@@ -207,6 +213,12 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
                     break;
                 shell.desktop.ShowMessage("Data file: " + walk.replyFile + ".", "Fatal error");
                 return false;
+            }
+            if (reply.timedOut) {
+                ReportAppend(report, "Timed out: %s\r\n", file.name.c_str());
+                Alert(shell);
+                Failed(walk, file.name, FileFailure::Unavailable);
+                break;
             }
             ReportReceived(shell, walk, file.name, report);
             if (reply.header.status != HeaderStatus::Found) {

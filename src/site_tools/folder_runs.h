@@ -51,6 +51,9 @@ struct SiteWalk {
     Received received = Received::Unsaid;
     bool reportsPresence = false; // "Success %s received code 200."
     bool warnsOfExpiry = false;   // "Certificate expires in N days (DATE)", the watches
+    // A server that cannot be reached at all is unavailable, with the alert and `failed`: a
+    // watch must not stay silent when the whole site is down.
+    bool unreachableFails = false;
     // Told of each unavailable or different file after the alert has sounded; the watches ask
     // for their alert e-mail here.
     std::function<void(const std::string& file, FileFailure failure)> failed;

@@ -40,6 +40,7 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
     walk.replyFileFailureEndsRun = false;
     walk.received = verify ? SiteWalk::Received::Detail : SiteWalk::Received::Named;
     walk.warnsOfExpiry = true;
+    walk.unreachableFails = true;
     // One alert e-mail per watch at most, for the failures its mode names.
     walk.failed = [&shell, &input, &site](const std::string& file, FileFailure failure) {
         const bool named =

@@ -54,6 +54,7 @@ ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& 
     if (!headerRead)
         readHeader({});
     reply.stored = FinishRewrite(file.Get()) && received.stored;
+    reply.timedOut = received.timedOut;
     if (body)
         reply.compared = body->Result();
     return reply;

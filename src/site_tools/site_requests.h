@@ -30,6 +30,7 @@ struct ComparedReply {
     // The reply file holds every byte the server sent; false when it could not be created or
     // the disk did not take the whole reply.
     bool stored = false;
+    bool timedOut = false; // the server went silent before it closed: no verdict on the reply
     ReplyHeader header;
     std::optional<BodyComparison> compared;
 };

@@ -59,12 +59,13 @@ TEST(HttpExchange, SendsTheComposedRequestAndStoresTheReplyUnchanged) {
         ServerScript script;
         std::string stored; // the reply file's first bytes
         std::uint64_t size;
+        bool timedOut = false; // no verdict on a reply the server may have cut short
     };
     const std::vector<Case> cases = {
         {"binary body", {binary}, binary, binary.size()},
         {"closed without a byte", {"", 0, ServerScript::Then::Close, false}, "", 0},
         {"reset mid-reply", {start, 0, ServerScript::Then::Reset, true}, start, start.size()},
-        {"never closes", {start, 0, ServerScript::Then::HoldOpen, true}, start, start.size()},
+        {"never closes", {start, 0, ServerScript::Then::HoldOpen, true}, start, start.size(), true},
         {"large body",
          {start, 3'000'000, ServerScript::Then::Close, true},
          start,
@@ -85,14 +86,19 @@ TEST(HttpExchange, SendsTheComposedRequestAndStoresTheReplyUnchanged) {
         request.folder = dir.Path();
         request.idleTimeout = std::chrono::milliseconds(300);
         const ExchangeResult result = HttpExchange(t.shell, request);
-        EXPECT_EQ(result.outcome, ExchangeOutcome::Stored);
-        EXPECT_EQ(result.hold.Holds(), true);
+        EXPECT_EQ(result.outcome, c.timedOut ? ExchangeOutcome::TimedOut : ExchangeOutcome::Stored);
+        EXPECT_EQ(result.hold.Holds(), !c.timedOut);
         const std::string reply = ReadWholeFile(dir.File("the1.html"));
         EXPECT_EQ(reply.size(), c.size);
         EXPECT_EQ(reply.substr(0, c.stored.size()), c.stored);
-        EXPECT_THAT(t.LogTexts(), ElementsAre("Initialized: Running", "Resolving server",
-                                              "Sent request.", "Reply received.", "  "));
-        EXPECT_EQ(t.desktop.Sounds(), 0);
+        if (c.timedOut) {
+            EXPECT_THAT(t.LogTexts(), ElementsAre("Initialized: Running", "Resolving server",
+                                                  "Sent request.", "Timed out."));
+        } else {
+            EXPECT_THAT(t.LogTexts(), ElementsAre("Initialized: Running", "Resolving server",
+                                                  "Sent request.", "Reply received.", "  "));
+        }
+        EXPECT_EQ(t.desktop.Sounds(), c.timedOut ? 1 : 0);
         if (c.script.readRequest) {
             EXPECT_THAT(server.Requests(),
                         ElementsAre("GET /a b/Index.HTML HTTP/1.0\r\nReferer: http://www." +
@@ -227,8 +233,12 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
     ScriptedServer slotOneNoHeader(
         std::vector<ServerScript>{{Reply("a", "x")}, {"garbage without header"}});
     ScriptedServer linksNoHeader(ServerScript{"<html>href=\"a.html\"</html>"});
+    // A whole header, then silence: the body may be cut short.
+    ScriptedServer stalled(
+        ServerScript{"HTTP/1.0 200 OK\r\n\r\nbody", 0, ServerScript::Then::HoldOpen});
     ASSERT_TRUE(tiny.Started() && noBlankLine.Started() && slotTwoMissing.Started() &&
-                unreferredMoved.Started() && slotOneNoHeader.Started() && linksNoHeader.Started());
+                unreferredMoved.Started() && slotOneNoHeader.Started() && linksNoHeader.Started() &&
+                stalled.Started());
     const Command header = ServerPageHeaderCommand;
     const Command ipv6 = ServerPageHeaderIPv6Command;
     const Command cookies = HeaderCookiesCommand;
@@ -306,6 +316,8 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
         {check, "site.test", "teapot.html", checked({"File is not available. Server code: 418"}),
          1},
         {check, noBlankLine.Host(), "", checked({"Unable to resolve header."}), 1},
+        {check, stalled.Host(), "", {"  ", "Page check", "Sent request.", "Timed out."}, 1},
+        {referrer, stalled.Host(), "p.html", verified(stalled.Host(), {"Timed out."}), 1},
         {check,
          "refused.test",
          "index.html",
