@@ -70,7 +70,7 @@ CustomerEnd CheckCustomer(Shell& shell, WebRun& web, const LinkExchangeInput& in
     AppendDetail(shell, "Sent request.");
 
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
-    ReplyFileHold hold(shell.run.replyFiles, replyPath);
+    ReplyFileHold hold = HoldReplyFile(shell, replyPath, kReplyFile);
     {
         FileDescriptor reply = OpenForRewrite(replyPath);
         const ReceiveResult got = reply.IsOpen()

@@ -80,7 +80,7 @@ EngineEnd SubmitToEngine(Shell& shell, WebRun& web, const SubmissionInput& input
     const auto sent = std::chrono::steady_clock::now();
 
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
-    ReplyFileHold hold(shell.run.replyFiles, replyPath);
+    ReplyFileHold hold = HoldReplyFile(shell, replyPath, kReplyFile);
     FileDescriptor reply = OpenForRewrite(replyPath);
     if (!reply.IsOpen()) {
         shell.log.AppendLine("Data file: the1.html.");

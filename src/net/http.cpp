@@ -183,8 +183,15 @@ std::optional<std::string_view> StatusText(int code) {
 
 // ---- Reply files ---------------------------------------------------------------------------
 
-ReplyFileHold::ReplyFileHold(ReplyFileLocks& locks, const std::string& path)
-    : m_mutex(locks.For(path)), m_lock(*m_mutex) {}
+ReplyFileHold::ReplyFileHold(ReplyFileLocks& locks, const std::string& path,
+                             const std::function<void()>& waiting)
+    : m_mutex(locks.For(path)), m_lock(*m_mutex, std::try_to_lock) {
+    if (m_lock.owns_lock())
+        return;
+    if (waiting)
+        waiting();
+    m_lock.lock();
+}
 
 void ReplyFileHold::Release() {
     if (m_lock.owns_lock())

@@ -77,7 +77,9 @@ std::optional<std::string_view> StatusText(int code);
 class ReplyFileHold {
   public:
     ReplyFileHold() = default;
-    ReplyFileHold(ReplyFileLocks& locks, const std::string& path);
+    // `waiting` is called before the wait when another run holds the name.
+    ReplyFileHold(ReplyFileLocks& locks, const std::string& path,
+                  const std::function<void()>& waiting = {});
     bool Holds() const { return m_lock.owns_lock(); }
     void Release();
 

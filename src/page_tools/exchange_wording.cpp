@@ -101,7 +101,7 @@ ExchangeOutcome ExchangeOnce(Shell& shell, const ExchangeRequest& request,
         return outcome;
     };
     if (!result.hold.Holds())
-        result.hold = ReplyFileHold(shell.run.replyFiles, result.replyPath);
+        result.hold = HoldReplyFile(shell, result.replyPath, request.replyFile);
     FileDescriptor file = OpenForRewrite(result.replyPath);
     if (!file.IsOpen()) {
         stream.reset();

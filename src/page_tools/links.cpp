@@ -311,7 +311,7 @@ void CheckLink(Shell& shell, WebRun& web, std::string_view target, const ServerA
 
     const std::string path = ReplyFilePath(options.folder, kLinkCheckReplyFile);
     const std::string fatal = LineWith("Data file: ", kLinkCheckReplyFile) + ".";
-    ReplyFileHold hold(shell.run.replyFiles, path);
+    ReplyFileHold hold = HoldReplyFile(shell, path, kLinkCheckReplyFile);
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);

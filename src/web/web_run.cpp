@@ -19,6 +19,13 @@ LineSink LogSink(Shell& shell) {
         [&shell](std::string_view line) { shell.log.AppendLine(line.substr(0, kLogLineMaxChars)); };
 }
 
+ReplyFileHold HoldReplyFile(Shell& shell, const std::string& path, std::string_view name) {
+    return ReplyFileHold(shell.run.replyFiles, path, [&] {
+        shell.log.AppendLine(("Waiting for " + std::string(name) + ": another run is using it")
+                                 .substr(0, kLogLineMaxChars));
+    });
+}
+
 WebPreferences WebPreferencesOf(const Shell& /*shell*/) {
     return {};
 }

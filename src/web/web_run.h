@@ -2,6 +2,7 @@
 
 #include "net/address.h"
 #include "net/dial.h"
+#include "net/http.h"
 #include "net/tcp.h"
 
 #include <atomic>
@@ -77,6 +78,10 @@ class WebRun {
     std::mutex m_mutex;
     std::set<std::string> m_described; // the servers whose certificate the run has told of
 };
+
+// Holds the reply file `name` at `path` for the run; when another run has it, the session log
+// says that this one waits ("Waiting for the1.html: another run is using it").
+ReplyFileHold HoldReplyFile(Shell& shell, const std::string& path, std::string_view name);
 
 // A server field's text as the network path reads it; a text that is no usable server is taken
 // as a bare host, so it fails where it always failed, at the look-up.

@@ -22,6 +22,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -409,6 +411,27 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
                      t.busy.IsSet(BusyFlag::HeaderIPv6) || t.busy.IsSet(BusyFlag::HeaderCookies) ||
                      t.busy.IsSet(BusyFlag::Referrer));
     }
+}
+
+// A run that finds its reply file in another run's hands says that it waits, then goes on.
+TEST(HeaderTools, ARunThatWaitsForAnotherRunsReplyFileSaysSo) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TempDir dir;
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    ReplyFileHold other(t.run.replyFiles, ReplyFilePath(dir.Path(), "the5.html"));
+    ASSERT_TRUE(t.threads.Start([&] { RunPageCheck(t.shell, "site.test", "", {dir.Path()}); }));
+    const std::string waiting = "Waiting for the5.html: another run is using it";
+    const auto waits = [&] {
+        const std::vector<std::string> log = t.LogTexts();
+        return !log.empty() && log.back() == waiting;
+    };
+    for (int i = 0; i < 500 && !waits(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(waits());
+    other.Release();
+    t.threads.WaitIdle();
+    EXPECT_EQ(t.LogTexts().back(), "Success, server completed request, code 200");
 }
 
 TEST(HeaderTools, RunsThatShareTheReplyFileKeepTheirOwnReplies) {
