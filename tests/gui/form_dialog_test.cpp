@@ -1,16 +1,24 @@
 #include "gui/form_dialog.h"
 
+#include "databases/customers.h"
+#include "databases/url_submission.h"
 #include "gui/qt_desktop.h"
 #include "gui_test_support.h"
+#include "page_tools/markup_validation.h"
 #include "shell/preferences.h"
 #include "support/scripted_desktop.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 namespace korvane::gui {
 namespace {
@@ -47,6 +55,83 @@ TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {
     EXPECT_EQ(t.core.settings.Get(field::IdentifyAsChoice), 3);
     EXPECT_EQ(t.core.settings.Get(field::BeepFlag), kFlagOff);
     EXPECT_EQ(t.core.settings.Get(field::DetailFlag), kFlagOn);
+}
+
+// A box that offers the start of its text ("http://www.") keeps it when the user types, in the
+// box that has the focus first and in one reached with Tab alike.
+TEST(FormDialog, TypingCompletesAStartingTextInsteadOfReplacingIt) {
+    struct Case {
+        std::function<void(Shell&)> command;
+        int tabs;
+        const char* field;
+        const char* typed;
+        const char* value;
+    };
+    const std::vector<Case> cases = {
+        {SubmitUrlCommand, 0, "URL", "example.com/", "http://www.example.com/"},
+        {SubmitUrlCommand, 1, "Email", "example.com", "info@example.com"},
+        {MarkupValidationCommand, 0, "URL", "example.com/", "http://www.example.com/"},
+    };
+    for (const Case& c : cases) {
+        QtFormShell t;
+        QString value;
+        WhenModalOpens([&c, &value](QWidget* dialog) {
+            dialog->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+            for (int i = 0; i < c.tabs; ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.typed));
+            value = dialog->findChild<QLineEdit*>(QString::fromLatin1(c.field))->text();
+            dialog->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+        });
+        c.command(t.shell);
+        EXPECT_EQ(value, QString::fromLatin1(c.value)) << c.field;
+    }
+}
+
+// Number and Company are marked as required; the contact names, and the link-exchange entry with
+// its help text, sit in frames of their own.
+TEST(CustomerForm, MarksTheRequiredFieldsAndFramesTheContactAndTheLinkExchange) {
+    QtFormShell t;
+    WhenModalOpens([](QWidget* dialog) {
+        for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+            const bool required = edit->objectName() == QStringLiteral("Number") ||
+                                  edit->objectName() == QStringLiteral("Company");
+            EXPECT_EQ(edit->palette().color(QPalette::Base) == QColor(Qt::yellow), required)
+                << edit->objectName().toStdString();
+        }
+        struct Frame {
+            QString title;
+            QStringList fields;
+            QString note;
+        };
+        const std::vector<Frame> frames = {
+            {QStringLiteral("Contact"),
+             {QStringLiteral("Title"), QStringLiteral("First name"), QStringLiteral("Last name")},
+             {}},
+            {QStringLiteral("Link exchange"),
+             {QStringLiteral("Domain"), QStringLiteral("Page"), QStringLiteral("Link text")},
+             QStringLiteral("The Check option on the Link exchange menu may be used to verify the "
+                            "'Link text' above is on the domain page.")},
+        };
+        for (const Frame& expected : frames) {
+            QStringList fields;
+            QStringList texts;
+            for (const QGroupBox* frame : dialog->findChildren<QGroupBox*>()) {
+                if (frame->title() != expected.title)
+                    continue;
+                for (const QLineEdit* edit : frame->findChildren<QLineEdit*>())
+                    fields << edit->objectName();
+                for (const QLabel* label : frame->findChildren<QLabel*>())
+                    texts << label->text();
+            }
+            EXPECT_EQ(fields, expected.fields) << expected.title.toStdString();
+            EXPECT_TRUE(expected.note.isEmpty() || texts.contains(expected.note))
+                << expected.title.toStdString();
+        }
+        dialog->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+    });
+    CustomerAddCommand(t.shell);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "page_tools/server_header.h"
 #include "page_tools/whois.h"
 
+#include "shell/commands.h"
 #include "shell/settings_block.h"
 #include "support/fault_injection.h"
 #include "support/scripted_desktop.h"
@@ -21,23 +22,31 @@ using test::TestShell;
 using ::testing::ElementsAre;
 
 const TextField kPageUrl = field::ServerField(DialogSlot::MarkupValidation);
+const TextField kReservedBesideUrl = field::SecondField(DialogSlot::MarkupValidation);
 
-TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
+TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearchAndWhetherTheBrowserStarted) {
     struct Case {
         WhoisService service;
         std::string typed;
+        bool browserStarts;
         std::string url;
         std::string line;
+        std::string outcome;
     };
     const std::vector<Case> cases = {
-        {WhoisService::NetworkSolutions, "example.org",
+        {WhoisService::NetworkSolutions, "example.org", true,
          "http://www.networksolutions.com/whois/results.jsp?domain=example.org",
-         "WHOIS Domain Search (Networksolutions.com): example.org"},
-        {WhoisService::Icann, "",
-         "http://lookup.icann.org/whois_new.cgi?d=", "WHOIS Domain Search (ICANN): "},
+         "WHOIS Domain Search (Networksolutions.com): example.org", "Request sent"},
+        {WhoisService::Icann, "", true, "http://lookup.icann.org/whois_new.cgi?d=",
+         "WHOIS Domain Search (Icann.org): ", "Request sent"},
+        {WhoisService::Icann, "example.net", false,
+         "http://lookup.icann.org/whois_new.cgi?d=example.net",
+         "WHOIS Domain Search (Icann.org): example.net", "Unable to start the browser."},
     };
     for (const Case& c : cases) {
         TestShell t;
+        if (!c.browserStarts)
+            t.desktop.BreakBrowser();
         t.desktop.AnswerForm([&](Form& form) {
             EXPECT_EQ(form.Field("EDITBOX").text, "example.com");
             form.Field("EDITBOX").text = c.typed;
@@ -45,38 +54,67 @@ TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
         });
         WhoisCommand(t.shell, c.service);
         EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre(c.url));
-        EXPECT_THAT(t.LogTexts(), ElementsAre("  ", c.line, "Request sent"));
+        EXPECT_THAT(t.LogTexts(), ElementsAre("  ", c.line, c.outcome));
         EXPECT_EQ(t.log.Snapshot()[1].colour, LineColour::Highlighted);
         EXPECT_EQ(t.busy.IsSet(BusyFlag::Whois), false);
     }
 }
 
-TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"", "http://www."},
-        {"http://site.test/a b.html?x=1&y=2", "http://site.test/a b.html?x=1&y=2"},
+// Confirming the dialog also empties the reserved field beside the remembered URL.
+TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidatorAndLogsWhetherTheBrowserStarted) {
+    struct Case {
+        std::string remembered;
+        std::string sent;
+        bool browserStarts;
+        std::string outcome;
     };
-    for (const auto& [remembered, sent] : cases) {
+    const std::vector<Case> cases = {
+        {"", "http://www.", true, "Request sent"},
+        {"http://site.test/a b.html?x=1&y=2", "http://site.test/a b.html?x=1&y=2", true,
+         "Request sent"},
+        {"http://site.test/", "http://site.test/", false, "Unable to start the browser."},
+    };
+    for (const Case& c : cases) {
         TestShell t;
-        t.settings.Set(kPageUrl, remembered);
-        // A copy: clang 14 cannot capture a structured binding.
-        t.desktop.AnswerForm([expected = sent](Form& form) {
-            EXPECT_EQ(form.Field("URL").text, expected);
+        t.settings.Set(kPageUrl, c.remembered);
+        t.settings.Set(kReservedBesideUrl, "left over");
+        if (!c.browserStarts)
+            t.desktop.BreakBrowser();
+        t.desktop.AnswerForm([&c](Form& form) {
+            EXPECT_EQ(form.Field("URL").text, c.sent);
             return kFormAccepted;
         });
         MarkupValidationCommand(t.shell);
         EXPECT_THAT(t.desktop.BrowserTargets(),
-                    ElementsAre("http://validator.w3.org/check?uri=" + sent));
+                    ElementsAre("http://validator.w3.org/check?uri=" + c.sent));
         EXPECT_THAT(t.LogTexts(),
-                    ElementsAre("  ", "HTML Validator (W3C): " + sent, "Request sent"));
-        EXPECT_EQ(t.settings.Get(kPageUrl), sent);
+                    ElementsAre("  ", "HTML Validator (W3.org): " + c.sent, c.outcome));
+        EXPECT_EQ(t.settings.Get(kPageUrl), c.sent);
+        EXPECT_EQ(t.settings.Get(kReservedBesideUrl), "");
         EXPECT_EQ(t.busy.IsSet(BusyFlag::MarkupValidation), false);
+    }
+}
+
+// The menu names the second WHOIS service and the validator as their prompts and log lines do.
+TEST(Handoffs, MenuEntriesCarryTheServicesLabels) {
+    const std::vector<std::pair<Command, std::string>> cases = {
+        {Command::WhoisSecond, "Whois (" + WhoisLabel(WhoisService::Icann) + ")"},
+        {Command::MarkupValidation, "Page syntax check (" + ValidatorLabel() + ")"},
+    };
+    for (const auto& [command, entry] : cases) {
+        std::vector<std::string_view> labels;
+        for (const Menu& menu : MenuTable())
+            for (const MenuItem& item : menu.items)
+                if (item.command == command)
+                    labels.push_back(item.label);
+        EXPECT_THAT(labels, ElementsAre(entry));
     }
 }
 
 TEST(Handoffs, CancelKeepsTheRememberedUrlAndNeitherCancelNorAnEmptyUrlOpensAnything) {
     TestShell t;
     t.settings.Set(kPageUrl, "http://site.test/");
+    t.settings.Set(kReservedBesideUrl, "left over");
     t.desktop.AnswerForm([](Form& form) {
         form.Field("URL").text = "http://other.test/";
         return kFormCancelled;
@@ -88,7 +126,9 @@ TEST(Handoffs, CancelKeepsTheRememberedUrlAndNeitherCancelNorAnEmptyUrlOpensAnyt
     t.desktop.AnswerForm(kFormCancelled);
     MarkupValidationCommand(t.shell);
     EXPECT_EQ(t.settings.Get(kPageUrl), "http://site.test/");
+    EXPECT_EQ(t.settings.Get(kReservedBesideUrl), "left over");
     MarkupValidationCommand(t.shell);
+    EXPECT_EQ(t.settings.Get(kReservedBesideUrl), "");
     WhoisCommand(t.shell, WhoisService::NetworkSolutions);
     EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre());
     EXPECT_THAT(t.LogTexts(), ElementsAre());
