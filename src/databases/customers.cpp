@@ -285,9 +285,8 @@ Form CustomerDialog(const CustomerRecord& record, bool newCustomer, const LocalT
             field.group = kLinkGroup;
         form.fields.push_back(std::move(field));
     }
-    FormField help = FormField::NoteText(std::string(kLinkExchangeHelp));
-    help.group = kLinkGroup;
-    form.fields.push_back(std::move(help));
+    // Under the link-exchange frame.
+    form.fields.push_back(FormField::NoteText(std::string(kLinkExchangeHelp)));
     form.buttons.push_back({"OK", kFormAccepted, true, {}});
     if (newCustomer)
         form.buttons.push_back({"&Next", kFormNext, false, {}});
