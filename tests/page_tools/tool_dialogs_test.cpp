@@ -5,7 +5,6 @@
 #include "page_tools/server_header.h"
 #include "page_tools/whois.h"
 
-#include "shell/commands.h"
 #include "shell/settings_block.h"
 #include "support/fault_injection.h"
 #include "support/scripted_desktop.h"
@@ -24,29 +23,22 @@ using ::testing::ElementsAre;
 const TextField kPageUrl = field::ServerField(DialogSlot::MarkupValidation);
 const TextField kReservedBesideUrl = field::SecondField(DialogSlot::MarkupValidation);
 
-TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearchAndWhetherTheBrowserStarted) {
+TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
     struct Case {
         WhoisService service;
         std::string typed;
-        bool browserStarts;
         std::string url;
         std::string line;
-        std::string outcome;
     };
     const std::vector<Case> cases = {
-        {WhoisService::NetworkSolutions, "example.org", true,
+        {WhoisService::NetworkSolutions, "example.org",
          "http://www.networksolutions.com/whois/results.jsp?domain=example.org",
-         "WHOIS Domain Search (Networksolutions.com): example.org", "Request sent"},
-        {WhoisService::Icann, "", true, "http://lookup.icann.org/whois_new.cgi?d=",
-         "WHOIS Domain Search (Icann.org): ", "Request sent"},
-        {WhoisService::Icann, "example.net", false,
-         "http://lookup.icann.org/whois_new.cgi?d=example.net",
-         "WHOIS Domain Search (Icann.org): example.net", "Unable to start the browser."},
+         "WHOIS Domain Search (Networksolutions.com): example.org"},
+        {WhoisService::Icann, "",
+         "http://lookup.icann.org/whois_new.cgi?d=", "WHOIS Domain Search (Icann.org): "},
     };
     for (const Case& c : cases) {
         TestShell t;
-        if (!c.browserStarts)
-            t.desktop.BreakBrowser();
         t.desktop.AnswerForm([&](Form& form) {
             EXPECT_EQ(form.Field("EDITBOX").text, "example.com");
             form.Field("EDITBOX").text = c.typed;
@@ -54,61 +46,50 @@ TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearchAndWhetherTheBrows
         });
         WhoisCommand(t.shell, c.service);
         EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre(c.url));
-        EXPECT_THAT(t.LogTexts(), ElementsAre("  ", c.line, c.outcome));
+        EXPECT_THAT(t.LogTexts(), ElementsAre("  ", c.line, "Request sent"));
         EXPECT_EQ(t.log.Snapshot()[1].colour, LineColour::Highlighted);
         EXPECT_EQ(t.busy.IsSet(BusyFlag::Whois), false);
     }
 }
 
 // Confirming the dialog also empties the reserved field beside the remembered URL.
-TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidatorAndLogsWhetherTheBrowserStarted) {
-    struct Case {
-        std::string remembered;
-        std::string sent;
-        bool browserStarts;
-        std::string outcome;
+TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "http://www."},
+        {"http://site.test/a b.html?x=1&y=2", "http://site.test/a b.html?x=1&y=2"},
     };
-    const std::vector<Case> cases = {
-        {"", "http://www.", true, "Request sent"},
-        {"http://site.test/a b.html?x=1&y=2", "http://site.test/a b.html?x=1&y=2", true,
-         "Request sent"},
-        {"http://site.test/", "http://site.test/", false, "Unable to start the browser."},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [remembered, sent] : cases) {
         TestShell t;
-        t.settings.Set(kPageUrl, c.remembered);
+        t.settings.Set(kPageUrl, remembered);
         t.settings.Set(kReservedBesideUrl, "left over");
-        if (!c.browserStarts)
-            t.desktop.BreakBrowser();
-        t.desktop.AnswerForm([&c](Form& form) {
-            EXPECT_EQ(form.Field("URL").text, c.sent);
+        // A copy: clang 14 cannot capture a structured binding.
+        t.desktop.AnswerForm([expected = sent](Form& form) {
+            EXPECT_EQ(form.Field("URL").text, expected);
             return kFormAccepted;
         });
         MarkupValidationCommand(t.shell);
         EXPECT_THAT(t.desktop.BrowserTargets(),
-                    ElementsAre("http://validator.w3.org/check?uri=" + c.sent));
+                    ElementsAre("http://validator.w3.org/check?uri=" + sent));
         EXPECT_THAT(t.LogTexts(),
-                    ElementsAre("  ", "HTML Validator (W3.org): " + c.sent, c.outcome));
-        EXPECT_EQ(t.settings.Get(kPageUrl), c.sent);
+                    ElementsAre("  ", "HTML Validator (W3.org): " + sent, "Request sent"));
+        EXPECT_EQ(t.settings.Get(kPageUrl), sent);
         EXPECT_EQ(t.settings.Get(kReservedBesideUrl), "");
         EXPECT_EQ(t.busy.IsSet(BusyFlag::MarkupValidation), false);
     }
 }
 
-// The menu names the second WHOIS service and the validator as their prompts and log lines do.
-TEST(Handoffs, MenuEntriesCarryTheServicesLabels) {
-    const std::vector<std::pair<Command, std::string>> cases = {
-        {Command::WhoisSecond, "Whois (" + WhoisLabel(WhoisService::Icann) + ")"},
-        {Command::MarkupValidation, "Page syntax check (" + ValidatorLabel() + ")"},
-    };
-    for (const auto& [command, entry] : cases) {
-        std::vector<std::string_view> labels;
-        for (const Menu& menu : MenuTable())
-            for (const MenuItem& item : menu.items)
-                if (item.command == command)
-                    labels.push_back(item.label);
-        EXPECT_THAT(labels, ElementsAre(entry));
-    }
+// A browser that cannot be started is logged in place of "Request sent".
+TEST(Handoffs, TellWhenTheBrowserCannotBeStarted) {
+    TestShell t;
+    t.desktop.BreakBrowser();
+    t.desktop.AnswerForm(kFormAccepted);
+    t.desktop.AnswerForm(kFormAccepted);
+    WhoisCommand(t.shell, WhoisService::Icann);
+    MarkupValidationCommand(t.shell);
+    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "WHOIS Domain Search (Icann.org): example.com",
+                                          "Unable to start the browser.", "  ",
+                                          "HTML Validator (W3.org): http://www.",
+                                          "Unable to start the browser."));
 }
 
 TEST(Handoffs, CancelKeepsTheRememberedUrlAndNeitherCancelNorAnEmptyUrlOpensAnything) {
