@@ -204,6 +204,8 @@ void SubmitUrlCommand(Shell& shell) {
     form.title = "Submit URL";
     form.fields.push_back(FormField::TextBox("URL", "URL", "http://www.", 199));
     form.fields.push_back(FormField::TextBox("Email", "Email", "info@", 199));
+    // Both are starts for the user to complete.
+    form.fields[0].caretAtEnd = form.fields[1].caretAtEnd = true;
     form.fields.push_back(
         FormField::NoteText("A POST or GET request is used to emulate an HTML form. "));
     form.fields.push_back(FormField::NoteText(
