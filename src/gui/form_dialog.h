@@ -10,7 +10,7 @@
 namespace korvane::gui {
 
 // Renders any core Form as a modal dialog. Every field's widget carries the field's id as its
-// object name, and a group's frame its label, so tests can find them.
+// object name, so tests can find it.
 class FormDialog final : public QDialog {
     Q_OBJECT
 

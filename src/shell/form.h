@@ -31,8 +31,12 @@ struct FormField {
     int selected = -1;                // Choice, Radio: -1 when nothing is selected
     bool besidePrevious = false;      // laid out on the row of the field before it
     bool readOnly = false;            // Text, MultiLine: shown and selectable, not editable
-    // When not empty, the field sits with the neighbouring fields of the same group in a frame
-    // with this label, set apart from the rest of the form.
+    // Text: the text is a start for the user to complete ("http://www."): focus puts the caret
+    // after it instead of selecting it, so the first key typed continues it.
+    bool caretAtEnd = false;
+    bool required = false; // Text: marked as a field that must be filled in
+    // When not empty, the field sits in a frame of this label together with the fields next to
+    // it that carry the same label.
     std::string group;
     // Text: when set, a "..." button beside the field runs it and puts the path it returns into
     // the field (a picker of the shared dialogs); nothing changes when it returns no path.

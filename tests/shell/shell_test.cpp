@@ -16,7 +16,7 @@
 
 #include <algorithm>
 #include <functional>
-#include <set>
+#include <map>
 #include <sys/stat.h>
 
 namespace korvane {
@@ -26,12 +26,15 @@ using test::ShownMessage;
 using test::TestShell;
 
 // A number used twice would run one tool from the other's menu item. Letters act only with Ctrl,
-// in either case; Alt with "?" or "/" opens the about box.
+// in either case; Alt with "?" or "/" opens the about box. The hand-offs' entries carry the labels
+// their prompts and log lines use.
 TEST(CommandTable, EveryCommandAppearsOnceAndTheKeysFollowTheirTable) {
-    std::set<int> seen;
+    std::map<Command, std::string_view> entries;
     for (const Menu& menu : MenuTable())
         for (const MenuItem& item : menu.items)
-            EXPECT_TRUE(seen.insert(static_cast<int>(item.command)).second) << item.label;
+            EXPECT_TRUE(entries.emplace(item.command, item.label).second) << item.label;
+    EXPECT_EQ(entries[Command::WhoisSecond], "Whois (" + WhoisLabel(WhoisService::Icann) + ")");
+    EXPECT_EQ(entries[Command::MarkupValidation], "Page syntax check (" + ValidatorLabel() + ")");
     EXPECT_EQ(CommandForKey(Key::Letter, 'c', true, false), Command::VerifyCustomerSite);
     EXPECT_EQ(CommandForKey(Key::Letter, '?', false, true), Command::About);
     EXPECT_EQ(CommandForKey(Key::Letter, '/', false, true), Command::About);
