@@ -1,6 +1,7 @@
 #include "web/web_run.h"
 
 #include "shell/session_log.h"
+#include "shell/settings_file.h"
 #include "shell/shell.h"
 
 #include <cstring>
@@ -26,8 +27,9 @@ ReplyFileHold HoldReplyFile(Shell& shell, const std::string& path, std::string_v
     });
 }
 
-WebPreferences WebPreferencesOf(const Shell& /*shell*/) {
-    return {};
+WebPreferences WebPreferencesOf(const Shell& shell) {
+    return {AcceptUntrustedCertificates(shell.settingsFile),
+            CertificateWarningDays(shell.settingsFile), FollowRedirects(shell.settingsFile)};
 }
 
 ServerAddress ServerOf(std::string_view text) {
