@@ -31,6 +31,9 @@ struct FormField {
     int selected = -1;                // Choice, Radio: -1 when nothing is selected
     bool besidePrevious = false;      // laid out on the row of the field before it
     bool readOnly = false;            // Text, MultiLine: shown and selectable, not editable
+    // Text, MultiLine: the text in and out is UTF-8, not single bytes, so that characters a
+    // single byte cannot hold reach the tool, which then says what it cannot use (mail text).
+    bool unicode = false;
     // Text: when set, a "..." button beside the field runs it and puts the path it returns into
     // the field (a picker of the shared dialogs); nothing changes when it returns no path.
     std::function<std::optional<std::string>()> browse;

@@ -1,5 +1,6 @@
 #include "gui/form_dialog.h"
 
+#include "databases/database_email.h"
 #include "gui/qt_desktop.h"
 #include "gui_test_support.h"
 #include "shell/preferences.h"
@@ -8,6 +9,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -47,6 +50,35 @@ TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {
     EXPECT_EQ(t.core.settings.Get(field::IdentifyAsChoice), 3);
     EXPECT_EQ(t.core.settings.Get(field::BeepFlag), kFlagOff);
     EXPECT_EQ(t.core.settings.Get(field::DetailFlag), kFlagOn);
+}
+
+// Mail text is typed as UTF-8 and what a mail cannot carry is named in the question, as typed.
+TEST(MailmergeDialog, TheQuestionNamesWhatTheMailCannotCarryAsTyped) {
+    QtFormShell t;
+    t.core.settings.Set(field::SmtpServer, "localhost");
+    QString question;
+    std::function<void()> answer = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            QTimer::singleShot(10, answer);
+            return;
+        }
+        question = box->text();
+        box->button(QMessageBox::No)->click();
+    };
+    WhenModalOpens([&](QWidget* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("Recipient")), "a@b.test");
+        auto* text = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Text"));
+        text->selectAll();
+        text->insertPlainText(QString::fromUtf8("5 \u20ac \u00e9")); // pasted
+        answer();
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    });
+    MailmergeCommand(t.shell);
+    t.core.threads.WaitIdle();
+    EXPECT_EQ(question, QString::fromUtf8("These characters cannot be sent and will be left out: "
+                                          "\u20ac\nSend it anyway?"));
+    EXPECT_EQ(t.core.LogTexts(), std::vector<std::string>{});
 }
 
 } // namespace
