@@ -95,17 +95,22 @@ void PutCustomers(TestShell& t, const std::vector<std::pair<std::int64_t, std::s
     ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
 }
 
+MailRun CustomerRange(std::int64_t first, std::int64_t last) {
+    MailRun run;
+    run.customerRange = true;
+    run.first = first;
+    run.last = last;
+    run.job.server = "127.0.0.1";
+    run.job.sender = "shop@example.test";
+    return run;
+}
+
 TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {
     const std::string a = UniqueAddress("first");
     const std::string c = UniqueAddress("third");
     const std::string outside = UniqueAddress("outside");
     PutCustomers(t, {{7, outside}, {2, a}, {3, ""}, {5, c}, {4, "evil@x\r\nRCPT TO:<y@z>"}});
-    MailRun run;
-    run.customerRange = true;
-    run.first = 2;
-    run.last = 6;
-    run.job.server = "127.0.0.1";
-    run.job.sender = "shop@example.test";
+    MailRun run = CustomerRange(2, 6);
     run.subject = "Invoice";
     run.text = "Dear customer";
     t.desktop.AnswerMessage(MessageAnswer::Yes);
@@ -230,12 +235,7 @@ TEST_F(RealMailServer, ARecordThatCannotBeReadIsNamedAndPassedOver) {
     const std::string address = UniqueAddress("before-cut");
     PutCustomers(t, {{1, address}, {2, UniqueAddress("cut")}});
     std::filesystem::resize_file(t.records.customers.Path(), CustomerRecord::kSize * 3 / 2);
-    MailRun run;
-    run.customerRange = true;
-    run.first = 1;
-    run.last = 2;
-    run.job.server = "127.0.0.1";
-    run.job.sender = "shop@example.test";
+    MailRun run = CustomerRange(1, 2);
     run.hangUpWait = std::chrono::milliseconds(0);
     t.desktop.AnswerMessage(MessageAnswer::No); // "Drop connection"
     DatabaseEmailWorker(t.shell, run);
