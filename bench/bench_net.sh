@@ -3,6 +3,8 @@
 #
 #   bench_enter_namespace "$0" ARGS...   re-runs the script inside a new namespace (as root)
 #   bench_network NAME                   loopback up; NAME resolves to 127.0.0.1; sets $work
+#   bench_certs NAME                     a test CA ($work/ca.pem, trusted through SSL_CERT_FILE)
+#                                        and a certificate for NAME; nginx then serves 443 too
 #   bench_nginx SITE_FOLDER              starts nginx over the folder and waits for it
 
 bench_enter_namespace() {
@@ -21,6 +23,22 @@ bench_network() {
   mount --bind "$work/nsswitch.conf" /etc/nsswitch.conf
 }
 
+bench_certs() {
+  (
+    cd "$work"
+    openssl req -x509 -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+      -subj "/CN=Bench CA" -keyout ca.key -out ca.pem \
+      -addext basicConstraints=critical,CA:true -addext keyUsage=keyCertSign 2>/dev/null
+    openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=$1" \
+      -keyout server.key -out server.csr 2>/dev/null
+    printf 'subjectAltName=DNS:%s\n' "$1" >server.ext
+    openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 \
+      -extfile server.ext -out server.pem 2>/dev/null
+  )
+  export SSL_CERT_FILE="$work/ca.pem"
+  bench_tls="listen 127.0.0.1:443 ssl; ssl_certificate $work/server.pem; ssl_certificate_key $work/server.key;"
+}
+
 bench_nginx() {
   cat >"$work/nginx.conf" <<CONF
 daemon off; master_process off; worker_processes 1;
@@ -30,7 +48,8 @@ http {
   access_log off; keepalive_timeout 0; sendfile on;
   client_body_temp_path $work/cb; proxy_temp_path $work/px; fastcgi_temp_path $work/fc;
   uwsgi_temp_path $work/uw; scgi_temp_path $work/sc;
-  server { listen 127.0.0.1:80; root $1; }
+  ssl_protocols TLSv1.2 TLSv1.3;
+  server { listen 127.0.0.1:80; ${bench_tls:-} root $1; }
 }
 CONF
   nginx -c "$work/nginx.conf" -p "$work" &

@@ -52,8 +52,9 @@ template <typename DesktopType> struct BasicBenchShell {
     ToolThreads threads;
     TempFolder folder;
     RecordDatabases records{folder.path};
+    SettingsFile settingsFile{folder.path + "/korvane.cfg"};
     RunState run;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
+    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
 
     BasicBenchShell() { settings.SetOn(field::DetailFlag, false); }
 };

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         ExchangeRequest request;
         request.server = server;
         request.page = page;
-        request.requestLine = RequestLine(page.empty() ? "HEAD" : "GET", page);
+        request.method = page.empty() ? "HEAD" : "GET";
         request.replyFile = "the1.html";
         ExchangeResult exchange = HttpExchange(shell, request);
         const ReplyHeader header = ReadReplyHeader(exchange.replyPath);

@@ -42,7 +42,8 @@ class FixedClock final : public Clock {
 
 // Everything an operation is handed, with the record files in `folder`.
 struct FuzzShell {
-    explicit FuzzShell(const std::string& folder) : records(folder) {}
+    explicit FuzzShell(const std::string& folder)
+        : records(folder), settingsFile(folder + "/korvane.cfg") {}
     SessionLog log;
     SettingsBlock settings;
     BusyFlags busy;
@@ -51,8 +52,9 @@ struct FuzzShell {
     FixedClock clock;
     ToolThreads threads;
     RecordDatabases records;
+    SettingsFile settingsFile;
     RunState run;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
+    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
 };
 
 } // namespace korvane::fuzz

@@ -1,5 +1,6 @@
 // The link scanner over any page: every target it reports is a piece of the page, and the
 // broken-link split of a target gives a host and a path that rebuild it and fit in a request.
+#include "net/address.h"
 #include "page_tools/links.h"
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr std::string_view kServer = "site.test";
+const korvane::ServerAddress kPageServer{korvane::Scheme::Http, std::string(kServer), 80, true};
 
 // A request line or header line built from this text stays one line.
 bool FitsInRequest(std::string_view text) {
@@ -22,7 +24,7 @@ bool FitsInRequest(std::string_view text) {
 
 void CheckSplit(std::string_view target) {
     using Kind = korvane::LinkTarget::Kind;
-    const korvane::LinkTarget link = korvane::ClassifyTarget(target, kServer);
+    const korvane::LinkTarget link = korvane::ClassifyTarget(target, kPageServer);
     if (link.kind != Kind::Check)
         return;
     if (!FitsInRequest(link.host) || !FitsInRequest(link.path) ||
@@ -38,6 +40,12 @@ void CheckSplit(std::string_view target) {
     // scheme://host[/path]
     if (target.substr(colon, 3) != "://")
         __builtin_trap();
+    // An http or https URL is asked of the server it names, with its scheme and port.
+    if (const auto url = korvane::ParseUrl(target)) {
+        if (!(link.server == url->server))
+            __builtin_trap();
+        return;
+    }
     const std::string_view rest = target.substr(colon + 3);
     const std::string rebuilt = link.host + (rest.size() > link.host.size() ? "/" : "") + link.path;
     if (rest != rebuilt)

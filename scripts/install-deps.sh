@@ -14,6 +14,7 @@ packages=(
   nginx python3-aiosmtpd netcat-openbsd iproute2 util-linux
   swaks # the mail benchmark's peer
   fonts-dejavu-core
+  locales # the time stamp test's locales, made below
 )
 
 missing=()
@@ -23,13 +24,18 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  echo "All required packages are installed."
-  exit 0
-fi
-
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-echo "Installing: ${missing[*]}"
-$SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "All required packages are installed."
+else
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The time stamp's names come from the user's locale: one locale whose names Latin-1 writes
+# (German "Mär") and one whose names it cannot (Russian), for the tests.
+for name in de_DE ru_RU; do
+  locale -a | grep -qx "${name}.utf8" || $SUDO localedef -i "$name" -f UTF-8 "${name}.UTF-8"
+done

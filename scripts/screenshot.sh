@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes screenshots of Korvane as a user sees it, in a virtual display: the start-up picture,
-# the main window and the Preferences dialog. Usage: scripts/screenshot.sh [OUTPUT_DIR]
+# the main window, the Preferences dialog, Submit URL with an address typed after its starting
+# text, and the customer form. Usage: scripts/screenshot.sh [OUTPUT_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/docs}")
@@ -11,7 +12,7 @@ fi
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$(mktemp -d)
 cd "$work"
-"$root/build/src/korvane" >/dev/null 2>&1 &
+"${KORVANE_BUILD_DIR:-$root/build}/src/korvane" >/dev/null 2>&1 &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
 sleep 1
@@ -26,6 +27,22 @@ xdotool windowfocus --sync "$window"
 xdotool key ctrl+p
 sleep 1
 import -window root "$out/preferences.png"
+xdotool key Escape
+sleep 0.5
+# Submit URL has no key of its own: Alt opens the menu bar, the eighth menu holds it first.
+xdotool windowfocus --sync "$window"
+xdotool key alt
+xdotool key Right Right Right Right Right Right Right Down Return
+sleep 1
+xdotool type --delay 50 "example.com/"
+sleep 0.5
+import -window root "$out/submit-url.png"
+xdotool key Escape
+sleep 0.5
+xdotool windowfocus --sync "$window"
+xdotool key F3
+sleep 1
+import -window root "$out/customer-form.png"
 xdotool key Escape
 kill -TERM "$pid"
 wait "$pid" || true

@@ -51,6 +51,9 @@ bool TellLoad(Shell& shell, const FileLoad& load, const LoadTexts& texts) {
 bool RunStartupSequence(Shell& shell, const std::string& settingsPath) {
     // A missing or unreadable kv.cfg is no error: every setting starts from zero.
     shell.settings.Load(settingsPath);
+    // Nor is korvane.cfg: a file that cannot be read leaves the web settings at their defaults.
+    if (!shell.settingsFile.Load())
+        std::fprintf(stderr, "korvane: cannot read %s\n", shell.settingsFile.Path().c_str());
     const RecordFilesLoad load = LoadRecordFiles(shell.records);
     if (load.customers.made == DefaultFile::Written) {
         // A new customer file marks a first start: the settings are saved at once.

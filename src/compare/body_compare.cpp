@@ -112,9 +112,12 @@ bool BodyComparer::Feed(std::string_view web) {
 
 BodyComparison BodyComparer::Result() const {
     BodyComparison result = m_result;
-    // A body that ended before anything was decided falls short of the local file.
+    // A body that ended before anything was decided falls short of the local file, unless there
+    // was nothing to fall short of: an empty file and an empty body are the same.
     if (!m_decided)
-        result.outcome = BodyComparison::Outcome::Truncated;
+        result.outcome = m_local.empty() && m_counter == m_headerEnd
+                             ? BodyComparison::Outcome::Verified
+                             : BodyComparison::Outcome::Truncated;
     result.counter = m_counter;
     return result;
 }

@@ -41,10 +41,16 @@ constexpr int kFirstCreationYear = 1990;
 
 // How a field shows in the entry dialog and whether the match dialog shows it.
 enum Shown : unsigned {
-    kUpper = 1,  // letters turn upper case as typed
-    kBeside = 2, // on the row of the field before it, to keep the form short
-    kMatch = 4,  // one of the fields the match dialog shows
+    kUpper = 1,    // letters turn upper case as typed
+    kBeside = 2,   // on the row of the field before it, to keep the form short
+    kMatch = 4,    // one of the fields the match dialog shows
+    kRequired = 8, // marked as a field that must be filled in
+    kContact = 16, // in the entry dialog's "Contact" frame
+    kLink = 32,    // in the entry dialog's link-exchange frame
 };
+
+constexpr std::string_view kContactGroup = "Contact";
+constexpr std::string_view kLinkGroup = "Link exchange";
 
 // Every customer text field once. The entry dialog and the match dialog show them in this order,
 // the view in the order of `viewRow`. A field the entry dialog does not take as typed text has no
@@ -60,21 +66,21 @@ struct CustomerField {
 };
 
 constexpr std::array<CustomerField, 34> kFields = {{
-    {"Company", customer::Company, 39, kUpper | kBeside | kMatch, 0, {}, "Customer"},
+    {"Company", customer::Company, 39, kUpper | kBeside | kMatch | kRequired, 0, {}, "Customer"},
     {"Road", customer::Road, 29, kUpper | kMatch, 1},
     {"Town", customer::Town, 29, kUpper | kBeside | kMatch, 2},
     {"State", customer::State, 19, kUpper | kMatch, 3},
     {"Zip / Post", customer::Zip, 9, kUpper | kBeside | kMatch, 4},
-    {"Title", customer::Title, 19, kMatch, 5},
-    {"First name", customer::FirstName, 19, kBeside | kMatch, 6},
-    {"Last name", customer::LastName, 29, kMatch, 7},
-    {"Email 1", customer::Email1, 39, kBeside | kMatch, 10},
-    {"Email 2", customer::Email2, 39, kMatch, 11},
-    {"Telephone 1", customer::Telephone1, 19, kBeside | kMatch, 8},
-    {"Telephone 2", customer::Telephone2, 19, kMatch, 9},
-    {"Host", customer::Host, 29, kBeside, 12},
-    {"Host type", customer::HostType, 29, 0, 13},
-    {"FTP server", customer::FtpServer, 29, kBeside, 14, "Ftp server"},
+    {"Title", customer::Title, 19, kContact | kMatch, 5},
+    {"First name", customer::FirstName, 19, kContact | kBeside | kMatch, 6},
+    {"Last name", customer::LastName, 29, kContact | kMatch, 7},
+    {"Email 1", customer::Email1, 39, kMatch, 10},
+    {"Email 2", customer::Email2, 39, kBeside | kMatch, 11},
+    {"Telephone 1", customer::Telephone1, 19, kMatch, 8},
+    {"Telephone 2", customer::Telephone2, 19, kBeside | kMatch, 9},
+    {"Host", customer::Host, 29, 0, 12},
+    {"Host type", customer::HostType, 29, kBeside, 13},
+    {"FTP server", customer::FtpServer, 29, 0, 14, "Ftp server"},
     {"Creation date", customer::CreationDate, 0, 0, 15},
     {"Updated", customer::Updated, 0, 0, 16},
     {"Server 1", customer::Server(0), 199, kMatch, 17},
@@ -91,9 +97,9 @@ constexpr std::array<CustomerField, 34> kFields = {{
     {"Domain expiry", customer::DomainExpiry, 29, kBeside, 28},
     {"DNS 1", customer::Dns1, 39, 0, 29},
     {"DNS 2", customer::Dns2, 39, kBeside, 30},
-    {"Domain", customer::LinkDomain, 199, 0, 31},
-    {"Page", customer::LinkPage, 199, kBeside, 32},
-    {"Link text", customer::LinkText, 199, 0, 33},
+    {"Domain", customer::LinkDomain, 199, kLink, 31},
+    {"Page", customer::LinkPage, 199, kLink | kBeside, 32},
+    {"Link text", customer::LinkText, 199, kLink, 33},
 }};
 
 struct ShownField {
@@ -261,6 +267,7 @@ Form CustomerDialog(const CustomerRecord& record, bool newCustomer, const LocalT
     form.title = newCustomer ? "NEW CUSTOMER" : "Amend customer";
     form.fields.push_back(FormField::TextBox(
         "Number", "Number", newCustomer ? "" : NumberText(record.Number()), kNumberFieldMaxChars));
+    form.fields.back().required = true;
     for (const CustomerField& spec : kFields) {
         if (spec.field.offset == customer::CreationDate.offset)
             AddCreationDate(form, record, newCustomer, today);
@@ -271,8 +278,14 @@ Form CustomerDialog(const CustomerRecord& record, bool newCustomer, const LocalT
                                newCustomer ? "" : record.Text(spec.field), spec.maxChars);
         field.upperCase = (spec.shown & kUpper) != 0;
         field.besidePrevious = (spec.shown & kBeside) != 0;
+        field.required = (spec.shown & kRequired) != 0;
+        if (spec.shown & kContact)
+            field.group = kContactGroup;
+        else if (spec.shown & kLink)
+            field.group = kLinkGroup;
         form.fields.push_back(std::move(field));
     }
+    // Under the link-exchange frame.
     form.fields.push_back(FormField::NoteText(std::string(kLinkExchangeHelp)));
     form.buttons.push_back({"OK", kFormAccepted, true, {}});
     if (newCustomer)

@@ -5,6 +5,7 @@
 #include "net/tcp.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
+#include "web/web_run.h"
 
 #include <fcntl.h>
 #include <span>
@@ -25,7 +26,7 @@ void Warn(Shell& shell, const std::string& line) {
 
 enum class CustomerEnd { Next, EndRun };
 
-CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
+CustomerEnd CheckCustomer(Shell& shell, WebRun& web, const LinkExchangeInput& input,
                           const CustomerRecord& record) {
     const std::string domain = record.Text(customer::LinkDomain);
     const std::string page = record.Text(customer::LinkPage);
@@ -33,8 +34,10 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
     if (domain.empty() || page.empty() || text.empty())
         return CustomerEnd::Next;
     AppendDetail(shell, "Resolving server");
-    // The partner's first address on port 80: a dotted address as it is, a name looked up.
-    const Resolution resolved = ResolveIPv4(domain, 80);
+    // The partner's first address, port 80 for a bare domain: a dotted address as it is, a name
+    // looked up.
+    const ServerAddress server = ServerOf(domain);
+    const Resolution resolved = ResolvePort(server.host, server.port, AddressFamily::IPv4);
     if (resolved.addresses.empty()) {
         Warn(shell, "DNS server lookup error (" + domain + ", gethostbyname) #" +
                         std::to_string(resolved.error) + ".");
@@ -42,9 +45,16 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
     }
     AppendDetail(shell, "Server: " + domain + ": " + resolved.addresses.front().Numeric());
 
-    Connection connection = Connect(std::span(resolved.addresses).first(1));
-    if (!connection.stream) {
-        const ConnectFailure& failure = connection.failures.front();
+    DialWording wording;
+    wording.tellsConnectFailures = false;
+    Opened opened =
+        web.Open(server, std::span(resolved.addresses).first(1), domain, LogSink(shell), wording);
+    if (!opened.stream && opened.connectFailures.empty()) {
+        shell.log.AppendLine("  ");
+        return CustomerEnd::Next;
+    }
+    if (!opened.stream) {
+        const ConnectFailure& failure = opened.connectFailures.front();
         const bool noSocket = failure.step == ConnectFailure::Step::Socket;
         shell.log.AppendLine((noSocket ? "Socket creation error #" : "Connect error #") +
                              std::to_string(failure.error) + ".");
@@ -52,27 +62,34 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
         return noSocket ? CustomerEnd::EndRun : CustomerEnd::Next;
     }
     const std::string request =
-        RequestLine("GET", page) + ComposeHeaderBlock(shell.settings, domain);
-    if (const auto error = connection.stream->Send(request, std::nullopt)) {
+        RequestLine("GET", page) + ComposeHeaderBlock(shell.settings, HostHeaderValue(server));
+    if (const auto error = opened.stream->Send(request, std::nullopt)) {
         Warn(shell, "Send error #" + std::to_string(*error) + ".");
         return CustomerEnd::Next;
     }
     AppendDetail(shell, "Sent request.");
 
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
-    ReplyFileHold hold(shell.run.replyFiles, replyPath);
+    ReplyFileHold hold = HoldReplyFile(shell, replyPath, kReplyFile);
     {
         FileDescriptor reply = OpenForRewrite(replyPath);
-        bool stored =
-            reply.IsOpen() && ReceiveReply(*connection.stream, reply.Get(), input.idleTimeout);
-        stored = reply.Close() && stored;
+        const ReceiveResult got = reply.IsOpen()
+                                      ? ReceiveReply(*opened.stream, reply.Get(), input.idleTimeout)
+                                      : ReceiveResult{0, false, false};
+        const bool stored = reply.Close() && got.stored;
         // A page the disk could not take whole might lose the link text: no verdict on it.
         if (!stored) {
             shell.log.AppendLine("Data file: the1.html.");
             return CustomerEnd::EndRun;
         }
+        // Nor a page cut short by a server that went silent.
+        if (got.timedOut) {
+            shell.log.AppendLine("Timed out.");
+            Warn(shell, "  ");
+            return CustomerEnd::Next;
+        }
     }
-    connection.stream.reset();
+    opened.stream.reset();
     shell.log.AppendLine("Reply received.");
     FileDescriptor reply(::open(replyPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!reply.IsOpen())
@@ -85,6 +102,8 @@ CustomerEnd CheckCustomer(Shell& shell, const LinkExchangeInput& input,
     if (const int code = ParseStatus(header.text); code != 0) {
         if (const auto status = StatusText(code))
             shell.log.AppendLine(std::string(*status));
+        if (const auto location = RedirectLocation(code, header.text))
+            shell.log.AppendLine(("Moved to: " + *location).substr(0, kLogLineMaxChars));
         shell.log.AppendLine("File is not available. Server code: " + std::to_string(code));
         Warn(shell, "  ");
         return CustomerEnd::Next;
@@ -125,10 +144,11 @@ void LinkExchangeRun(Shell& shell, const LinkExchangeInput& input) {
     shell.log.AppendHighlighted("Link exchange verification");
     AppendDetail(shell, "Initialized: " + std::string(kSocketStatusText));
     bool ended = false;
+    WebRun web(shell);
     const bool read =
         WalkRecords(shell, shell.records.customers, kLowestRecordNumber,
                     [&](std::int64_t, const CustomerRecord& record) {
-                        ended = CheckCustomer(shell, input, record) == CustomerEnd::EndRun;
+                        ended = CheckCustomer(shell, web, input, record) == CustomerEnd::EndRun;
                         return !ended;
                     });
     if (!read) {

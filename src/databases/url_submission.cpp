@@ -5,6 +5,7 @@
 #include "net/tcp.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
+#include "web/web_run.h"
 
 #include <array>
 #include <cstdio>
@@ -53,27 +54,23 @@ ReplyEnd ReceiveUntil(Stream& stream, int file, std::chrono::steady_clock::time_
 
 enum class EngineEnd { Next, EndRun };
 
-EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
+EngineEnd SubmitToEngine(Shell& shell, WebRun& web, const SubmissionInput& input,
                          const SearchEngineRecord& engine) {
     const std::string host = engine.Text(engine::BaseUrl);
     AppendDetail(shell, "Resolving server");
-    const Resolution resolved = ResolveHttp(host, AddressFamily::IPv4);
+    const ServerAddress server = ServerOf(host);
+    const Resolution resolved = Resolve(server, AddressFamily::IPv4);
     if (resolved.error != 0) {
         Warn(shell, "Unable to translate host " + host);
         return EngineEnd::Next;
     }
-    Connection connection = Connect(resolved.addresses);
-    for (const ConnectFailure& failure : connection.failures)
-        shell.log.AppendLine((failure.step == ConnectFailure::Step::Socket
-                                  ? "Unable to open socket: "
-                                  : "Unable to connect: ") +
-                             host);
-    if (!connection.stream) {
+    Opened opened = web.Open(server, resolved.addresses, host, LogSink(shell));
+    if (!opened.stream) {
         shell.log.AppendLine("Unable to communicate: " + host);
         shell.log.AppendLine("  ");
         return EngineEnd::Next;
     }
-    Stream& stream = *connection.stream;
+    Stream& stream = *opened.stream;
     const std::string request = SubmissionRequest(shell, engine, input.url, input.email);
     if (const auto error = stream.Send(request, kSubmitSendTimeout)) {
         Warn(shell, "Send error #" + std::to_string(*error) + ".");
@@ -83,7 +80,7 @@ EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
     const auto sent = std::chrono::steady_clock::now();
 
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
-    ReplyFileHold hold(shell.run.replyFiles, replyPath);
+    ReplyFileHold hold = HoldReplyFile(shell, replyPath, kReplyFile);
     FileDescriptor reply = OpenForRewrite(replyPath);
     if (!reply.IsOpen()) {
         shell.log.AppendLine("Data file: the1.html.");
@@ -93,7 +90,7 @@ EngineEnd SubmitToEngine(Shell& shell, const SubmissionInput& input,
     const bool ended = FinishRewrite(reply.Get());
     if (!reply.Close() || !ended)
         received = ReplyEnd::NotStored;
-    connection.stream.reset();
+    opened.stream.reset();
     if (received == ReplyEnd::NotStored) {
         shell.log.AppendLine("Data file: the1.html.");
         return EngineEnd::EndRun;
@@ -160,7 +157,7 @@ std::string FormBody(const SearchEngineRecord& engine, std::string_view url,
 
 std::string SubmissionRequest(const Shell& shell, const SearchEngineRecord& engine,
                               std::string_view url, std::string_view email) {
-    const std::string host = engine.Text(engine::BaseUrl);
+    const std::string host = HostHeaderValue(ServerOf(engine.Text(engine::BaseUrl)));
     const std::string script = engine.Text(engine::ScriptPath);
     const std::string body = FormBody(engine, url, email);
     if (engine.Int32At(engine::kMethodOffset) == engine::kMethodPost) {
@@ -178,16 +175,17 @@ void SubmissionRun(Shell& shell, const SubmissionInput& input) {
     shell.log.AppendHighlighted("Submit URL: " + input.url);
     AppendDetail(shell, "Initialized: " + std::string(kSocketStatusText));
     bool ended = false;
-    const bool read = WalkRecords(shell, shell.records.engines, kLowestRecordNumber,
-                                  [&](std::int64_t, const SearchEngineRecord& engine) {
-                                      // An entry without a host or URL field name is passed over
-                                      // without a word.
-                                      ended =
-                                          !engine.Text(engine::BaseUrl).empty() &&
-                                          !engine.Text(engine::UrlFormName).empty() &&
-                                          SubmitToEngine(shell, input, engine) == EngineEnd::EndRun;
-                                      return !ended;
-                                  });
+    WebRun web(shell);
+    const bool read =
+        WalkRecords(shell, shell.records.engines, kLowestRecordNumber,
+                    [&](std::int64_t, const SearchEngineRecord& engine) {
+                        // An entry without a host or URL field name is passed over
+                        // without a word.
+                        ended = !engine.Text(engine::BaseUrl).empty() &&
+                                !engine.Text(engine::UrlFormName).empty() &&
+                                SubmitToEngine(shell, web, input, engine) == EngineEnd::EndRun;
+                        return !ended;
+                    });
     if (!read) {
         shell.desktop.ShowMessage("Data file: urlsubmit.dat, not present.", "Fatal error");
         return;
@@ -206,6 +204,8 @@ void SubmitUrlCommand(Shell& shell) {
     form.title = "Submit URL";
     form.fields.push_back(FormField::TextBox("URL", "URL", "http://www.", 199));
     form.fields.push_back(FormField::TextBox("Email", "Email", "info@", 199));
+    // Both are starts for the user to complete.
+    form.fields[0].caretAtEnd = form.fields[1].caretAtEnd = true;
     form.fields.push_back(
         FormField::NoteText("A POST or GET request is used to emulate an HTML form. "));
     form.fields.push_back(FormField::NoteText(

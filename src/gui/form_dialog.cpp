@@ -5,11 +5,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,6 +42,21 @@ void KeepWithinLimit(QPlainTextEdit* edit, std::size_t maxChars) {
     });
 }
 
+// A box whose text is a start for the user to complete. Qt selects a line edit's whole text when
+// the keyboard (or the dialog opening) gives it the focus; here the caret goes after the text.
+class StartingTextEdit final : public QLineEdit {
+  protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        const Qt::FocusReason reason = event->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::ShortcutFocusReason) {
+            deselect();
+            end(false);
+        }
+    }
+};
+
 } // namespace
 
 FormDialog::FormDialog(Form& form, QWidget* parent) : QDialog(parent), m_form(form) {
@@ -49,27 +66,42 @@ FormDialog::FormDialog(Form& form, QWidget* parent) : QDialog(parent), m_form(fo
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(10);
-    int row = -1;
+    // The rows of the dialog's own grid, and of the frame of the group being laid out.
+    struct Rows {
+        QGridLayout* grid = nullptr;
+        int row = -1;
+    };
+    Rows outer{grid, -1};
+    Rows framed;
     QWidget* focus = nullptr;
     const std::size_t count = m_form.fields.size();
     for (std::size_t i = 0; i < count; ++i) {
         FormField& field = m_form.fields[i];
-        const bool beside = field.besidePrevious && row >= 0;
-        const bool sharesRow = i + 1 < count && m_form.fields[i + 1].besidePrevious;
+        const bool sameGroupAsPrevious = i > 0 && m_form.fields[i - 1].group == field.group;
+        if (!sameGroupAsPrevious && !field.group.empty()) {
+            auto* frame = new QGroupBox(ToQString(field.group));
+            framed = Rows{new QGridLayout(frame), -1};
+            framed.grid->setHorizontalSpacing(10);
+            grid->addWidget(frame, ++outer.row, 0, 1, 4);
+        }
+        Rows& rows = field.group.empty() ? outer : framed;
+        const bool beside = field.besidePrevious && sameGroupAsPrevious;
+        const bool sharesRow = i + 1 < count && m_form.fields[i + 1].besidePrevious &&
+                               m_form.fields[i + 1].group == field.group;
         if (!beside)
-            ++row;
+            ++rows.row;
         // A row holds one field across all four columns, or two fields of two columns each.
         const int column = beside ? 2 : 0;
         const int span = beside || sharesRow ? 2 : 4;
         QWidget* widget = BuildField(field);
         if (field.kind == FormField::Kind::Note || field.kind == FormField::Kind::Check ||
             field.kind == FormField::Kind::Radio) {
-            grid->addWidget(widget, row, column, 1, span);
+            rows.grid->addWidget(widget, rows.row, column, 1, span);
         } else {
             auto* label = new QLabel(ToQString(field.label));
             label->setBuddy(widget);
-            grid->addWidget(label, row, column);
-            grid->addWidget(widget, row, column + 1, 1, span - 1);
+            rows.grid->addWidget(label, rows.row, column);
+            rows.grid->addWidget(widget, rows.row, column + 1, 1, span - 1);
         }
         if (field.id == form.focusField)
             focus = widget->focusProxy() ? widget->focusProxy() : widget;
@@ -112,8 +144,13 @@ QWidget* FormDialog::BuildField(FormField& field) {
     const QString id = ToQString(field.id);
     switch (field.kind) {
     case FormField::Kind::Text: {
-        auto* edit = new QLineEdit;
+        auto* edit = field.caretAtEnd ? new StartingTextEdit : new QLineEdit;
         edit->setObjectName(id);
+        if (field.required) {
+            QPalette marked = edit->palette();
+            marked.setColor(QPalette::Base, Qt::yellow);
+            edit->setPalette(marked);
+        }
         if (field.maxChars > 0)
             edit->setMaxLength(static_cast<int>(field.maxChars));
         if (field.upperCase)

@@ -142,6 +142,38 @@ int ParseStatus(std::string_view header) {
     return code == 200 ? 0 : code;
 }
 
+std::optional<std::string> HeaderField(std::string_view header, std::string_view name) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    std::size_t at = header.find('\n'); // past the status line
+    while (at != std::string_view::npos && at + 1 < header.size()) {
+        const std::size_t start = at + 1;
+        const std::size_t end = std::min(header.find('\n', start), header.size());
+        const std::string_view line = header.substr(start, end - start);
+        if (line.size() > name.size() && line[name.size()] == ':' &&
+            std::equal(name.begin(), name.end(), line.begin(),
+                       [&](char a, char b) { return lower(a) == lower(b); })) {
+            std::string_view value = line.substr(name.size() + 1);
+            while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+                value.remove_prefix(1);
+            while (!value.empty() &&
+                   (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
+                value.remove_suffix(1);
+            return std::string(value);
+        }
+        at = end;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> RedirectLocation(int code, std::string_view header) {
+    if (code < 300 || code > 399)
+        return std::nullopt;
+    auto location = HeaderField(header, "Location");
+    if (location && location->empty())
+        return std::nullopt;
+    return location;
+}
+
 std::optional<std::string_view> StatusText(int code) {
     for (const StatusEntry& entry : kStatusTexts)
         if (entry.code == code)
@@ -151,8 +183,15 @@ std::optional<std::string_view> StatusText(int code) {
 
 // ---- Reply files ---------------------------------------------------------------------------
 
-ReplyFileHold::ReplyFileHold(ReplyFileLocks& locks, const std::string& path)
-    : m_mutex(locks.For(path)), m_lock(*m_mutex) {}
+ReplyFileHold::ReplyFileHold(ReplyFileLocks& locks, const std::string& path,
+                             const std::function<void()>& waiting)
+    : m_mutex(locks.For(path)), m_lock(*m_mutex, std::try_to_lock) {
+    if (m_lock.owns_lock())
+        return;
+    if (waiting)
+        waiting();
+    m_lock.lock();
+}
 
 void ReplyFileHold::Release() {
     if (m_lock.owns_lock())
@@ -192,9 +231,10 @@ ReceiveResult ReceiveToFile(Stream& stream, int file, std::chrono::milliseconds 
     }
 }
 
-bool ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout) {
-    const bool stored = ReceiveToFile(stream, file, idleTimeout).stored;
-    return FinishRewrite(file) && stored;
+ReceiveResult ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout) {
+    ReceiveResult result = ReceiveToFile(stream, file, idleTimeout);
+    result.stored = FinishRewrite(file) && result.stored;
+    return result;
 }
 
 } // namespace korvane

@@ -63,6 +63,10 @@ ReplyHeader FindReplyHeader(std::string_view bytes, std::size_t bufferBytes = kH
 ReplyHeader ReadReplyHeader(const std::string& path, std::size_t bufferBytes = kHeaderBufferBytes);
 // 0 for the code 200 (and for a status line whose code cannot be read), otherwise the code.
 int ParseStatus(std::string_view header);
+// The value of the header's first field of this name (any case), without its surrounding blanks.
+std::optional<std::string> HeaderField(std::string_view header, std::string_view name);
+// Where a 3xx reply sends the client: its Location, when it has one.
+std::optional<std::string> RedirectLocation(int code, std::string_view header);
 // The message for a status code, where there is one.
 std::optional<std::string_view> StatusText(int code);
 
@@ -73,7 +77,9 @@ std::optional<std::string_view> StatusText(int code);
 class ReplyFileHold {
   public:
     ReplyFileHold() = default;
-    ReplyFileHold(ReplyFileLocks& locks, const std::string& path);
+    // `waiting` is called before the wait when another run holds the name.
+    ReplyFileHold(ReplyFileLocks& locks, const std::string& path,
+                  const std::function<void()>& waiting = {});
     bool Holds() const { return m_lock.owns_lock(); }
     void Release();
 
@@ -96,10 +102,11 @@ struct ReceiveResult {
 // shown to `received`, when given, right after it is written.
 ReceiveResult ReceiveToFile(Stream& stream, int file, std::chrono::milliseconds idleTimeout,
                             const std::function<void(std::string_view)>& received = {});
-// Receives the reply into a reply file opened by OpenForRewrite and ends the file there. False
-// when the file does not hold the whole reply: a cut reply read back as the server's would be
-// reported as a truncated page or a missing link, so the callers treat it as a reply file that
-// could not be written.
-bool ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout);
+// Receives the reply into a reply file opened by OpenForRewrite and ends the file there. `stored`
+// is false when the file does not hold everything that came: a cut reply read back as the
+// server's would be reported as a truncated page or a missing link, so the callers treat it as a
+// reply file that could not be written. `timedOut`: the server went silent without closing, so
+// the reply may be cut short, and no verdict is to be given on it.
+ReceiveResult ReceiveReply(Stream& stream, int file, std::chrono::milliseconds idleTimeout);
 
 } // namespace korvane

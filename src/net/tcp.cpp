@@ -36,6 +36,8 @@ Resolution Lookup(const std::string& host, const char* service, const addrinfo& 
         endpoint.protocol = entry->ai_protocol;
         if (service == nullptr && entry->ai_family == AF_INET)
             reinterpret_cast<sockaddr_in*>(&endpoint.address)->sin_port = htons(port);
+        else if (service == nullptr && entry->ai_family == AF_INET6)
+            reinterpret_cast<sockaddr_in6*>(&endpoint.address)->sin6_port = htons(port);
         resolution.addresses.push_back(endpoint);
     }
     ::freeaddrinfo(found);
@@ -100,18 +102,22 @@ Resolution ResolveHttp(std::string_view host, AddressFamily family) {
     return Lookup(std::string(host), "http", hints, 0);
 }
 
-Resolution ResolveIPv4(std::string_view host, std::uint16_t port) {
+Resolution ResolvePort(std::string_view host, std::uint16_t port, AddressFamily family) {
     const std::string name(host);
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = family == AddressFamily::IPv6 ? AF_INET6 : AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    // Only a complete dotted address counts as one; "127.1" and the like are names.
-    in_addr dotted{};
-    if (::inet_pton(AF_INET, name.c_str(), &dotted) == 1)
+    // Only a complete address counts as one; "127.1" and the like are names.
+    in6_addr numeric{};
+    if (::inet_pton(hints.ai_family, name.c_str(), &numeric) == 1)
         hints.ai_flags = AI_NUMERICHOST;
     else if (name.empty())
         return {{}, EAI_NONAME};
     return Lookup(name, nullptr, hints, port);
+}
+
+Resolution ResolveIPv4(std::string_view host, std::uint16_t port) {
+    return ResolvePort(host, port, AddressFamily::IPv4);
 }
 
 std::optional<int> SocketStream::Send(std::string_view bytes,

@@ -45,8 +45,9 @@ struct Resolution {
 
 // The addresses of `host` for the "http" service over TCP, of the one family asked for.
 Resolution ResolveHttp(std::string_view host, AddressFamily family);
-// The IPv4 addresses of `host` with `port`: a dotted address is taken as it is, anything else is
-// looked up by name.
+// The addresses of `host` with `port`, of the one family asked for: an address literal is taken as
+// it is, anything else is looked up by name.
+Resolution ResolvePort(std::string_view host, std::uint16_t port, AddressFamily family);
 Resolution ResolveIPv4(std::string_view host, std::uint16_t port);
 
 // What came of one receive.

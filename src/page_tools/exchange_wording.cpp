@@ -2,6 +2,9 @@
 
 #include "shell/session_log.h"
 #include "shell/shell.h"
+#include "web/redirects.h"
+
+#include <optional>
 
 namespace korvane {
 
@@ -31,24 +34,14 @@ void LogAs(Shell& shell, LineKind kind, std::string_view text) {
     }
 }
 
-void ReportUnavailable(Shell& shell, int code, std::string_view suffix) {
+void ReportUnavailable(Shell& shell, int code, std::string_view header, std::string_view suffix) {
     if (const auto text = StatusText(code))
         shell.log.AppendLine(*text);
+    if (const auto location = RedirectLocation(code, header))
+        shell.log.AppendLine(LineWith("Moved to: ", *location));
     shell.log.AppendLine("File is not available. Server code: " + std::to_string(code) +
                          std::string(suffix));
     Alert(shell);
-}
-
-std::unique_ptr<Stream> ConnectToAny(Shell& shell, const std::vector<Endpoint>& addresses,
-                                     std::string_view server, const ExchangeWording& wording,
-                                     std::chrono::milliseconds timeout) {
-    Connection connection = Connect(addresses, timeout);
-    for (const ConnectFailure& failure : connection.failures)
-        shell.log.AppendLine(LineWith(failure.step == ConnectFailure::Step::Socket
-                                          ? wording.socketFailure
-                                          : std::string_view("Unable to connect: "),
-                                      server));
-    return std::move(connection.stream);
 }
 
 bool SendRequestOrReport(Shell& shell, Stream& stream, std::string_view request) {
@@ -60,41 +53,41 @@ bool SendRequestOrReport(Shell& shell, Stream& stream, std::string_view request)
     return true;
 }
 
-ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
-                            const ExchangeWording& wording) {
-    ExchangeResult result;
-    result.replyPath = ReplyFilePath(request.folder, request.replyFile);
-    const std::string& server = request.server;
+namespace {
 
+// One request of the exchange, to `url`, stored in the reply file.
+ExchangeOutcome ExchangeOnce(Shell& shell, const ExchangeRequest& request,
+                             const ExchangeWording& wording, WebRun& web, const Url& url,
+                             std::string_view shownServer, ExchangeResult& result) {
     AppendDetail(shell, LineWith("Initialized: ", kSocketStatusText));
     if (wording.resolvingLine)
         AppendDetail(shell, "Resolving server");
-    const Resolution resolved = ResolveHttp(server, request.family);
+    const Resolution resolved = Resolve(url.server, request.family);
     if (resolved.error != 0) {
-        shell.log.AppendLine(LineWith("Unable to translate host ", server));
+        shell.log.AppendLine(LineWith("Unable to translate host ", shownServer));
         Alert(shell);
-        result.outcome = ExchangeOutcome::NotResolved;
-        return result;
+        return ExchangeOutcome::NotResolved;
     }
 
-    std::unique_ptr<Stream> stream =
-        ConnectToAny(shell, resolved.addresses, server, wording, request.connectTimeout);
+    Opened opened =
+        web.Open(url.server, resolved.addresses, shownServer, LogSink(shell), wording.dial);
+    result.expiresSoon = result.expiresSoon || opened.expiresSoon;
+    std::unique_ptr<Stream> stream = std::move(opened.stream);
     if (!stream) {
-        LogAs(shell, wording.communicateKind, LineWith("Unable to communicate: ", server));
+        LogAs(shell, wording.communicateKind, LineWith("Unable to communicate: ", shownServer));
         shell.log.AppendLine("  ");
-        result.outcome = ExchangeOutcome::NotConnected;
-        return result;
+        return ExchangeOutcome::NotConnected;
     }
 
-    const std::string bytes = request.requestLine + ComposeHeaderBlock(shell.settings, server);
-    if (!SendRequestOrReport(shell, *stream, bytes)) {
-        result.outcome = ExchangeOutcome::SendFailed;
-        return result;
-    }
-    if (request.page.empty())
+    const std::string page = PageOf(url);
+    const std::string bytes = RequestLine(request.method, page) +
+                              ComposeHeaderBlock(shell.settings, HostHeaderValue(url.server));
+    if (!SendRequestOrReport(shell, *stream, bytes))
+        return ExchangeOutcome::SendFailed;
+    if (page.empty())
         LogAs(shell, wording.sentKind, wording.sentDefault);
     else if (wording.sentNamesPage)
-        LogAs(shell, wording.sentKind, LineWith(wording.sentPage, request.page));
+        LogAs(shell, wording.sentKind, LineWith(wording.sentPage, page));
     else
         LogAs(shell, wording.sentKind, wording.sentPage);
 
@@ -105,24 +98,68 @@ ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
             shell.log.AppendLine(line);
         else if (wording.replyFileFailure == ReplyFileFailure::FatalMessage)
             shell.desktop.ShowMessage(line, "Fatal error");
-        result.outcome = outcome;
-        return std::move(result);
+        return outcome;
     };
-    result.hold = ReplyFileHold(shell.run.replyFiles, result.replyPath);
+    if (!result.hold.Holds())
+        result.hold = HoldReplyFile(shell, result.replyPath, request.replyFile);
     FileDescriptor file = OpenForRewrite(result.replyPath);
     if (!file.IsOpen()) {
         stream.reset();
         return replyFileFailed(ExchangeOutcome::ReplyFileNotCreated);
     }
-    bool stored = ReceiveReply(*stream, file.Get(), request.idleTimeout);
-    stored = file.Close() && stored; // a write error may only show at the close
+    const ReceiveResult got = ReceiveReply(*stream, file.Get(), request.idleTimeout);
+    const bool stored = file.Close() && got.stored; // a write error may only show at the close
     stream.reset();
     if (!stored)
         return replyFileFailed(ExchangeOutcome::ReplyFileNotWritten);
+    // A server that went silent may have cut its reply short: no verdict is given on it.
+    if (got.timedOut) {
+        result.hold.Release();
+        shell.log.AppendLine("Timed out.");
+        Alert(shell);
+        return ExchangeOutcome::TimedOut;
+    }
     LogAs(shell, wording.receivedKind, wording.received);
     LogAs(shell, wording.closingKind, wording.closing);
-    result.outcome = ExchangeOutcome::Stored;
-    return result;
+    return ExchangeOutcome::Stored;
+}
+
+} // namespace
+
+ExchangeResult HttpExchange(Shell& shell, const ExchangeRequest& request,
+                            const ExchangeWording& wording) {
+    ExchangeResult result;
+    result.replyPath = ReplyFilePath(request.folder, request.replyFile);
+    std::optional<WebRun> own;
+    WebRun* web = request.web;
+    if (web == nullptr)
+        web = &own.emplace(shell, Dialer::Options{.connectTimeout = request.connectTimeout});
+
+    RedirectTrail trail(RequestUrl(ServerOf(request.server), request.page));
+    for (;;) {
+        // The first request names the server as typed; a redirect names where it leads.
+        const std::string shown = trail.Hops() == 0 ? request.server : FormatUrl(trail.Current());
+        result.finalUrl = trail.Current();
+        result.outcome =
+            ExchangeOnce(shell, request, wording, *web, trail.Current(), shown, result);
+        if (result.outcome != ExchangeOutcome::Stored || !web->Preferences().followRedirects)
+            return result;
+        const ReplyHeader header = ReadReplyHeader(result.replyPath);
+        const int code = ParseStatus(header.text);
+        const auto location = RedirectLocation(code, header.text);
+        if (header.status != HeaderStatus::Found || !location)
+            return result;
+        const RedirectTrail::Step step = trail.Next(*location);
+        if (step != RedirectTrail::Step::Follow) {
+            shell.log.AppendLine(LineWith(RedirectFailureLine(step), {}));
+            Alert(shell);
+            result.hold.Release();
+            result.outcome = ExchangeOutcome::RedirectFailed;
+            return result;
+        }
+        shell.log.AppendLine(LineWith(trail.HopLine(code), {}));
+        result.redirectHeaders += header.text;
+    }
 }
 
 } // namespace korvane

@@ -2,6 +2,7 @@
 
 #include "page_tools/exchange_wording.h"
 #include "shell/shell.h"
+#include "web/redirects.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace korvane {
@@ -177,11 +179,13 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
     ExchangeRequest request;
     request.server = server;
     request.page = page;
-    request.requestLine = RequestLine("GET", page);
+    request.method = "GET";
     request.replyFile = kLinksReplyFile;
     request.folder = options.folder;
     request.idleTimeout = options.idleTimeout;
     request.connectTimeout = options.connectTimeout;
+    WebRun web(shell, Dialer::Options{.connectTimeout = options.connectTimeout});
+    request.web = &web;
     ExchangeResult exchange = HttpExchange(shell, request, LinksWording(mode));
     if (exchange.outcome != ExchangeOutcome::Stored)
         return;
@@ -200,10 +204,12 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
         return;
     }
     if (const int code = ParseStatus(header.text); code != 0) {
-        ReportUnavailable(shell, code);
+        ReportUnavailable(shell, code, header.text);
         return;
     }
 
+    // Relative targets are asked of the server the page came from, after any redirect.
+    const ServerAddress pageServer = exchange.finalUrl.server;
     const auto act = [&](std::string_view target) {
         if (mode != LinkMode::Broken) {
             if (ShowsTarget(mode, target))
@@ -211,7 +217,7 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
             return;
         }
         shell.desktop.SetCaption(target);
-        CheckLink(shell, target, server, options);
+        CheckLink(shell, web, target, pageServer, options);
         shell.desktop.SetCaption(kMainCaption);
     };
     // A read failure ends the body like its end does.
@@ -221,36 +227,41 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
     shell.log.AppendLine("Scan complete");
 }
 
-LinkTarget ClassifyTarget(std::string_view target, std::string_view server) {
+LinkTarget ClassifyTarget(std::string_view target, const ServerAddress& pageServer) {
     if (target == "#")
-        return {LinkTarget::Kind::Skip, {}, {}};
+        return {LinkTarget::Kind::Skip, {}, {}, {}};
     if (target.size() < 4)
-        return {LinkTarget::Kind::Improper, {}, {}};
+        return {LinkTarget::Kind::Improper, {}, {}, {}};
     if (Lower(target[0]) == 'm' && Lower(target[1]) == 'a' && Lower(target[2]) == 'i' &&
         Lower(target[3]) == 'l')
-        return {LinkTarget::Kind::Skip, {}, {}};
+        return {LinkTarget::Kind::Skip, {}, {}, {}};
     // An unquoted target runs on over line ends and tabs; put in the request it would add lines
     // of the page's choosing to what is sent to the host.
     if (std::any_of(target.begin(), target.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }))
-        return {LinkTarget::Kind::Improper, {}, {}};
+        return {LinkTarget::Kind::Improper, {}, {}, {}};
     const std::size_t colon = target.find(':');
     if (colon == std::string_view::npos)
-        return {LinkTarget::Kind::Check, std::string(server), std::string(target)};
+        return {LinkTarget::Kind::Check, HostHeaderValue(pageServer), std::string(target),
+                pageServer};
     if (colon < 2 || colon > 6 || target.size() < 10 || target[colon + 1] != '/' ||
         target[colon + 2] != '/')
-        return {LinkTarget::Kind::Improper, {}, {}};
+        return {LinkTarget::Kind::Improper, {}, {}, {}};
+    if (const auto url = ParseUrl(target))
+        return {LinkTarget::Kind::Check, HostHeaderValue(url->server), PageOf(*url), url->server};
+    // Another scheme, or an address the URL reader refuses: its host is asked over HTTP.
     const std::string_view rest = target.substr(colon + 3);
     const std::size_t slash = rest.find('/');
-    if (slash == std::string_view::npos)
-        return {LinkTarget::Kind::Check, std::string(rest), {}};
-    return {LinkTarget::Kind::Check, std::string(rest.substr(0, slash)),
-            std::string(rest.substr(slash + 1))};
+    LinkTarget link{LinkTarget::Kind::Check, std::string(rest.substr(0, slash)), {}, {}};
+    if (slash != std::string_view::npos)
+        link.path = std::string(rest.substr(slash + 1));
+    link.server = ServerAddress{Scheme::Http, link.host, DefaultPort(Scheme::Http), true};
+    return link;
 }
 
-void CheckLink(Shell& shell, std::string_view target, std::string_view server,
+void CheckLink(Shell& shell, WebRun& web, std::string_view target, const ServerAddress& pageServer,
                const WebToolOptions& options) {
-    const LinkTarget link = ClassifyTarget(target, server);
+    const LinkTarget link = ClassifyTarget(target, pageServer);
     if (link.kind == LinkTarget::Kind::Skip)
         return;
     if (link.kind == LinkTarget::Kind::Improper) {
@@ -258,7 +269,7 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
         return;
     }
     const std::string& host = link.host;
-    const Resolution resolved = ResolveHttp(host, AddressFamily::IPv4);
+    const Resolution resolved = Resolve(link.server, AddressFamily::IPv4);
     if (resolved.addresses.empty()) {
         shell.log.AppendLine(LineWith(host + ", ", link.path));
         shell.log.AppendLine(LineWith("Unable to resolve ", host));
@@ -266,10 +277,23 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
         Alert(shell);
         return;
     }
-    // Port 80 ("http") of the first address, whatever port the target names.
-    Connection connection = Connect(std::span(resolved.addresses).first(1), options.connectTimeout);
-    if (!connection.stream) {
-        const ConnectFailure& failure = connection.failures.front();
+    // The first address only; a certificate's failure names the link before it.
+    bool named = false;
+    const LineSink tell = [&](std::string_view line) {
+        if (!std::exchange(named, true))
+            shell.log.AppendLine(LineWith(host + ", ", link.path));
+        shell.log.AppendLine(LineWith(line, {}));
+    };
+    DialWording wording;
+    wording.tellsConnectFailures = false;
+    Opened opened =
+        web.Open(link.server, std::span(resolved.addresses).first(1), host, tell, wording);
+    if (!opened.stream) {
+        if (opened.connectFailures.empty()) {
+            shell.log.AppendLine(kLinkSeparator);
+            return;
+        }
+        const ConnectFailure& failure = opened.connectFailures.front();
         if (failure.step == ConnectFailure::Step::Socket) {
             shell.log.AppendLine("Socket creation error #" + std::to_string(failure.error) + ".");
         } else {
@@ -282,25 +306,27 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
     }
     const std::string request =
         RequestLine("HEAD", link.path) + ComposeHeaderBlock(shell.settings, host);
-    if (!SendRequestOrReport(shell, *connection.stream, request))
+    if (!SendRequestOrReport(shell, *opened.stream, request))
         return;
 
     const std::string path = ReplyFilePath(options.folder, kLinkCheckReplyFile);
     const std::string fatal = LineWith("Data file: ", kLinkCheckReplyFile) + ".";
-    ReplyFileHold hold(shell.run.replyFiles, path);
+    ReplyFileHold hold = HoldReplyFile(shell, path, kLinkCheckReplyFile);
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    bool stored =
-        file.IsOpen() && ReceiveReply(*connection.stream, file.Get(), options.idleTimeout);
-    stored = file.Close() && stored;
-    connection.stream.reset();
+    const ReceiveResult got = file.IsOpen()
+                                  ? ReceiveReply(*opened.stream, file.Get(), options.idleTimeout)
+                                  : ReceiveResult{0, false, false};
+    const bool stored = file.Close() && got.stored;
+    opened.stream.reset();
     // A reply the disk could not take whole is no answer about the link.
     if (!stored) {
         hold.Release();
         shell.desktop.ShowMessage(fatal, "Fatal file error");
         return;
     }
+    // A server that went silent is judged by what came: its status line, or no header at all.
     const ReplyHeader header = ReadReplyHeader(path);
     hold.Release();
     if (header.status == HeaderStatus::NotOpened) {
@@ -313,7 +339,8 @@ void CheckLink(Shell& shell, std::string_view target, std::string_view server,
         return;
     }
     const int code = ParseStatus(header.text);
-    if (code == 0 || code == 301 || code == 302)
+    // A target that moved is there; 303, 307 and 308 are today's forms of the same answer.
+    if (code == 0 || code == 301 || code == 302 || code == 303 || code == 307 || code == 308)
         return;
     shell.log.AppendLine(
         LineWith(host + ", ", link.path + ", Server code: " + std::to_string(code)));

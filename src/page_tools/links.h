@@ -2,6 +2,7 @@
 
 #include "page_tools/web_tool_options.h"
 #include "shell/form.h"
+#include "web/web_run.h"
 
 #include <cstddef>
 #include <functional>
@@ -68,16 +69,19 @@ void RunLinks(Shell& shell, LinkMode mode, const std::string& server, const std:
               const WebToolOptions& options);
 
 // Where a broken-link check sends its HEAD request, or why the target is improper.
+// An http or https target is asked of its own server with its own scheme and port; a target with
+// another scheme is asked of its host over HTTP, and a relative one of the page's server.
 struct LinkTarget {
     enum class Kind { Skip, Improper, Check };
     Kind kind = Kind::Skip;
-    std::string host;
+    std::string host; // as the log names it and the Host line sends it
     std::string path;
+    ServerAddress server;
 };
-LinkTarget ClassifyTarget(std::string_view target, std::string_view server);
+LinkTarget ClassifyTarget(std::string_view target, const ServerAddress& pageServer);
 
 // The broken-link check of one target; only problems are logged.
-void CheckLink(Shell& shell, std::string_view target, std::string_view server,
+void CheckLink(Shell& shell, WebRun& web, std::string_view target, const ServerAddress& pageServer,
                const WebToolOptions& options);
 
 } // namespace korvane

@@ -11,6 +11,7 @@ constexpr std::size_t kFieldMaxChars = 199;
 
 ExchangeWording PageCheckWording() {
     ExchangeWording wording;
+    wording.dial.expiryWarning = true;
     wording.sentDefault = "Sent request.";
     wording.sentKind = LineKind::Plain;
     wording.replyFileFailure = ReplyFileFailure::Silent;
@@ -63,7 +64,7 @@ void RunPageCheck(Shell& shell, const std::string& server, const std::string& pa
     ExchangeRequest request;
     request.server = server;
     request.page = page;
-    request.requestLine = RequestLine("HEAD", page);
+    request.method = "HEAD";
     request.replyFile = kPageCheckReplyFile;
     request.folder = options.folder;
     request.idleTimeout = options.idleTimeout;
@@ -88,7 +89,7 @@ void RunPageCheck(Shell& shell, const std::string& server, const std::string& pa
         shell.log.AppendLine("Success, server completed request, code 200");
         return;
     }
-    ReportUnavailable(shell, code);
+    ReportUnavailable(shell, code, header.text);
 }
 
 } // namespace korvane

@@ -49,11 +49,11 @@ std::string ReplyName(int slot) {
 }
 
 // One connection, request and reply file; false when the run must stop.
-bool FetchInto(Shell& shell, const std::vector<Endpoint>& addresses, const std::string& server,
+bool FetchInto(Shell& shell, WebRun& web, const ServerAddress& address,
+               const std::vector<Endpoint>& addresses, const std::string& server,
                const std::string& bytes, const std::string& name, const WebToolOptions& options,
                const std::string& sentLine) {
-    std::unique_ptr<Stream> stream =
-        ConnectToAny(shell, addresses, server, {}, options.connectTimeout);
+    std::unique_ptr<Stream> stream = web.Open(address, addresses, server, LogSink(shell)).stream;
     if (!stream) {
         shell.log.AppendQuiet(LineWith("Unable to communicate: ", server));
         shell.log.AppendLine("  ");
@@ -66,12 +66,19 @@ bool FetchInto(Shell& shell, const std::vector<Endpoint>& addresses, const std::
     // Rewritten in place: truncating a file that holds data makes the file system flush it at
     // close, which costs more than the whole exchange.
     FileDescriptor file = OpenForRewrite(path);
-    bool stored = file.IsOpen() && ReceiveReply(*stream, file.Get(), options.idleTimeout);
-    stored = file.Close() && stored;
+    const ReceiveResult got = file.IsOpen() ? ReceiveReply(*stream, file.Get(), options.idleTimeout)
+                                            : ReceiveResult{0, false, false};
+    const bool stored = file.Close() && got.stored;
     stream.reset();
     // A reply the disk could not take whole would show a variance that is not there.
     if (!stored) {
         shell.desktop.ShowMessage(LineWith("Data file: ", name) + ".", "Fatal error");
+        return false;
+    }
+    // Nor would a reply cut short by a server that went silent.
+    if (got.timedOut) {
+        shell.log.AppendLine("Timed out.");
+        Alert(shell);
         return false;
     }
     AppendDetail(shell, "Reply received");
@@ -153,21 +160,24 @@ void RunReferrerVariance(Shell& shell, const std::string& server, const std::str
     shell.log.AppendQuiet("  ");
     shell.log.AppendHighlighted(LineWith("Verify referrer: ", server));
     AppendDetail(shell, LineWith("Initialized: ", kSocketStatusText));
-    const Resolution resolved = ResolveHttp(server, AddressFamily::IPv4);
+    const ServerAddress address = ServerOf(server);
+    const std::string host = HostHeaderValue(address);
+    const Resolution resolved = Resolve(address, AddressFamily::IPv4);
     if (resolved.error != 0) {
         shell.log.AppendLine(LineWith("Unable to translate host ", server));
         Alert(shell);
         return;
     }
+    WebRun web(shell, Dialer::Options{.connectTimeout = options.connectTimeout});
 
     const std::string requestLine = RequestLine("GET", page);
     const std::string unreferredLine =
         page.empty() ? std::string("Sent request for default page (no referrer)")
                      : LineWith("Sent request for: ", page + " (no referrer)");
     const std::string unreferred = ReplyName(0);
-    if (!FetchInto(shell, resolved.addresses, server,
+    if (!FetchInto(shell, web, address, resolved.addresses, server,
                    requestLine +
-                       ComposeAgentPart(IdentityFor(shell.settings, server).userAgent, server),
+                       ComposeAgentPart(IdentityFor(shell.settings, host).userAgent, host),
                    unreferred, options, unreferredLine))
         return;
     const std::string unreferredPath = ReplyFilePath(options.folder, unreferred);
@@ -182,17 +192,17 @@ void RunReferrerVariance(Shell& shell, const std::string& server, const std::str
         return;
     }
     if (const int code = ParseStatus(first.text); code != 0) {
-        ReportUnavailable(shell, code);
+        ReportUnavailable(shell, code, first.text);
         return;
     }
 
     for (int slot = 1; slot <= kReferrerSlots; ++slot) {
-        const Slot referrer = SlotFor(shell, slot, server);
+        const Slot referrer = SlotFor(shell, slot, host);
         const std::string name = ReplyName(slot);
         const std::string bytes =
             requestLine + "\r\nReferer: " + referrer.value +
-            ComposeAgentPart(IdentityFor(shell.settings, server).userAgent, server);
-        if (!FetchInto(shell, resolved.addresses, server, bytes, name, options,
+            ComposeAgentPart(IdentityFor(shell.settings, host).userAgent, host);
+        if (!FetchInto(shell, web, address, resolved.addresses, server, bytes, name, options,
                        LineWith("Sent request (referrer: ", referrer.sentLabel + ")")))
             return;
         const std::string path = ReplyFilePath(options.folder, name);
@@ -208,7 +218,7 @@ void RunReferrerVariance(Shell& shell, const std::string& server, const std::str
             return;
         }
         if (const int code = ParseStatus(header.text); code != 0) {
-            ReportUnavailable(shell, code, slotSuffix);
+            ReportUnavailable(shell, code, header.text, slotSuffix);
             return;
         }
         const BodyComparison comparison =

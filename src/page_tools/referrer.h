@@ -13,8 +13,9 @@ namespace korvane {
 struct Shell;
 class SettingsBlock;
 
-// The referrer tool reads its reply headers into a buffer of this size.
-inline constexpr std::size_t kReferrerHeaderBufferBytes = 2000;
+// The referrer tool takes a reply header that ends within 2000 bytes: the buffer holds those and
+// the terminating zero.
+inline constexpr std::size_t kReferrerHeaderBufferBytes = 2001;
 inline constexpr int kReferrerSlots = 4;
 
 // "Verify page for alternate referrers", filled from the remembered server and page.

@@ -36,8 +36,10 @@ std::string_view TitleLine(HeaderTool tool) {
 
 ExchangeWording WordingOf(HeaderTool tool) {
     ExchangeWording wording;
+    wording.dial.certificateFacts = true;
+    wording.dial.expiryWarning = true;
     if (tool == HeaderTool::HeaderIPv6)
-        wording.socketFailure = "Unable to open IPv6 socket: ";
+        wording.dial.socketFailure = "Unable to open IPv6 socket: ";
     if (tool == HeaderTool::Cookies) {
         wording.sentDefault = "Sent request.";
         wording.communicateKind = LineKind::Plain;
@@ -150,7 +152,7 @@ void RunHeaderTool(Shell& shell, HeaderTool tool, const std::string& server,
     // Cookies need the body's header either way; the header tools ask for the bare header of a
     // default page.
     const bool get = tool == HeaderTool::Cookies || !page.empty();
-    request.requestLine = RequestLine(get ? "GET" : "HEAD", page);
+    request.method = get ? "GET" : "HEAD";
     request.family = tool == HeaderTool::HeaderIPv6 ? AddressFamily::IPv6 : AddressFamily::IPv4;
     request.replyFile = kHeaderReplyFile;
     request.folder = options.folder;
@@ -172,7 +174,8 @@ void RunHeaderTool(Shell& shell, HeaderTool tool, const std::string& server,
     }
 
     if (tool != HeaderTool::Cookies) {
-        ResultViewer(shell.desktop, header.text);
+        // Every hop of a followed redirect, each header closed by its blank line.
+        ResultViewer(shell.desktop, exchange.redirectHeaders + header.text);
         return;
     }
     const std::string capitals = Capitalise(header.text);

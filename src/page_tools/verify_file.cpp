@@ -89,7 +89,7 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     ExchangeRequest request;
     request.server = input.server;
     request.page = input.page;
-    request.requestLine = RequestLine("GET", input.page);
+    request.method = "GET";
     request.replyFile = kReplyFile;
     request.folder = input.workFolder;
     request.idleTimeout = input.idleTimeout;
@@ -111,6 +111,8 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     if (const int code = ParseStatus(header.text); code != 0) {
         if (const auto text = StatusText(code))
             shell.log.AppendLine(std::string(*text));
+        if (const auto location = RedirectLocation(code, header.text))
+            shell.log.AppendLine(LineWith("Moved to: ", *location));
         shell.log.AppendQuiet("File is not available. Server code: " + std::to_string(code));
         shell.log.AppendLine("  ");
         Alert(shell);

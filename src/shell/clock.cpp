@@ -3,8 +3,41 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
+#include <cwchar>
+#include <string_view>
 
 namespace korvane {
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kWeekdays = {"Sun", "Mon", "Tue", "Wed",
+                                                       "Thu", "Fri", "Sat"};
+constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+// One abbreviated name as the user's locale (LC_TIME) writes it. The program's text is one byte
+// a character, read as Latin-1 wherever it is shown, so the name is taken as wide characters and
+// written byte for byte; a name with a character beyond Latin-1 is given in English instead.
+std::string LocaleName(const wchar_t* format, const std::tm& parts, std::string_view english) {
+    std::array<wchar_t, 64> wide{};
+    const std::size_t length = std::wcsftime(wide.data(), wide.size(), format, &parts);
+    if (length == 0)
+        return std::string(english);
+    std::string name;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (wide[i] <= 0 || wide[i] > 0xFF)
+            return std::string(english);
+        name += static_cast<char>(wide[i]);
+    }
+    return name;
+}
+
+template <std::size_t N>
+std::string_view English(const std::array<std::string_view, N>& names, int index) {
+    return index >= 0 && index < static_cast<int>(N) ? names[static_cast<std::size_t>(index)] : "";
+}
+
+} // namespace
 
 LocalTime SystemClock::Now() const {
     const std::time_t now = std::time(nullptr);
@@ -25,14 +58,13 @@ std::string TimeStampLine(const LocalTime& time) {
     std::tm parts{};
     parts.tm_wday = time.weekday;
     parts.tm_mon = time.month - 1;
-    // The weekday and month names follow the user's locale (LC_TIME); "C" gives English.
-    std::array<char, 64> names{};
-    if (std::strftime(names.data(), names.size(), "%a %b", &parts) == 0)
-        names[0] = '\0';
-    std::array<char, 128> line{};
-    std::snprintf(line.data(), line.size(), "%d:%02d %s %d %d", time.hour, time.minute,
-                  names.data(), time.day, time.year);
-    return line.data();
+    const std::string weekday = LocaleName(L"%a", parts, English(kWeekdays, time.weekday));
+    const std::string month = LocaleName(L"%b", parts, English(kMonths, time.month - 1));
+    std::array<char, 32> numbers{};
+    std::snprintf(numbers.data(), numbers.size(), "%d:%02d ", time.hour, time.minute);
+    std::string line = numbers.data() + weekday + " " + month;
+    std::snprintf(numbers.data(), numbers.size(), " %d %d", time.day, time.year);
+    return line + numbers.data();
 }
 
 std::string DateStamp(const LocalTime& time) {

@@ -27,7 +27,8 @@ class SystemClock final : public Clock {
     LocalTime Now() const override;
 };
 
-// "14:07 Sun Dec 6 2026": hour and minute, then the date with the locale's abbreviated names.
+// "14:07 Sun Dec 6 2026": hour and minute, then the date with the locale's abbreviated names
+// (English where the locale has none, or one that Latin-1 cannot write).
 std::string TimeStampLine(const LocalTime& time);
 // "06/12/2026": day, month, four-digit year, as stored in records.
 std::string DateStamp(const LocalTime& time);

@@ -63,9 +63,9 @@ constexpr std::array kSubmitMenu = {
 constexpr std::array kLinkExchangeMenu = {MenuItem{C::LinkExchangeCheck, "Check", ""}};
 
 constexpr std::array kUtilitiesMenu = {
-    MenuItem{C::MarkupValidation, "Page syntax check (W3C)", "", true},
+    MenuItem{C::MarkupValidation, "Page syntax check (W3.org)", "", true},
     MenuItem{C::WhoisFirst, "Whois (Network Solutions)", ""},
-    MenuItem{C::WhoisSecond, "Whois (ICANN)", "", true},
+    MenuItem{C::WhoisSecond, "Whois (Icann.org)", "", true},
     MenuItem{C::ByteViewer, "File byte viewer", ""},
     MenuItem{C::Md5Checksum, "MD5 checksum generator", ""},
     MenuItem{C::VisualComparison, "Visual file comparison", "", true},

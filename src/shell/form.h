@@ -34,6 +34,13 @@ struct FormField {
     // Text, MultiLine: the text in and out is UTF-8, not single bytes, so that characters a
     // single byte cannot hold reach the tool, which then says what it cannot use (mail text).
     bool unicode = false;
+    // Text: the text is a start for the user to complete ("http://www."): focus puts the caret
+    // after it instead of selecting it, so the first key typed continues it.
+    bool caretAtEnd = false;
+    bool required = false; // Text: marked as a field that must be filled in
+    // When not empty, the field sits in a frame of this label together with the fields next to
+    // it that carry the same label.
+    std::string group;
     // Text: when set, a "..." button beside the field runs it and puts the path it returns into
     // the field (a picker of the shared dialogs); nothing changes when it returns no path.
     std::function<std::optional<std::string>()> browse;

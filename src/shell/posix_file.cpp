@@ -1,8 +1,11 @@
 #include "shell/posix_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvane {
@@ -81,8 +84,46 @@ bool BlockWriter::Flush() {
     return m_ok;
 }
 
-AtomicWriteResult WriteFileAtomically(const std::string& path, const void* data, std::size_t size) {
+namespace {
+
+// The file at the end of a chain of symbolic links, or nothing for a chain that loops.
+std::optional<std::string> FollowLinks(std::string path) {
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return path;
+        char target[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
+        if (length < 0 || static_cast<std::size_t>(length) >= sizeof target)
+            return std::nullopt;
+        std::string next(target, static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        if (!next.starts_with('/') && slash != std::string::npos)
+            next.insert(0, path, 0, slash + 1); // relative to the link's own folder
+        path = std::move(next);
+    }
+    errno = ELOOP;
+    return std::nullopt;
+}
+
+} // namespace
+
+AtomicWriteResult WriteFileAtomically(const std::string& linkOrFile, const void* data,
+                                      std::size_t size) {
     AtomicWriteResult result;
+    const std::optional<std::string> resolved = FollowLinks(linkOrFile);
+    if (!resolved) {
+        result.error = "follow " + linkOrFile + ": " + std::strerror(errno);
+        return result;
+    }
+    const std::string& path = *resolved;
+    struct stat old {};
+    const bool replacing = ::stat(path.c_str(), &old) == 0;
+    // Root may write any file, so the owner's write bit is what says the user made it read-only.
+    if (replacing && ((old.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0)) {
+        result.error = "refused " + path + ": the file is read-only";
+        return result;
+    }
     const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
     FileDescriptor file(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
@@ -90,8 +131,15 @@ AtomicWriteResult WriteFileAtomically(const std::string& path, const void* data,
         result.error = std::string("cannot create ") + temporary + ": " + std::strerror(errno);
         return result;
     }
+    // The owner is kept where the system lets us, and the bits always (a private 0600 file stays
+    // private); the bits go second, as a change of owner clears the set-id bits.
+    if (replacing) {
+        [[maybe_unused]] const int owned = ::fchown(file.Get(), old.st_uid, old.st_gid);
+    }
     const char* failedStep = nullptr;
-    if (!WriteAll(file.Get(), data, size))
+    if (replacing && ::fchmod(file.Get(), old.st_mode & 07777) != 0)
+        failedStep = "keep the permissions of";
+    else if (!WriteAll(file.Get(), data, size))
         failedStep = "write";
     else if (::fsync(file.Get()) != 0)
         failedStep = "flush";

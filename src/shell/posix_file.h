@@ -74,7 +74,8 @@ struct AtomicWriteResult {
 
 // Replaces `path` with exactly these bytes: written to a temporary file in the same folder,
 // flushed to disk, then renamed over `path`. On failure the temporary file is removed and `path`
-// is left as it was.
+// is left as it was. A file whose owner may not write it is refused, not replaced; the new file
+// keeps the old one's permission bits; a symbolic link stays and the file it names is replaced.
 AtomicWriteResult WriteFileAtomically(const std::string& path, const void* data, std::size_t size);
 
 } // namespace korvane

@@ -22,7 +22,7 @@ std::string OrDefault(const std::string& text, std::string_view fallback) {
 
 } // namespace
 
-Form PreferencesForm(const SettingsBlock& settings) {
+Form PreferencesForm(const SettingsBlock& settings, const SettingsFile& file) {
     Form form;
     form.name = "Preferences";
     form.title = "Preferences";
@@ -50,12 +50,27 @@ Form PreferencesForm(const SettingsBlock& settings) {
     form.fields.push_back(FormField::NoteText(
         "This server sends the alert e-mails. Your e-mail program's account settings name it "
         "as the outgoing (SMTP) server."));
+    std::vector<FormField> web;
+    web.push_back(FormField::CheckBox("AcceptUntrusted", "Accept untrusted certificates",
+                                      AcceptUntrustedCertificates(file)));
+    web.push_back(FormField::TextBox("CertificateWarningDays",
+                                     "Warn when a certificate expires within",
+                                     std::to_string(CertificateWarningDays(file)), 4));
+    FormField days = FormField::NoteText("days");
+    days.besidePrevious = true;
+    web.push_back(std::move(days));
+    web.push_back(
+        FormField::CheckBox("FollowRedirects", "Follow redirects", FollowRedirects(file)));
+    for (FormField& field : web) {
+        field.group = "Web";
+        form.fields.push_back(std::move(field));
+    }
     form.buttons = Form::OkCancel();
     form.focusField = "SmtpServer";
     return form;
 }
 
-void StorePreferences(SettingsBlock& settings, const Form& form) {
+void StorePreferences(SettingsBlock& settings, SettingsFile& file, const Form& form) {
     settings.Set(field::SmtpServer, form.Field("SmtpServer").text);
     settings.SetOn(field::DetailFlag, form.Field("Verbose").checked);
     settings.SetOn(field::BeepFlag, form.Field("Beep").checked);
@@ -65,12 +80,20 @@ void StorePreferences(SettingsBlock& settings, const Form& form) {
     if (const int referrer = form.Field("Referrer").selected; referrer >= 0)
         settings.Set(field::ReferrerChoice, referrer);
     settings.Set(field::OtherReferrer, OrDefault(form.Field("OtherReferrer").text, kMsnHomePage));
+    SetAcceptUntrustedCertificates(file, form.Field("AcceptUntrusted").checked);
+    if (const auto days = ParseNumberInRange(form.Field("CertificateWarningDays").text, 0,
+                                             kMaxCertificateWarningDays))
+        SetCertificateWarningDays(file, *days);
+    SetFollowRedirects(file, form.Field("FollowRedirects").checked);
 }
 
 void PreferencesCommand(Shell& shell) {
-    Form form = PreferencesForm(shell.settings);
-    if (ShowForm(shell.desktop, form) == kFormAccepted)
-        StorePreferences(shell.settings, form);
+    Form form = PreferencesForm(shell.settings, shell.settingsFile);
+    if (ShowForm(shell.desktop, form) != kFormAccepted)
+        return;
+    StorePreferences(shell.settings, shell.settingsFile, form);
+    if (!shell.settingsFile.Save())
+        shell.desktop.ShowMessage("Unable to create korvane.cfg", "Problem");
 }
 
 Form EmailIdentityForm(const SettingsBlock& settings) {

@@ -2,6 +2,7 @@
 
 #include "shell/form.h"
 #include "shell/settings_block.h"
+#include "shell/settings_file.h"
 
 #include <array>
 #include <string_view>
@@ -18,9 +19,12 @@ inline constexpr std::string_view kSmtpPlaceholder = "mail.your-isp.net";
 inline constexpr std::array<std::string_view, 5> kReferrerChoices = {
     "Non", kGoogleHomePage, kYahooHomePage, "Target domain", "Other"};
 
-Form PreferencesForm(const SettingsBlock& settings);
-void StorePreferences(SettingsBlock& settings, const Form& form);
-// Ctrl+P: shows "Preferences" and stores it on "OK".
+// The block's preferences, then the web settings of korvane.cfg in a group of their own.
+Form PreferencesForm(const SettingsBlock& settings, const SettingsFile& file);
+// A warning-days entry that is not a number from 0 to 3650 keeps the stored value.
+void StorePreferences(SettingsBlock& settings, SettingsFile& file, const Form& form);
+// Ctrl+P: shows "Preferences" and stores it on "OK"; korvane.cfg is saved at once, kv.cfg at the
+// end of the session as ever.
 void PreferencesCommand(Shell& shell);
 
 Form EmailIdentityForm(const SettingsBlock& settings);

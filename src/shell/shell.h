@@ -6,6 +6,7 @@
 #include "shell/run_state.h"
 #include "shell/session_log.h"
 #include "shell/settings_block.h"
+#include "shell/settings_file.h"
 #include "shell/shared_dialogs.h"
 #include "shell/tool_threads.h"
 
@@ -20,6 +21,7 @@ struct RecordDatabases;
 struct Shell {
     SessionLog& log;
     SettingsBlock& settings;
+    SettingsFile& settingsFile; // korvane.cfg: the settings kv.cfg has no room for
     BusyFlags& busy;
     FilePickerState& pickers;
     Desktop& desktop;

@@ -7,6 +7,7 @@
 #include "shell/shell.h"
 #include "site_tools/monitoring.h"
 #include "site_tools/site_requests.h"
+#include "web/web_run.h"
 
 #include <span>
 
@@ -27,17 +28,29 @@ void Unavailable(Shell& shell, ReportWindowHandle& report, bool sound) {
 void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWindowHandle& report) {
     report.Append(TimeStampLine(shell.clock.Now()) + ".\r\n");
     ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
-    const Resolution resolved = ResolveHttp(input.probeHost, AddressFamily::IPv4);
+    const ServerAddress probe = ServerOf(input.probeHost);
+    const Resolution resolved = Resolve(probe, AddressFamily::IPv4);
     if (resolved.addresses.empty()) {
         report.Append("Unable to resolve server\r\n");
         Unavailable(shell, report, true);
         return;
     }
     ReportDetail(shell, report, "Resolved server\r\n");
-    // Only the first address is asked: it answers whenever the connection is up.
-    Connection connection = Connect(std::span(resolved.addresses).first(1), input.connectTimeout);
-    if (!connection.stream) {
-        const ConnectFailure& failure = connection.failures.front();
+    // Only the first address is asked: it answers whenever the connection is up. A certificate
+    // that fails is no sign of a working connection either: a network that intercepts the
+    // connection shows one.
+    WebRun web(shell, Dialer::Options{.connectTimeout = input.connectTimeout});
+    DialWording wording;
+    wording.tellsConnectFailures = false;
+    Opened opened = web.Open(
+        probe, std::span(resolved.addresses).first(1), input.probeHost,
+        [&report](std::string_view line) { report.Append(std::string(line) + "\r\n"); }, wording);
+    if (!opened.stream && opened.connectFailures.empty()) {
+        Unavailable(shell, report, true);
+        return;
+    }
+    if (!opened.stream) {
+        const ConnectFailure& failure = opened.connectFailures.front();
         ReportAppend(report,
                      failure.step == ConnectFailure::Step::Socket ? "Socket creation error #%i.\r\n"
                                                                   : "Connect error #%i.\r\n",
@@ -48,10 +61,10 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
     const std::string replyPath = ReplyFilePath(input.workFolder, kReplyFile);
     ReplyFileHold hold(shell.run.replyFiles, replyPath);
     const std::string request =
-        RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, input.probeHost);
+        RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, HostHeaderValue(probe));
     // Any reply at all, even an empty one, shows that the connection is there.
     // A full disk is no sign of a dropped connection: only a file that cannot be created counts.
-    if (!FetchComparing(std::move(connection.stream), request, replyPath, input.idleTimeout,
+    if (!FetchComparing(std::move(opened.stream), request, replyPath, input.idleTimeout,
                         std::nullopt, false)
              .opened) {
         Unavailable(shell, report, false);

@@ -3,11 +3,15 @@
 #include "compare/body_compare.h"
 #include "compare/folder_scan.h"
 #include "net/http.h"
+#include "shell/session_log.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 #include "site_tools/site_requests.h"
+#include "web/redirects.h"
+#include "web/web_run.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace korvane {
 
@@ -15,16 +19,6 @@ namespace {
 
 constexpr const char* kVerifyReplyFile = "the7.html";
 constexpr const char* kCheckReplyFile = "the9.html";
-
-// Connects to the first address that answers, telling of each that does not where the walk
-// tells of its connections.
-std::unique_ptr<Stream> ConnectForWalk(Shell& shell, const SiteWalk& walk,
-                                       const std::vector<Endpoint>& addresses,
-                                       ReportTextBox& report) {
-    if (walk.connectionsLogged)
-        return ConnectLogging(shell, addresses, walk.server);
-    return ConnectReporting(addresses, walk.server, report);
-}
 
 void ReportReceived(Shell& shell, const SiteWalk& walk, const std::string& name,
                     ReportTextBox& report) {
@@ -135,60 +129,129 @@ std::string DefaultWebFolder() {
 
 bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
               ReportTextBox& report) {
-    const Resolution resolved = ResolveHttp(walk.server, AddressFamily::IPv4);
+    const ServerAddress server = ServerOf(walk.server);
+    const Resolution resolved = Resolve(server, AddressFamily::IPv4);
     if (resolved.error != 0) {
         if (walk.connectionsLogged)
             shell.log.AppendLine("Unable to translate host " + walk.server);
         else
             report.Append("Unable to resolve server\r\n");
         Alert(shell);
+        if (walk.unreachableFails && !files.empty())
+            Failed(walk, files.front().name, FileFailure::Unavailable);
         return false;
     }
+    // The verification tells of its connections in the session log, the other runs in their
+    // report.
+    const LineSink tell = [&](std::string_view line) {
+        if (walk.connectionsLogged)
+            shell.log.AppendLine(line.substr(0, kLogLineMaxChars));
+        else
+            report.Append(std::string(line) + "\r\n");
+    };
+    DialWording wording;
+    wording.expiryWarning = walk.warnsOfExpiry;
+    WebRun web(shell);
+    bool expiryTold = false;
     const std::string replyPath = ReplyFilePath(walk.workFolder, walk.replyFile);
     for (const ScannedFile& file : files) {
-        std::unique_ptr<Stream> stream = ConnectForWalk(shell, walk, resolved.addresses, report);
-        if (!stream) {
-            if (!walk.connectionsLogged) {
-                ReportAppend(report, "Unable to communicate: %s\r\n", walk.server.c_str());
-                continue;
+        RedirectTrail trail(RequestUrl(server, file.name));
+        for (;;) {
+            const Url& url = trail.Current();
+            Resolution hopResolved;
+            if (trail.Hops() > 0 && !(url.server == server)) {
+                hopResolved = Resolve(url.server, AddressFamily::IPv4);
+                if (hopResolved.error != 0) {
+                    tell("Unable to translate host " + url.server.host);
+                    Alert(shell);
+                    Failed(walk, file.name, FileFailure::Unavailable);
+                    break;
+                }
             }
-            shell.log.AppendQuiet("Unable to communicate: " + walk.server);
-            shell.log.AppendLine("  ");
-            return false;
-        }
-        const std::string request = RequestLine(walk.compare ? "GET" : "HEAD", file.name) +
-                                    ComposeHeaderBlock(shell.settings, walk.server);
-        ReportDetail(shell, report, "Sent request for: " + file.name + "\r\n");
-        ReplyFileHold hold(shell.run.replyFiles, replyPath);
-        const ComparedReply reply = FetchComparing(
-            std::move(stream), request, replyPath, walk.idleTimeout,
-            walk.compare ? std::optional<std::string_view>(file.Contents()) : std::nullopt,
-            walk.forgiveCrLf);
-        // A reply cut short by a full disk is no answer about the file: it counts as a reply
-        // file that cannot be created.
-        if (!reply.stored) {
-            if (!walk.replyFileFailureEndsRun)
-                continue;
-            shell.desktop.ShowMessage("Data file: " + walk.replyFile + ".", "Fatal error");
-            return false;
-        }
-        ReportReceived(shell, walk, file.name, report);
-        if (reply.header.status != HeaderStatus::Found) {
-            ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
-            Alert(shell);
-            continue;
-        }
-        if (const int code = ParseStatus(reply.header.text); code != 0) {
-            ReportStatus(report, file.name, code);
-            Alert(shell);
-            Failed(walk, file.name, FileFailure::Unavailable);
-            continue;
-        }
-        if (walk.reportsPresence)
-            ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
-        if (walk.compare && ReportComparison(report, file.name, *reply.compared)) {
-            Alert(shell);
-            Failed(walk, file.name, FileFailure::Differs);
+            const std::vector<Endpoint>& addresses = trail.Hops() > 0 && !(url.server == server)
+                                                         ? hopResolved.addresses
+                                                         : resolved.addresses;
+            const std::string shown = trail.Hops() == 0 ? walk.server : FormatUrl(url);
+            Opened opened = web.Open(url.server, addresses, shown, tell, wording);
+            if (opened.expiresSoon && walk.warnsOfExpiry && !std::exchange(expiryTold, true)) {
+                Alert(shell);
+                Failed(walk, file.name, FileFailure::CertificateExpiring);
+            }
+            if (!opened.stream) {
+                // A certificate that fails, fails for every file alike: the run ends there.
+                if (opened.outcome == Dialed::Outcome::CertificateRefused ||
+                    opened.outcome == Dialed::Outcome::HandshakeFailed) {
+                    Failed(walk, file.name, FileFailure::Unavailable);
+                    return false;
+                }
+                if (!walk.connectionsLogged) {
+                    ReportAppend(report, "Unable to communicate: %s\r\n", shown.c_str());
+                    if (walk.unreachableFails) {
+                        Alert(shell);
+                        Failed(walk, file.name, FileFailure::Unavailable);
+                    }
+                    break;
+                }
+                shell.log.AppendQuiet("Unable to communicate: " + shown);
+                shell.log.AppendLine("  ");
+                return false;
+            }
+            const std::string page = PageOf(url);
+            const std::string request =
+                RequestLine(walk.compare ? "GET" : "HEAD", page) +
+                ComposeHeaderBlock(shell.settings, HostHeaderValue(url.server));
+            ReportDetail(shell, report, "Sent request for: " + page + "\r\n");
+            ReplyFileHold hold(shell.run.replyFiles, replyPath);
+            const ComparedReply reply = FetchComparing(
+                std::move(opened.stream), request, replyPath, walk.idleTimeout,
+                walk.compare ? std::optional<std::string_view>(file.Contents()) : std::nullopt,
+                walk.forgiveCrLf);
+            // A reply cut short by a full disk is no answer about the file: it counts as a
+            // reply file that cannot be created.
+            if (!reply.stored) {
+                if (!walk.replyFileFailureEndsRun)
+                    break;
+                shell.desktop.ShowMessage("Data file: " + walk.replyFile + ".", "Fatal error");
+                return false;
+            }
+            if (reply.timedOut) {
+                ReportAppend(report, "Timed out: %s\r\n", file.name.c_str());
+                Alert(shell);
+                Failed(walk, file.name, FileFailure::Unavailable);
+                break;
+            }
+            ReportReceived(shell, walk, file.name, report);
+            if (reply.header.status != HeaderStatus::Found) {
+                ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
+                Alert(shell);
+                break;
+            }
+            const int code = ParseStatus(reply.header.text);
+            const auto location = RedirectLocation(code, reply.header.text);
+            if (location && web.Preferences().followRedirects) {
+                const RedirectTrail::Step step = trail.Next(*location);
+                if (step == RedirectTrail::Step::Follow) {
+                    tell(trail.HopLine(code));
+                    continue;
+                }
+                tell(std::string(RedirectFailureLine(step)));
+                Alert(shell);
+                Failed(walk, file.name, FileFailure::Unavailable);
+                break;
+            }
+            if (code != 0) {
+                ReportStatus(report, file.name, code, reply.header.text);
+                Alert(shell);
+                Failed(walk, file.name, FileFailure::Unavailable);
+                break;
+            }
+            if (walk.reportsPresence)
+                ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
+            if (walk.compare && ReportComparison(report, file.name, *reply.compared)) {
+                Alert(shell);
+                Failed(walk, file.name, FileFailure::Differs);
+            }
+            break;
         }
     }
     return true;

@@ -22,7 +22,7 @@ struct FolderRunInput {
 };
 
 // What a walk over the files of a site found wrong with one file, besides what it reported.
-enum class FileFailure { Unavailable, Differs };
+enum class FileFailure { Unavailable, Differs, CertificateExpiring };
 
 // One walk over the files of a site, as the folder runs and the watch passes make it: the server
 // is resolved once and each file is requested on a connection of its own and reported in the
@@ -50,6 +50,10 @@ struct SiteWalk {
     };
     Received received = Received::Unsaid;
     bool reportsPresence = false; // "Success %s received code 200."
+    bool warnsOfExpiry = false;   // "Certificate expires in N days (DATE)", the watches
+    // A server that cannot be reached at all is unavailable, with the alert and `failed`: a
+    // watch must not stay silent when the whole site is down.
+    bool unreachableFails = false;
     // Told of each unavailable or different file after the alert has sounded; the watches ask
     // for their alert e-mail here.
     std::function<void(const std::string& file, FileFailure failure)> failed;

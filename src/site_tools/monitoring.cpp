@@ -39,11 +39,13 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
     walk.idleTimeout = input.idleTimeout;
     walk.replyFileFailureEndsRun = false;
     walk.received = verify ? SiteWalk::Received::Detail : SiteWalk::Received::Named;
+    walk.warnsOfExpiry = true;
+    walk.unreachableFails = true;
     // One alert e-mail per watch at most, for the failures its mode names.
     walk.failed = [&shell, &input, &site](const std::string& file, FileFailure failure) {
         const bool named =
             input.alertMode == kAlertOnVerifyFail ||
-            (failure == FileFailure::Unavailable && input.alertMode == kAlertOnUnavailable);
+            (failure != FileFailure::Differs && input.alertMode == kAlertOnUnavailable);
         if (named && shell.run.alertLatch.TakeFirst())
             RequestAlertMail(shell, site.server, file);
     };

@@ -15,37 +15,6 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text) 
         report.Append(text);
 }
 
-namespace {
-
-std::unique_ptr<Stream> ConnectTelling(const std::vector<Endpoint>& addresses,
-                                       const std::string& server, std::chrono::milliseconds timeout,
-                                       const std::function<void(const std::string&)>& tell) {
-    Connection connection = Connect(addresses, timeout);
-    for (const ConnectFailure& failure : connection.failures)
-        tell((failure.step == ConnectFailure::Step::Socket ? "Unable to open socket: "
-                                                           : "Unable to connect: ") +
-             server);
-    return std::move(connection.stream);
-}
-
-} // namespace
-
-std::unique_ptr<Stream> ConnectReporting(const std::vector<Endpoint>& addresses,
-                                         const std::string& server, ReportTextBox& report,
-                                         std::chrono::milliseconds timeout) {
-    return ConnectTelling(addresses, server, timeout,
-                          [&report](const std::string& line) { report.Append(line + "\r\n"); });
-}
-
-std::unique_ptr<Stream> ConnectLogging(Shell& shell, const std::vector<Endpoint>& addresses,
-                                       const std::string& server,
-                                       std::chrono::milliseconds timeout) {
-    // A line longer than a log slot would be refused: it is cut instead.
-    return ConnectTelling(addresses, server, timeout, [&shell](const std::string& line) {
-        shell.log.AppendLine(std::string_view(line).substr(0, kLogLineMaxChars));
-    });
-}
-
 ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
                              std::optional<std::string_view> local, bool forgiveCrLf) {
@@ -85,14 +54,18 @@ ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& 
     if (!headerRead)
         readHeader({});
     reply.stored = FinishRewrite(file.Get()) && received.stored;
+    reply.timedOut = received.timedOut;
     if (body)
         reply.compared = body->Result();
     return reply;
 }
 
-void ReportStatus(ReportTextBox& report, const std::string& name, int code) {
+void ReportStatus(ReportTextBox& report, const std::string& name, int code,
+                  std::string_view header) {
     if (const auto text = StatusText(code))
         ReportAppend(report, "%.*s\r\n", static_cast<int>(text->size()), text->data());
+    if (const auto location = RedirectLocation(code, header))
+        ReportAppend(report, "Moved to: %s\r\n", location->c_str());
     ReportAppend(report, "File: %s not available. Server code: %d\r\n", name.c_str(), code);
 }
 

@@ -22,15 +22,6 @@ class ReportTextBox;
 // A report line shown only while "Verbose operation detail display" is on.
 void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text);
 
-// Connects to the first address that answers, reporting each one that does not ("Unable to open
-// socket: %s", "Unable to connect: %s"), in the report or in the session log.
-std::unique_ptr<Stream> ConnectReporting(const std::vector<Endpoint>& addresses,
-                                         const std::string& server, ReportTextBox& report,
-                                         std::chrono::milliseconds timeout = kConnectTimeout);
-std::unique_ptr<Stream> ConnectLogging(Shell& shell, const std::vector<Endpoint>& addresses,
-                                       const std::string& server,
-                                       std::chrono::milliseconds timeout = kConnectTimeout);
-
 // A reply stored whole in its reply file, with the header read from its first bytes and, for a
 // reply with the status 200, the body compared with the local contents as it arrived, so that
 // the file is never read back.
@@ -39,6 +30,7 @@ struct ComparedReply {
     // The reply file holds every byte the server sent; false when it could not be created or
     // the disk did not take the whole reply.
     bool stored = false;
+    bool timedOut = false; // the server went silent before it closed: no verdict on the reply
     ReplyHeader header;
     std::optional<BodyComparison> compared;
 };
@@ -48,8 +40,10 @@ ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& 
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
                              std::optional<std::string_view> local, bool forgiveCrLf);
 
-// The status lines: the status text, when there is one, and "File: %s not available...".
-void ReportStatus(ReportTextBox& report, const std::string& name, int code);
+// The status lines: the status text, when there is one, where the file moved to, and
+// "File: %s not available...".
+void ReportStatus(ReportTextBox& report, const std::string& name, int code,
+                  std::string_view header);
 
 // Reports how the body compared ("Integrity verified", "truncated at", "differs at location");
 // true when the copies are not the same.

@@ -32,7 +32,9 @@ TEST(Startup, MissingRecordFilesAreCreatedWithTheirDefaultRecordAndTheSettingsSa
     TempDir dir;
     WriteWholeFile(dir.File("kv.cfg"), std::string(50, '\x11'));
     TestShell t;
+    WriteWholeFile(t.settingsFile.Path(), "follow_redirects=1\n");
     ASSERT_TRUE(RunStartupSequence(t.shell, dir.File("kv.cfg")));
+    EXPECT_TRUE(FollowRedirects(t.settingsFile));
 
     const std::string member = ReadWholeFile(t.recordFolder.File("member.dat"));
     ASSERT_EQ(member.size(), kCustomerRecordSize);
@@ -92,8 +94,8 @@ TEST(Startup, ABrokenRecordFileEndsTheRunWithItsFatalMessage) {
         TempDir dir;
         TestShell t;
         RecordDatabases records(t.recordFolder.Path() + row.folder);
-        Shell shell{t.log,   t.settings, t.busy,  t.pickers, t.desktop,
-                    t.clock, t.threads,  records, t.run};
+        Shell shell{t.log,     t.settings, t.settingsFile, t.busy,  t.pickers,
+                    t.desktop, t.clock,    t.threads,      records, t.run};
         WriteWholeFile(t.recordFolder.File("member.dat"), row.member);
         WriteWholeFile(t.recordFolder.File("urlsubmit.dat"), row.engines);
         EXPECT_FALSE(RunStartupSequence(shell, dir.File("kv.cfg")));
@@ -103,17 +105,22 @@ TEST(Startup, ABrokenRecordFileEndsTheRunWithItsFatalMessage) {
 }
 
 // kv.cfg taken by a folder: the first start says so and goes on loading; the end says so and
-// leaves the folder as it is.
+// leaves the folder as it is. A kv.cfg the user made read-only gets the same message at the end.
 TEST(Startup, SettingsThatCannotBeSavedAreReportedAtTheStartAndTheEnd) {
     TempDir dir;
     std::filesystem::create_directory(dir.File("kv.cfg"));
     TestShell t;
     EXPECT_TRUE(RunStartupSequence(t.shell, dir.File("kv.cfg")));
     EXPECT_FALSE(RunEndSequence(t.shell, dir.File("kv.cfg")));
+    WriteWholeFile(dir.File("read-only.cfg"), "old");
+    std::filesystem::permissions(dir.File("read-only.cfg"), std::filesystem::perms::owner_read);
+    EXPECT_FALSE(RunEndSequence(t.shell, dir.File("read-only.cfg")));
     EXPECT_EQ(t.desktop.Messages(), (std::vector<ShownMessage>{
                                         {"Data file: kv.cfg, not present.", "Fatal error"},
+                                        {"Unable to create KV.CFG at end of WinMain", "Problem"},
                                         {"Unable to create KV.CFG at end of WinMain", "Problem"}}));
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("kv.cfg")));
+    EXPECT_EQ(ReadWholeFile(dir.File("read-only.cfg")), "old");
 }
 
 } // namespace

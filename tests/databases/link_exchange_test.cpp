@@ -59,7 +59,9 @@ TEST(LinkExchange, ReportsEachPartnerPageAndGoesOnPastFailures) {
                      {6, far.Host(), "page.html", text},
                      {7, split.Host(), "page.html", "Acme\r\n\r\n Widgets"},
                      {8, "nosuch.test", "page.html", text},
-                     {9, "refused.test", "page.html", text}});
+                     {9, "refused.test", "page.html", text},
+                     {10, "https://site.test", "lx-present.html", text},
+                     {11, "https://wrong.test", "lx-present.html", text}});
     t.settings.SetOn(field::DetailFlag, false);
     t.busy.Set(BusyFlag::HeaderAndSubmit);
     LinkExchangeInput input;
@@ -92,12 +94,17 @@ TEST(LinkExchange, ReportsEachPartnerPageAndGoesOnPastFailures) {
         "DNS server lookup error (nosuch.test, gethostbyname) #-2.",
         "Connect error #111.",
         "  ",
+        "Reply received.",
+        "Link found",
+        "  ",
+        "Certificate is for www.other.test, not wrong.test",
+        "  ",
         "Complete",
         "  "};
     EXPECT_EQ(t.LogTexts(), expected);
     EXPECT_EQ(t.log.Snapshot()[6].colour, LineColour::Highlighted) << "Link not found stands out";
     EXPECT_FALSE(t.busy.IsSet(BusyFlag::HeaderAndSubmit));
-    EXPECT_EQ(t.desktop.Sounds(), 3);
+    EXPECT_EQ(t.desktop.Sounds(), 4);
 }
 
 TEST(LinkExchange, AReplyWithoutAHeaderEndsTheRun) {

@@ -96,17 +96,36 @@ TEST_F(Submission, EveryEngineFailureIsLoggedAndTheRunGoesOn) {
     PutEngines(t, {unfinished, Engine(2, "nosuch.test", "add", engine::kMethodGet, "u"),
                    Engine(3, "refused.test", "add", engine::kMethodGet, "u"),
                    Engine(4, "site.test", "fr-missing.html", engine::kMethodGet, "u"),
-                   Engine(5, "site.test", "fr-same.html", engine::kMethodGet, "u")});
+                   Engine(5, "site.test", "fr-same.html", engine::kMethodGet, "u"),
+                   Engine(6, "https://self.test", "fr-same.html", engine::kMethodGet, "u"),
+                   Engine(7, "https://site.test", "fr-same.html", engine::kMethodGet, "u")});
     t.settings.SetOn(field::DetailFlag, false);
     const auto log = Run();
-    EXPECT_EQ(log, (std::vector<std::string>{
-                       "  ", "Submit URL: http://www.example.com/",
-                       "Unable to translate host nosuch.test", "Unable to connect: refused.test",
-                       "Unable to communicate: refused.test", "  ", "Reply received.", "Not found.",
-                       "site.test", "File is not available. Server code: 404", "  ",
-                       "Reply received.", "site.test",
-                       "Success, server completed request, code 200", "  ", "Complete", "  "}));
-    EXPECT_EQ(t.desktop.Sounds(), 2);
+    EXPECT_EQ(log, (std::vector<std::string>{"  ",
+                                             "Submit URL: http://www.example.com/",
+                                             "Unable to translate host nosuch.test",
+                                             "Unable to connect: refused.test",
+                                             "Unable to communicate: refused.test",
+                                             "  ",
+                                             "Reply received.",
+                                             "Not found.",
+                                             "site.test",
+                                             "File is not available. Server code: 404",
+                                             "  ",
+                                             "Reply received.",
+                                             "site.test",
+                                             "Success, server completed request, code 200",
+                                             "  ",
+                                             "Certificate not trusted: self-signed certificate",
+                                             "Unable to communicate: https://self.test",
+                                             "  ",
+                                             "Reply received.",
+                                             "https://site.test",
+                                             "Success, server completed request, code 200",
+                                             "  ",
+                                             "Complete",
+                                             "  "}));
+    EXPECT_EQ(t.desktop.Sounds(), 3);
 }
 
 TEST_F(Submission, OnlyTheDefaultEngineMeansNothingIsSent) {

@@ -1,19 +1,28 @@
 #include "gui/form_dialog.h"
 
+#include "databases/customers.h"
 #include "databases/database_email.h"
+#include "databases/url_submission.h"
 #include "gui/qt_desktop.h"
 #include "gui_test_support.h"
+#include "page_tools/markup_validation.h"
 #include "shell/preferences.h"
 #include "support/scripted_desktop.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
 
 namespace korvane::gui {
 namespace {
@@ -25,8 +34,8 @@ using test::WhenModalOpens;
 struct QtFormShell {
     TestShell core;
     QtDesktop desktop;
-    Shell shell{core.log,   core.settings, core.busy,    core.pickers, desktop,
-                core.clock, core.threads,  core.records, core.run};
+    Shell shell{core.log, core.settings, core.settingsFile, core.busy,    core.pickers,
+                desktop,  core.clock,    core.threads,      core.records, core.run};
 };
 
 TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {
@@ -42,6 +51,16 @@ TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {
         agent->clear();
         dialog->findChild<QComboBox*>(QStringLiteral("IdentifyAs"))->setCurrentIndex(3);
         dialog->findChild<QCheckBox*>(QStringLiteral("Beep"))->click();
+        QGroupBox* web = nullptr;
+        for (QGroupBox* frame : dialog->findChildren<QGroupBox*>())
+            if (frame->title() == QStringLiteral("Web"))
+                web = frame;
+        ASSERT_NE(web, nullptr);
+        auto* days = web->findChild<QLineEdit*>(QStringLiteral("CertificateWarningDays"));
+        ASSERT_NE(days, nullptr);
+        days->selectAll();
+        QTest::keyClicks(days, QStringLiteral("30"));
+        web->findChild<QCheckBox*>(QStringLiteral("FollowRedirects"))->click();
         QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
     });
     PreferencesCommand(t.shell);
@@ -50,6 +69,63 @@ TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {
     EXPECT_EQ(t.core.settings.Get(field::IdentifyAsChoice), 3);
     EXPECT_EQ(t.core.settings.Get(field::BeepFlag), kFlagOff);
     EXPECT_EQ(t.core.settings.Get(field::DetailFlag), kFlagOn);
+    EXPECT_EQ(CertificateWarningDays(t.core.settingsFile), 30);
+    EXPECT_TRUE(FollowRedirects(t.core.settingsFile));
+    EXPECT_FALSE(AcceptUntrustedCertificates(t.core.settingsFile));
+}
+
+// A box that offers the start of its text ("http://www.") keeps it when the user types, in the
+// box that has the focus first and in one reached with Tab alike.
+TEST(FormDialog, TypingCompletesAStartingTextInsteadOfReplacingIt) {
+    struct Case {
+        std::function<void(Shell&)> command;
+        int tabs;
+        const char *field, *typed, *value;
+    };
+    const std::vector<Case> cases = {
+        {SubmitUrlCommand, 0, "URL", "example.com/", "http://www.example.com/"},
+        {SubmitUrlCommand, 1, "Email", "example.com", "info@example.com"},
+        {MarkupValidationCommand, 0, "URL", "example.com/", "http://www.example.com/"},
+    };
+    for (const Case& c : cases) {
+        QtFormShell t;
+        QString value;
+        WhenModalOpens([&c, &value](QWidget* dialog) {
+            dialog->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+            for (int i = 0; i < c.tabs; ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(c.typed));
+            value = dialog->findChild<QLineEdit*>(QString::fromLatin1(c.field))->text();
+            dialog->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+        });
+        c.command(t.shell);
+        EXPECT_EQ(value, QString::fromLatin1(c.value)) << c.field;
+    }
+}
+
+// Number and Company are marked as required; the contact names and the link-exchange entry sit in
+// frames of their own.
+TEST(CustomerForm, MarksTheRequiredFieldsAndFramesTheContactAndTheLinkExchange) {
+    QtFormShell t;
+    WhenModalOpens([](QWidget* dialog) {
+        std::map<std::string, std::vector<std::string>> boxes; // the yellow ones, and each frame's
+        for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+            const std::string name = edit->objectName().toStdString();
+            if (edit->palette().color(QPalette::Base) == QColor(Qt::yellow))
+                boxes["required"].push_back(name);
+            if (const auto* frame = qobject_cast<const QGroupBox*>(edit->parentWidget()))
+                boxes[frame->title().toStdString()].push_back(name);
+        }
+        const std::map<std::string, std::vector<std::string>> expected = {
+            {"required", {"Number", "Company"}},
+            {"Contact", {"Title", "First name", "Last name"}},
+            {"Link exchange", {"Domain", "Page", "Link text"}},
+        };
+        EXPECT_EQ(boxes, expected);
+        dialog->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+    });
+    CustomerAddCommand(t.shell);
 }
 
 // Mail text is typed as UTF-8 and what a mail cannot carry is named in the question, as typed.

@@ -1,5 +1,6 @@
 #include "net/http.h"
 
+#include "page_tools/referrer.h"
 #include "shell/settings_block.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +50,10 @@ TEST(ReplyHeader, IsFoundWithinTheBufferOnlyWithAStatusLineAndGivesItsCode) {
         EXPECT_EQ(header.text, c.bytes.substr(0, c.headerLength));
         EXPECT_EQ(ParseStatus(c.bytes), c.code);
     }
+    // The referrer tool's header ends within 2000 bytes, the last one included.
+    EXPECT_EQ(FindReplyHeader(HeaderOfLength(2000), kReferrerHeaderBufferBytes).text.size(), 2000u);
+    EXPECT_EQ(FindReplyHeader(HeaderOfLength(2001), kReferrerHeaderBufferBytes).status,
+              HeaderStatus::NoHeader);
 }
 
 // The agents and referrers the whole runs do not send; out-of-range choices fall back.

@@ -21,6 +21,7 @@ using test::TestShell;
 using ::testing::ElementsAre;
 
 const TextField kPageUrl = field::ServerField(DialogSlot::MarkupValidation);
+const TextField kReservedBesideUrl = field::SecondField(DialogSlot::MarkupValidation);
 
 TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
     struct Case {
@@ -34,7 +35,7 @@ TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
          "http://www.networksolutions.com/whois/results.jsp?domain=example.org",
          "WHOIS Domain Search (Networksolutions.com): example.org"},
         {WhoisService::Icann, "",
-         "http://lookup.icann.org/whois_new.cgi?d=", "WHOIS Domain Search (ICANN): "},
+         "http://lookup.icann.org/whois_new.cgi?d=", "WHOIS Domain Search (Icann.org): "},
     };
     for (const Case& c : cases) {
         TestShell t;
@@ -51,6 +52,7 @@ TEST(WhoisCommand, OpensTheServicesResultsPageAndLogsTheSearch) {
     }
 }
 
+// Confirming the dialog also empties the reserved field beside the remembered URL.
 TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "http://www."},
@@ -59,6 +61,7 @@ TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
     for (const auto& [remembered, sent] : cases) {
         TestShell t;
         t.settings.Set(kPageUrl, remembered);
+        t.settings.Set(kReservedBesideUrl, "left over");
         // A copy: clang 14 cannot capture a structured binding.
         t.desktop.AnswerForm([expected = sent](Form& form) {
             EXPECT_EQ(form.Field("URL").text, expected);
@@ -68,15 +71,31 @@ TEST(MarkupValidationCommand, HandsTheUrlAsTypedToTheValidator) {
         EXPECT_THAT(t.desktop.BrowserTargets(),
                     ElementsAre("http://validator.w3.org/check?uri=" + sent));
         EXPECT_THAT(t.LogTexts(),
-                    ElementsAre("  ", "HTML Validator (W3C): " + sent, "Request sent"));
+                    ElementsAre("  ", "HTML Validator (W3.org): " + sent, "Request sent"));
         EXPECT_EQ(t.settings.Get(kPageUrl), sent);
+        EXPECT_EQ(t.settings.Get(kReservedBesideUrl), "");
         EXPECT_EQ(t.busy.IsSet(BusyFlag::MarkupValidation), false);
     }
+}
+
+// A browser that cannot be started is logged in place of "Request sent".
+TEST(Handoffs, TellWhenTheBrowserCannotBeStarted) {
+    TestShell t;
+    t.desktop.BreakBrowser();
+    t.desktop.AnswerForm(kFormAccepted);
+    t.desktop.AnswerForm(kFormAccepted);
+    WhoisCommand(t.shell, WhoisService::Icann);
+    MarkupValidationCommand(t.shell);
+    EXPECT_THAT(t.LogTexts(), ElementsAre("  ", "WHOIS Domain Search (Icann.org): example.com",
+                                          "Unable to start the browser.", "  ",
+                                          "HTML Validator (W3.org): http://www.",
+                                          "Unable to start the browser."));
 }
 
 TEST(Handoffs, CancelKeepsTheRememberedUrlAndNeitherCancelNorAnEmptyUrlOpensAnything) {
     TestShell t;
     t.settings.Set(kPageUrl, "http://site.test/");
+    t.settings.Set(kReservedBesideUrl, "left over");
     t.desktop.AnswerForm([](Form& form) {
         form.Field("URL").text = "http://other.test/";
         return kFormCancelled;
@@ -88,7 +107,9 @@ TEST(Handoffs, CancelKeepsTheRememberedUrlAndNeitherCancelNorAnEmptyUrlOpensAnyt
     t.desktop.AnswerForm(kFormCancelled);
     MarkupValidationCommand(t.shell);
     EXPECT_EQ(t.settings.Get(kPageUrl), "http://site.test/");
+    EXPECT_EQ(t.settings.Get(kReservedBesideUrl), "left over");
     MarkupValidationCommand(t.shell);
+    EXPECT_EQ(t.settings.Get(kReservedBesideUrl), "");
     WhoisCommand(t.shell, WhoisService::NetworkSolutions);
     EXPECT_THAT(t.desktop.BrowserTargets(), ElementsAre());
     EXPECT_THAT(t.LogTexts(), ElementsAre());

@@ -22,6 +22,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -59,12 +61,13 @@ TEST(HttpExchange, SendsTheComposedRequestAndStoresTheReplyUnchanged) {
         ServerScript script;
         std::string stored; // the reply file's first bytes
         std::uint64_t size;
+        bool timedOut = false; // no verdict on a reply the server may have cut short
     };
     const std::vector<Case> cases = {
         {"binary body", {binary}, binary, binary.size()},
         {"closed without a byte", {"", 0, ServerScript::Then::Close, false}, "", 0},
         {"reset mid-reply", {start, 0, ServerScript::Then::Reset, true}, start, start.size()},
-        {"never closes", {start, 0, ServerScript::Then::HoldOpen, true}, start, start.size()},
+        {"never closes", {start, 0, ServerScript::Then::HoldOpen, true}, start, start.size(), true},
         {"large body",
          {start, 3'000'000, ServerScript::Then::Close, true},
          start,
@@ -81,19 +84,23 @@ TEST(HttpExchange, SendsTheComposedRequestAndStoresTheReplyUnchanged) {
         ExchangeRequest request;
         request.server = server.Host();
         request.page = "a b/Index.HTML";
-        request.requestLine = RequestLine("GET", request.page);
         request.replyFile = "the1.html";
         request.folder = dir.Path();
         request.idleTimeout = std::chrono::milliseconds(300);
         const ExchangeResult result = HttpExchange(t.shell, request);
-        EXPECT_EQ(result.outcome, ExchangeOutcome::Stored);
-        EXPECT_EQ(result.hold.Holds(), true);
+        EXPECT_EQ(result.outcome, c.timedOut ? ExchangeOutcome::TimedOut : ExchangeOutcome::Stored);
+        EXPECT_EQ(result.hold.Holds(), !c.timedOut);
         const std::string reply = ReadWholeFile(dir.File("the1.html"));
         EXPECT_EQ(reply.size(), c.size);
         EXPECT_EQ(reply.substr(0, c.stored.size()), c.stored);
-        EXPECT_THAT(t.LogTexts(), ElementsAre("Initialized: Running", "Resolving server",
-                                              "Sent request.", "Reply received.", "  "));
-        EXPECT_EQ(t.desktop.Sounds(), 0);
+        if (c.timedOut) {
+            EXPECT_THAT(t.LogTexts(), ElementsAre("Initialized: Running", "Resolving server",
+                                                  "Sent request.", "Timed out."));
+        } else {
+            EXPECT_THAT(t.LogTexts(), ElementsAre("Initialized: Running", "Resolving server",
+                                                  "Sent request.", "Reply received.", "  "));
+        }
+        EXPECT_EQ(t.desktop.Sounds(), c.timedOut ? 1 : 0);
         if (c.script.readRequest) {
             EXPECT_THAT(server.Requests(),
                         ElementsAre("GET /a b/Index.HTML HTTP/1.0\r\nReferer: http://www." +
@@ -228,8 +235,12 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
     ScriptedServer slotOneNoHeader(
         std::vector<ServerScript>{{Reply("a", "x")}, {"garbage without header"}});
     ScriptedServer linksNoHeader(ServerScript{"<html>href=\"a.html\"</html>"});
+    // A whole header, then silence: the body may be cut short.
+    ScriptedServer stalled(
+        ServerScript{"HTTP/1.0 200 OK\r\n\r\nbody", 0, ServerScript::Then::HoldOpen});
     ASSERT_TRUE(tiny.Started() && noBlankLine.Started() && slotTwoMissing.Started() &&
-                unreferredMoved.Started() && slotOneNoHeader.Started() && linksNoHeader.Started());
+                unreferredMoved.Started() && slotOneNoHeader.Started() && linksNoHeader.Started() &&
+                stalled.Started());
     const Command header = ServerPageHeaderCommand;
     const Command ipv6 = ServerPageHeaderIPv6Command;
     const Command cookies = HeaderCookiesCommand;
@@ -307,6 +318,8 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
         {check, "site.test", "teapot.html", checked({"File is not available. Server code: 418"}),
          1},
         {check, noBlankLine.Host(), "", checked({"Unable to resolve header."}), 1},
+        {check, stalled.Host(), "", {"  ", "Page check", "Sent request.", "Timed out."}, 1},
+        {referrer, stalled.Host(), "p.html", verified(stalled.Host(), {"Timed out."}), 1},
         {check,
          "refused.test",
          "index.html",
@@ -398,6 +411,27 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
                      t.busy.IsSet(BusyFlag::HeaderIPv6) || t.busy.IsSet(BusyFlag::HeaderCookies) ||
                      t.busy.IsSet(BusyFlag::Referrer));
     }
+}
+
+// A run that finds its reply file in another run's hands says that it waits, then goes on.
+TEST(HeaderTools, ARunThatWaitsForAnotherRunsReplyFileSaysSo) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    TempDir dir;
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, false);
+    ReplyFileHold other(t.run.replyFiles, ReplyFilePath(dir.Path(), "the5.html"));
+    ASSERT_TRUE(t.threads.Start([&] { RunPageCheck(t.shell, "site.test", "", {dir.Path()}); }));
+    const std::string waiting = "Waiting for the5.html: another run is using it";
+    const auto waits = [&] {
+        const std::vector<std::string> log = t.LogTexts();
+        return !log.empty() && log.back() == waiting;
+    };
+    for (int i = 0; i < 500 && !waits(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(waits());
+    other.Release();
+    t.threads.WaitIdle();
+    EXPECT_EQ(t.LogTexts().back(), "Success, server completed request, code 200");
 }
 
 TEST(HeaderTools, RunsThatShareTheReplyFileKeepTheirOwnReplies) {
@@ -679,7 +713,10 @@ TEST(WebToolFaults, AReplyFileThatCannotBeCreatedEndsTheRunAsEachToolSays) {
          {}, // the request line is a detail
          {{"Data file: the4.html.", "Fatal error"}}},
         {"one link",
-         [](Shell& s, const WebToolOptions& o) { CheckLink(s, "page2.html", "site.test", o); },
+         [](Shell& s, const WebToolOptions& o) {
+             WebRun web(s);
+             CheckLink(s, web, "page2.html", ServerOf("site.test"), o);
+         },
          {},
          {{"Data file: the5.html.", "Fatal file error"}}},
     };

@@ -40,7 +40,7 @@ issue() {
   quiet openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in "$1.csr" \
     -out "$1.pem" -startdate "$(stamp "$4")" -enddate "$(stamp "$5")" -notext
 }
-issue valid site.test "DNS:site.test,DNS:www.site.test,IP:127.0.0.1" "-1 day" "+400 days"
+issue valid site.test "DNS:site.test,DNS:www.site.test,IP:127.0.0.1,DNS:chain.test,DNS:www.chain.test,DNS:secure.test" "-1 day" "+400 days"
 issue expired expired.test "DNS:expired.test" "-90 days" "-7 days"
 issue other www.other.test "DNS:www.other.test" "-1 day" "+400 days"
 issue soon soon.test "DNS:soon.test" "-30 days" "+5 days"

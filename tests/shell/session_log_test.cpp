@@ -1,8 +1,11 @@
 #include "shell/session_log.h"
 
+#include "shell/clock.h"
 #include "shell/log_view_model.h"
 
 #include <gtest/gtest.h>
+
+#include <locale.h>
 
 #include <string>
 #include <vector>
@@ -83,6 +86,23 @@ TEST(LogViewModel, ScrollsWithinItsRangeAndHoldsAScrolledPositionForOneRepaint) 
     model.Resize(kLine / 2);
     EXPECT_EQ(model.Scroll(A::PageDown), 1);
     EXPECT_EQ(model.Scroll(A::PageUp), -1);
+}
+
+// The names are the user's locale's, in the log's one-byte text (read as Latin-1 wherever it is
+// shown); a locale whose names Latin-1 cannot write gives the English ones.
+TEST(TimeStampLine, TakesTheLocalesNamesAsLatin1OrEnglishWhereLatin1CannotWriteThem) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"de_DE.UTF-8", "14:07 Di M\xE4r 3 2026"},
+        {"ru_RU.UTF-8", "14:07 Tue Mar 3 2026"},
+    };
+    for (const auto& [name, line] : cases) {
+        const locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
+        ASSERT_NE(locale, nullptr) << name << " is missing: scripts/install-deps.sh makes it";
+        const locale_t previous = uselocale(locale);
+        EXPECT_EQ(TimeStampLine({2026, 3, 3, 14, 7, 0, 2}), line) << name;
+        uselocale(previous);
+        freelocale(locale);
+    }
 }
 
 } // namespace

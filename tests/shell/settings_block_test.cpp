@@ -1,4 +1,5 @@
 #include "shell/settings_block.h"
+#include "shell/settings_file.h"
 
 #include "support/temp_dir.h"
 
@@ -6,7 +7,9 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,6 +71,115 @@ TEST(SettingsBlock, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryBehind) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+// Every kv.cfg and korvane.cfg save, one table: a file the user made read-only is refused and left
+// as it was (root could still open it), the permission bits of the old file stay, and a symbolic
+// link stays a link with the file it names (given relative to the link's folder) replaced.
+TEST(SettingsFiles, ASaveRefusesAReadOnlyFileKeepsThePermissionsAndWritesThroughALink) {
+    std::string image(kSettingsSize, '\0');
+    image.replace(field::FromName.offset, 3, "new");
+    const struct {
+        const char* name;
+        std::string bytes; // what a save writes
+        std::function<bool(const std::string&)> save;
+    } files[] = {
+        {"kv.cfg", image,
+         [](const std::string& path) {
+             SettingsBlock settings;
+             settings.Set(field::FromName, "new");
+             return settings.Save(path).ok;
+         }},
+        {"korvane.cfg", "follow_redirects=1\n",
+         [](const std::string& path) {
+             SettingsFile file(path);
+             SetFollowRedirects(file, true);
+             return file.Save();
+         }},
+    };
+    const struct {
+        const char* name;
+        mode_t mode;
+        bool throughLink;
+        bool saved;
+    } cases[] = {
+        {"read-only", 0444, false, false},
+        {"private", 0600, false, true},
+        {"a link", 0640, true, true},
+    };
+    namespace fs = std::filesystem;
+    for (const auto& file : files) {
+        for (const auto& row : cases) {
+            SCOPED_TRACE(std::string(file.name) + ", " + row.name);
+            TempDir dir;
+            const std::string target = dir.File(row.throughLink ? "elsewhere.cfg" : file.name);
+            WriteWholeFile(target, "old");
+            ASSERT_EQ(::chmod(target.c_str(), row.mode), 0);
+            if (row.throughLink)
+                fs::create_symlink("elsewhere.cfg", dir.File(file.name));
+            EXPECT_EQ(file.save(dir.File(file.name)), row.saved);
+            EXPECT_EQ(ReadWholeFile(target), row.saved ? file.bytes : "old");
+            struct stat status {};
+            ASSERT_EQ(::stat(target.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, row.mode);
+            EXPECT_EQ(fs::is_symlink(dir.File(file.name)), row.throughLink);
+            // Nothing but the file and its link: no temporary left behind.
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()),
+                      row.throughLink ? 2 : 1);
+        }
+    }
+}
+
+// Lines this version does not know, and lines without "=", go back in their place as they were;
+// a setting that changes keeps its place, a new one goes at the end.
+TEST(SettingsFile, KeepsUnknownKeysAndMalformedLinesInTheirPlace) {
+    TempDir dir;
+    const std::string path = dir.File("korvane.cfg");
+    const std::string kept = "# from a later version\nproxy = cache.local:3128\r\n";
+    WriteWholeFile(path, kept + "follow_redirects=0\nnot a setting\n\ncertificate_warning_days=30");
+    SettingsFile file(path);
+    ASSERT_TRUE(file.Load());
+    EXPECT_EQ(file.Get("proxy"), "cache.local:3128");
+    SetFollowRedirects(file, true);
+    SetAcceptUntrustedCertificates(file, true);
+    ASSERT_TRUE(file.Save());
+    EXPECT_EQ(ReadWholeFile(path), kept + "follow_redirects=1\nnot a setting\n\n"
+                                          "certificate_warning_days=30\n"
+                                          "accept_untrusted_certificates=1\n");
+}
+
+// What each web setting reads as: its default when absent or unreadable, else the value.
+TEST(SettingsFile, WebSettingsFallBackToTheirDefaults) {
+    const struct {
+        const char* contents; // nullptr: no file
+        bool accept;
+        int days;
+        bool follow;
+    } cases[] = {
+        {nullptr, false, 14, false},
+        {"accept_untrusted_certificates = 1 \ncertificate_warning_days=0\nfollow_redirects=1\n",
+         true, 0, true},
+        {"certificate_warning_days=3650\n", false, 3650, false},
+        {"accept_untrusted_certificates=yes\ncertificate_warning_days=3651\nfollow_redirects=2\n",
+         false, 14, false},
+        {"certificate_warning_days=-1\n", false, 14, false},
+        {"certificate_warning_days=7 days\n", false, 14, false},
+        {"certificate_warning_days=\nfollow_redirects\n", false, 14, false},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.contents ? row.contents : "no file");
+        TempDir dir;
+        if (row.contents)
+            WriteWholeFile(dir.File("korvane.cfg"), row.contents);
+        SettingsFile file(dir.File("korvane.cfg"));
+        ASSERT_TRUE(file.Load());
+        EXPECT_EQ(AcceptUntrustedCertificates(file), row.accept);
+        EXPECT_EQ(CertificateWarningDays(file), row.days);
+        EXPECT_EQ(FollowRedirects(file), row.follow);
+    }
+    // Only a file that is there and cannot be read is a failure.
+    TempDir dir;
+    EXPECT_FALSE(SettingsFile(dir.Path()).Load());
 }
 
 } // namespace

@@ -10,11 +10,14 @@
 #include "shell/preferences.h"
 #include "shell/shared_dialogs.h"
 #include "support/scripted_desktop.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
+#include <functional>
+#include <map>
+#include <sys/stat.h>
 
 namespace korvane {
 namespace {
@@ -23,12 +26,15 @@ using test::ShownMessage;
 using test::TestShell;
 
 // A number used twice would run one tool from the other's menu item. Letters act only with Ctrl,
-// in either case; Alt with "?" or "/" opens the about box.
+// in either case; Alt with "?" or "/" opens the about box. The hand-offs' entries carry the labels
+// their prompts and log lines use.
 TEST(CommandTable, EveryCommandAppearsOnceAndTheKeysFollowTheirTable) {
-    std::set<int> seen;
+    std::map<Command, std::string_view> entries;
     for (const Menu& menu : MenuTable())
         for (const MenuItem& item : menu.items)
-            EXPECT_TRUE(seen.insert(static_cast<int>(item.command)).second) << item.label;
+            EXPECT_TRUE(entries.emplace(item.command, item.label).second) << item.label;
+    EXPECT_EQ(entries[Command::WhoisSecond], "Whois (" + WhoisLabel(WhoisService::Icann) + ")");
+    EXPECT_EQ(entries[Command::MarkupValidation], "Page syntax check (" + ValidatorLabel() + ")");
     EXPECT_EQ(CommandForKey(Key::Letter, 'c', true, false), Command::VerifyCustomerSite);
     EXPECT_EQ(CommandForKey(Key::Letter, '?', false, true), Command::About);
     EXPECT_EQ(CommandForKey(Key::Letter, '/', false, true), Command::About);
@@ -97,6 +103,61 @@ TEST(Preferences, OkStoresEveryFieldWithItsDefaultsAndKeepsUnselectedChoices) {
     EXPECT_EQ(t.settings.Get(field::DetailFlag), kFlagOff);
     EXPECT_EQ(t.settings.Get(field::BeepFlag), kFlagOff);
     EXPECT_EQ(t.settings.Get(field::SmtpServer), kSmtpPlaceholder);
+}
+
+// Each web setting goes from its field into korvane.cfg, saved on "OK"; a days entry that is not a
+// number from 0 to 3650 keeps the stored one; a korvane.cfg made read-only is left as it was.
+TEST(Preferences, OkStoresEachWebSettingInKorvaneCfgAtOnce) {
+    const auto saved = [](const char* days, char accept, char follow) {
+        return std::string("certificate_warning_days=") + days +
+               "\naccept_untrusted_certificates=" + accept + "\nfollow_redirects=" + follow + "\n";
+    };
+    const struct {
+        const char* name;
+        std::function<void(Form&)> type;
+        std::string saved;
+        std::vector<ShownMessage> messages;
+    } cases[] = {
+        {"accept untrusted",
+         [](Form& form) { form.Field("AcceptUntrusted").checked = true; },
+         saved("30", '1', '0'),
+         {}},
+        {"warning days",
+         [](Form& form) { form.Field("CertificateWarningDays").text = " 0"; },
+         saved("0", '0', '0'),
+         {}},
+        {"days out of range",
+         [](Form& form) { form.Field("CertificateWarningDays").text = "3651"; },
+         saved("30", '0', '0'),
+         {}},
+        {"follow redirects",
+         [](Form& form) { form.Field("FollowRedirects").checked = true; },
+         saved("30", '0', '1'),
+         {}},
+        {"read-only file",
+         [](Form& form) { form.Field("FollowRedirects").checked = true; },
+         "certificate_warning_days=30\n",
+         {{"Unable to create korvane.cfg", "Problem"}}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        TestShell t;
+        const std::string& path = t.settingsFile.Path();
+        test::WriteWholeFile(path, "certificate_warning_days=30\n");
+        if (!row.messages.empty())
+            ::chmod(path.c_str(), 0444);
+        ASSERT_TRUE(t.settingsFile.Load());
+        t.desktop.AnswerForm([&row](Form& form) {
+            EXPECT_FALSE(form.Field("AcceptUntrusted").checked);
+            EXPECT_EQ(form.Field("CertificateWarningDays").text, "30");
+            EXPECT_FALSE(form.Field("FollowRedirects").checked);
+            row.type(form);
+            return kFormAccepted;
+        });
+        PreferencesCommand(t.shell);
+        EXPECT_EQ(test::ReadWholeFile(path), row.saved);
+        EXPECT_EQ(t.desktop.Messages(), row.messages);
+    }
 }
 
 TEST(EmailIdentity, OkStoresBothFieldsCutAtTheirLimitAndCancelStoresNothing) {

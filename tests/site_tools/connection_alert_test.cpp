@@ -2,8 +2,10 @@
 
 #include "shell/desktop.h"
 #include "site_run_test.h"
+#include "web/web_run.h"
 
 #include <cerrno>
+#include <ctime>
 
 namespace korvane {
 namespace {
@@ -44,7 +46,17 @@ TEST_F(ConnectionAlarm, EachCheckGivesItsVerdictAndEveryFailureSounds) {
               "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
               "Connect error #" +
                   std::to_string(ETIMEDOUT) + ".\r\nConnection unavailable.\r\n\r\n");
-    EXPECT_EQ(t.desktop.Sounds(), 3);
+    // Over HTTPS a certificate that fails is no working connection: a network that intercepts
+    // the connection shows one.
+    EXPECT_EQ(Check("https://site.test"),
+              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
+              "Connection available.\r\n\r\n");
+    EXPECT_EQ(Check("https://expired.test"),
+              "9:05 Sun Dec 6 2026.\r\nInitialized: Running\r\nResolved server\r\n"
+              "Certificate expired on " +
+                  CertificateDate(std::time(nullptr) - 7 * 86400) +
+                  "\r\nConnection unavailable.\r\n\r\n");
+    EXPECT_EQ(t.desktop.Sounds(), 4);
 
     t.settings.SetOn(field::DetailFlag, false);
     EXPECT_EQ(Check("site.test"), "9:05 Sun Dec 6 2026.\r\nConnection available.\r\n\r\n");

@@ -70,7 +70,10 @@ TEST_F(Watches, OneAlertMailPerWatchAndOnlyForTheFailuresItsModeNames) {
         {WatchKind::Verify, kAlertOnVerifyFail, "site.test", missing, 1},
         {WatchKind::Check, kAlertOnUnavailable, "site.test", missing, 1},
         {WatchKind::Check, kNoAlerts, "site.test", missing, 0},
-        {WatchKind::Verify, kAlertOnVerifyFail, "refused.test", missing, 0}, // never for these
+        // A site that cannot be reached at all is unavailable, in both alert modes.
+        {WatchKind::Verify, kAlertOnVerifyFail, "refused.test", missing, 1},
+        {WatchKind::Check, kAlertOnUnavailable, "nosuch.test", missing, 1},
+        {WatchKind::Check, kNoAlerts, "refused.test", missing, 0},
     };
     std::size_t expected = 0;
     for (const Case& c : cases) {
@@ -95,6 +98,21 @@ TEST_F(Watches, OneAlertMailPerWatchAndOnlyForTheFailuresItsModeNames) {
               (std::vector<std::string>{"Alert to: " + recipient, "From: korvane-alert@localhost",
                                         "Located mail server localhost, IP: 127.0.0.1",
                                         "Forwarding mail", "Transmission complete"}));
+}
+
+// A server that goes silent before it closes may have cut the page short: no verdict on it, even
+// where the bytes that came match.
+TEST_F(Watches, ASiteThatGoesSilentTimesOutWithoutAVerdict) {
+    test::ScriptedServer stalled(
+        test::ServerScript{"HTTP/1.0 200 OK\r\n\r\nx", 0, test::ServerScript::Then::HoldOpen});
+    ASSERT_TRUE(stalled.Started());
+    WatchInput input = Input(WatchKind::Verify);
+    input.idleTimeout = std::chrono::milliseconds(300);
+    input.sites[0] = {stalled.Host(), Folder("s", {{"page.html", "x"}})};
+    const std::string report = RunOnce(input);
+    EXPECT_NE(report.find("Timed out: page.html\r\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find("Integrity verified"), std::string::npos) << report;
+    EXPECT_EQ(t.desktop.Sounds(), 1);
 }
 
 TEST_F(Watches, TicksStartPassesButNeverTwoAtOnce) {

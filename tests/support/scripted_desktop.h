@@ -37,6 +37,8 @@ class ScriptedDesktop final : public Desktop {
     }
     void AnswerMessage(MessageAnswer answer) { Push(m_messageAnswers, answer); }
     void AnswerPicker(std::optional<std::string> path) { Push(m_pickerAnswers, std::move(path)); }
+    // From now on the browser cannot be started: hand-offs are recorded and fail.
+    void BreakBrowser() { m_browserStarts = false; }
 
     std::vector<Form> Forms() const { return Copy(m_forms); }
     std::vector<ShownMessage> Messages() const { return Copy(m_messages); }
@@ -76,7 +78,7 @@ class ScriptedDesktop final : public Desktop {
     std::optional<std::string> PickFolder(std::string_view) override { return PickFile({}); }
     bool OpenInBrowser(std::string_view target) override {
         Push(m_browserTargets, std::string(target));
-        return true;
+        return m_browserStarts;
     }
     void PlayAlertSound() override { ++m_sounds; }
     void SetCaption(std::string_view caption) override { Push(m_captions, std::string(caption)); }
@@ -119,6 +121,7 @@ class ScriptedDesktop final : public Desktop {
     std::deque<std::function<void(const ReportWindowRun&)>> m_reportAnswers;
     std::atomic<int> m_sounds{0};
     std::atomic<int> m_help{0};
+    std::atomic<bool> m_browserStarts{true};
     int m_unanswered = 0;
 };
 
@@ -140,8 +143,9 @@ struct TestShell {
     // The record files live in a folder of their own for each test.
     TempDir recordFolder;
     RecordDatabases records{recordFolder.Path()};
+    SettingsFile settingsFile{recordFolder.File("korvane.cfg")};
     RunState run;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
+    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
 
     ~TestShell() { threads.WaitIdle(); }
     std::vector<std::string> LogTexts() const;

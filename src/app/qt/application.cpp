@@ -82,6 +82,7 @@ int RunKorvane(int argc, char** argv) {
 
     SessionLog log;
     SettingsBlock settings;
+    SettingsFile settingsFile;
     BusyFlags busy;
     FilePickerState pickers;
     SystemClock clock;
@@ -89,7 +90,7 @@ int RunKorvane(int argc, char** argv) {
     QtDesktop desktop;
     RecordDatabases records;
     RunState run;
-    Shell shell{log, settings, busy, pickers, desktop, clock, threads, records, run};
+    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
     log.SetRepaintRequest([&desktop] { desktop.RequestLogRepaint(); });
 
     CommandDispatcher dispatcher;

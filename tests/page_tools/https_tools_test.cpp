@@ -1,0 +1,196 @@
+// The page tools against the test network's HTTPS fixtures: every certificate case gives its
+// line and no verdict of success, a trusted one gives the tool's usual result.
+#include "page_tools/links.h"
+#include "page_tools/page_check.h"
+#include "page_tools/referrer.h"
+#include "page_tools/server_header.h"
+#include "page_tools/verify_file.h"
+#include "support/scripted_desktop.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+namespace korvane {
+namespace {
+
+using test::TempDir;
+using test::TestShell;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// The last day of a test certificate, read from the file the test network made.
+std::string LastDay(const std::string& name) {
+    const std::string folder =
+        std::filesystem::path(std::getenv("SSL_CERT_FILE")).parent_path().string();
+    std::FILE* file = std::fopen((folder + "/" + name + ".pem").c_str(), "r");
+    if (file == nullptr)
+        return "no " + name;
+    X509* certificate = PEM_read_X509(file, nullptr, nullptr, nullptr);
+    std::fclose(file);
+    std::tm end{};
+    ASN1_TIME_to_tm(X509_get0_notAfter(certificate), &end);
+    X509_free(certificate);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &end);
+    return text;
+}
+
+using Tool = void (*)(Shell&, const std::string& server, const std::string& page,
+                      const WebToolOptions&);
+
+void Header(Shell& s, const std::string& server, const std::string& page, const WebToolOptions& o) {
+    RunHeaderTool(s, HeaderTool::Header, server, page, o);
+}
+void Cookies(Shell& s, const std::string& server, const std::string& page,
+             const WebToolOptions& o) {
+    RunHeaderTool(s, HeaderTool::Cookies, server, page, o);
+}
+void Broken(Shell& s, const std::string& server, const std::string& page, const WebToolOptions& o) {
+    RunLinks(s, LinkMode::Broken, server, page, o);
+}
+void Verify(Shell& s, const std::string& server, const std::string& page, const WebToolOptions& o) {
+    const std::string local = o.folder + "/local-" + page;
+    test::WriteWholeFile(local, "<html><body><p>The second page.</p></body></html>\n");
+    VerifyFileInput input;
+    input.server = server;
+    input.page = page;
+    input.localFolder = o.folder;
+    input.localName = "local-" + page;
+    input.localPath = local;
+    input.workFolder = o.folder;
+    VerifyFileWorker(s, input);
+}
+
+struct Row {
+    const char* what;
+    Tool tool;
+    std::string server;
+    std::string page;
+    std::vector<std::string> lines; // the beginnings of lines logged in this order, among others
+    std::string never;              // the verdict that must not be given
+    int sounds;
+    bool viewer = false; // the header viewer shows the reply
+};
+
+TEST(Https, EachToolChecksTheCertificateAndGivesNoVerdictWhenItFails) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    const std::string expired = "Certificate expired on " + LastDay("expired");
+    const std::string success = "Success, server completed request, code 200";
+    const std::vector<Row> rows = {
+        {"check, trusted", RunPageCheck, "https://site.test", "index.html", {success}, "", 0},
+        {"check, port named", RunPageCheck, "https://site.test:443", "", {success}, "", 0},
+        {"check, expired", RunPageCheck, "https://expired.test", "", {expired}, success, 1},
+        {"check, other host",
+         RunPageCheck,
+         "https://wrong.test",
+         "",
+         {"Certificate is for www.other.test, not wrong.test"},
+         success,
+         1},
+        {"check, self-signed",
+         RunPageCheck,
+         "https://self.test",
+         "",
+         {"Certificate not trusted: self-signed certificate"},
+         success,
+         1},
+        {"check, ends soon",
+         RunPageCheck,
+         "https://soon.test",
+         "",
+         {"Certificate expires in 5 days (" + LastDay("soon") + ")", success},
+         "",
+         0},
+        {"check, plain HTTP port",
+         RunPageCheck,
+         "https://site.test:80",
+         "",
+         {"Secure connection failed: wrong version number"},
+         success,
+         1},
+        {"check, moved",
+         RunPageCheck,
+         "chain.test",
+         "",
+         {"Moved.", "Moved to: https://chain.test/", "File is not available. Server code: 301"},
+         success,
+         1},
+        {"header, facts",
+         Header,
+         "https://site.test",
+         "",
+         {"Protocol: TLSv1.3", "Subject: CN = site.test", "Issuer: CN = Korvane Test CA",
+          "Certificate valid until " + LastDay("valid") + " (400 days)", "Reply received."},
+         "",
+         0,
+         true},
+        {"header, expired", Header, "https://expired.test", "", {expired}, "Reply received.", 1},
+        {"cookies", Cookies, "https://site.test", "cookies.html", {"Finished."}, "", 0},
+        {"referrer",
+         RunReferrerVariance,
+         "https://site.test",
+         "",
+         {"No referrer variance: Google.com"},
+         "",
+         0},
+        {"referrer, self-signed",
+         RunReferrerVariance,
+         "https://self.test",
+         "",
+         {"Certificate not trusted: self-signed certificate"},
+         "No referrer variance: Google.com",
+         1},
+        {"verify", Verify, "https://site.test", "page2.html", {"Integrity verified"}, "", 0},
+        {"verify, wrong host",
+         Verify,
+         "https://wrong.test",
+         "page2.html",
+         {"Certificate is for www.other.test, not wrong.test"},
+         "Integrity verified",
+         1},
+        // Only the problems are logged: the self-signed target and the missing page.
+        {"broken links",
+         Broken,
+         "https://site.test",
+         "https-links.html",
+         {"self.test, index.html", "Certificate not trusted: self-signed certificate",
+          "site.test, gone.html, Server code: 404", "Scan complete"},
+         "secure.test, index.html, Server code: 301",
+         2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        TestShell t;
+        t.settings.SetOn(field::DetailFlag, true);
+        row.tool(t.shell, row.server, row.page, {dir.Path(), std::chrono::milliseconds(5000)});
+        t.threads.WaitIdle();
+        const std::vector<std::string> log = t.LogTexts();
+        auto at = log.begin();
+        for (const std::string& line : row.lines) {
+            at = std::find_if(at, log.end(),
+                              [&](const std::string& logged) { return logged.starts_with(line); });
+            EXPECT_TRUE(at != log.end()) << line << " in " << ::testing::PrintToString(log);
+        }
+        if (!row.never.empty()) {
+            EXPECT_THAT(log, Not(Contains(HasSubstr(row.never))));
+        }
+        EXPECT_EQ(t.desktop.Sounds(), row.sounds);
+        if (row.viewer) {
+            ASSERT_EQ(t.desktop.Results().size(), 1u);
+            EXPECT_THAT(t.desktop.Results()[0], HasSubstr("HTTP/1.1 200 OK\r\n"));
+        }
+    }
+}
+
+} // namespace
+} // namespace korvane
