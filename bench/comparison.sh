@@ -11,7 +11,7 @@ cd "$work"
 for lines in 20000 50000; do
   python3 "$root/bench/make_changed_pair.py" "$lines" "a$lines.txt" "b$lines.txt"
   echo "== $lines lines"
-  "$root/bench/compare.sh" 7 "'$build/bench/korvane_compare_files' a$lines.txt b$lines.txt" \
+  "$root/bench/compare.sh" --name "comparison, $lines lines" 7 "'$build/bench/korvane_compare_files' a$lines.txt b$lines.txt" \
     "diff -y a$lines.txt b$lines.txt"
 done
 echo "(a ratio below 1 means Korvane is faster)"

@@ -20,14 +20,12 @@ report=$("$build/bench/korvane_verify_folder" https://bench.test "$work/site")
 verified=$(grep -c '^Integrity verified' <<<"$report" || true)
 [ "$verified" -eq 2000 ] || { echo "only $verified files verified"; echo "$report" | head; exit 1; }
 echo "folder verification over HTTPS, 2,000 files:"
-"$root/bench/compare.sh" "$runs" "'$build/bench/korvane_verify_folder' https://bench.test '$work/site'" \
+"$root/bench/compare.sh" --name "folder verification over HTTPS" --goal "≤ 1.3" "$runs" "'$build/bench/korvane_verify_folder' https://bench.test '$work/site'" \
   "curl -0 -s --cacert '$work/ca.pem' -H 'Connection: close' -K '$work/curl.cfg'"
-echo "(a ratio up to 1.3 is the target)"
 tools="$build/bench/korvane_web_tools"
 # A default page for the header exchange, made after the folder runs so that they see 2,000 files.
 echo "<html><body>home</body></html>" >"$work/site/index.html"
 "$tools" header https://bench.test '' | head -1
 echo "one header exchange over HTTPS:"
-"$root/bench/compare.sh" 200 "'$tools' header https://bench.test ''" \
+"$root/bench/compare.sh" --name "header exchange over HTTPS" --goal "≤ 1.5" 200 "'$tools' header https://bench.test ''" \
   "curl -0 -s -I --cacert '$work/ca.pem' -H 'Connection: close' https://bench.test/"
-echo "(a ratio up to 1.5 is the target)"

@@ -1,13 +1,15 @@
-// Scans a page for link targets as "Page all" does, with the log discarded: prints only how many
-// targets were found. Usage: korvane_link_scan FILE
+// Scans a page for link targets as "Page all" does: every target shown goes into the session log,
+// which asks for a repaint per line as it does under the window. Prints how many lines reached
+// the log. Usage: korvane_link_scan FILE
 #include "page_tools/links.h"
 
 #include "shell/posix_file.h"
+#include "shell/session_log.h"
 
 #include <fcntl.h>
 
+#include <atomic>
 #include <cstdio>
-#include <vector>
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -19,8 +21,13 @@ int main(int argc, char** argv) {
         std::perror(argv[1]);
         return 1;
     }
-    std::size_t targets = 0;
-    const bool read = korvane::ScanLinks(file.Get(), [&targets](std::string_view) { ++targets; });
-    std::printf("%zu\n", targets);
+    korvane::SessionLog log;
+    std::atomic<long> appended{0};
+    log.SetRepaintRequest([&appended] { appended.fetch_add(1, std::memory_order_relaxed); });
+    const bool read = korvane::ScanLinks(file.Get(), [&log](std::string_view target) {
+        if (korvane::ShowsTarget(korvane::LinkMode::All, target))
+            log.AppendLine(target);
+    });
+    std::printf("%ld\n", appended.load());
     return read ? 0 : 1;
 }

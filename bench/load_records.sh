@@ -11,6 +11,6 @@ trap 'rm -rf "$work"' EXIT
 "$build/bench/korvane_load_records" make 100000 "$work/member.dat"
 ls -l "$work/member.dat"
 "$build/bench/korvane_load_records" load "$work/member.dat"
-"$root/bench/compare.sh" 9 "'$build/bench/korvane_load_records' load '$work/member.dat'" \
+"$root/bench/compare.sh" --name "load 100,000 customers" --goal "≤ 1.5" 9 "'$build/bench/korvane_load_records' load '$work/member.dat'" \
   "cat '$work/member.dat' > /dev/null"
 echo "(a ratio below 1 means the load is faster than cat)"

@@ -10,5 +10,5 @@ head -c $((1 << 30)) /dev/urandom >"$file"
 ours=$("$build/bench/korvane_md5_file" "$file" | cut -d' ' -f1)
 theirs=$(openssl dgst -md5 -r "$file" | cut -d' ' -f1)
 [ "$ours" = "$theirs" ] || { echo "digests differ: $ours vs $theirs"; exit 1; }
-"$root/bench/compare.sh" 7 "'$build/bench/korvane_md5_file' '$file'" "openssl dgst -md5 '$file'"
+"$root/bench/compare.sh" --name "MD5 of 1 GiB" 7 "'$build/bench/korvane_md5_file' '$file'" "openssl dgst -md5 '$file'"
 echo "(a ratio below 1 means Korvane is faster)"

@@ -1,5 +1,6 @@
 // Sends COUNT copies of one message over one SMTP connection, as Mailmerge does, or mails every
-// customer of a member.dat made for the run, as Database email does: for timing against swaks.
+// customer of a member.dat made for the run, as Database email does: for timing against
+// Python's smtplib.
 // Usage: send_mail SERVER COUNT            (Mailmerge)
 //        send_mail SERVER COUNT customers  (Database email to COUNT customers)
 #include "bench_shell.h"

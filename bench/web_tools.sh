@@ -27,12 +27,10 @@ cd "$work"
 tools="$build/bench/korvane_web_tools"
 # The same request from both: HEAD for the default page.
 "$tools" header bench.test '' | head -1
-"$root/bench/compare.sh" 200 "'$tools' header bench.test ''" \
+"$root/bench/compare.sh" --name "header exchange" --goal "≤ 1.5" 200 "'$tools' header bench.test ''" \
   "curl -0 -s -I -H 'Connection: close' http://bench.test/"
-echo "(a ratio up to 1.5 is the target)"
 reported=$("$tools" broken bench.test links.html | grep -c 'Server code: 404' || true)
 [ "$reported" -eq 50 ] || { echo "only $reported of 50 broken links reported"; exit 1; }
 echo "broken links reported: $reported of 50"
-"$root/bench/compare.sh" 5 "'$tools' broken bench.test links.html" \
+"$root/bench/compare.sh" --name "broken links, 500" --goal "≤ 1.2" 5 "'$tools' broken bench.test links.html" \
   "curl -0 -s -I -H 'Connection: close' -K '$work/curl.cfg'"
-echo "(a ratio up to 1.2 is the target)"

@@ -12,7 +12,7 @@ packages=(
   clang-format clang-tidy
   xvfb xauth xdotool imagemagick
   nginx python3-aiosmtpd netcat-openbsd iproute2 util-linux
-  swaks # the mail benchmark's peer
+  wget time # the folder verification benchmark's peer, and peak memory for the benchmarks
   fonts-dejavu-core
   locales # the time stamp test's locales, made below
 )

@@ -3,30 +3,96 @@
 #include "gui/qt_desktop.h"
 #include "gui/text.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTextCursor>
+#include <QTimer>
+
+#include <mutex>
+#include <utility>
 
 namespace korvane::gui {
 
-void QtReportTextBox::Append(std::string_view text) {
-    const QString shown = ForDisplay(text);
-    m_desktop.OnGuiThread([&] {
-        if (!m_edit)
+// What the workers and the interface thread share. The widgets and the clock are touched only on
+// the interface thread; the queue only under the lock.
+struct QtReportTextBox::Feed {
+    QPointer<QPlainTextEdit> edit;
+    QPointer<QPushButton> button;
+    QElapsedTimer sinceInsert;
+
+    std::mutex mutex;
+    QString queued;
+    bool insertionDue = false; // an insertion is posted or timed, and will take the queue
+    bool gone = false;         // the widget has gone: appends are dropped
+
+    // Returns whether the caller must post an insertion.
+    bool Queue(const QString& text) {
+        std::lock_guard lock(mutex);
+        if (gone)
+            return false;
+        queued += text;
+        return !std::exchange(insertionDue, true);
+    }
+
+    // On the interface thread: insert now, or once a batch period has passed since the last.
+    static void Schedule(const std::shared_ptr<Feed>& feed, QObject* context) {
+        const qint64 wait = feed->sinceInsert.isValid()
+                                ? kBatchPeriodMs - feed->sinceInsert.elapsed()
+                                : 0;
+        if (wait <= 0) {
+            feed->Insert();
             return;
-        QTextCursor end = m_edit->textCursor();
+        }
+        QTimer::singleShot(static_cast<int>(wait), context, [feed] { feed->Insert(); });
+    }
+
+    void Insert() {
+        QString text;
+        {
+            std::lock_guard lock(mutex);
+            text.swap(queued);
+            insertionDue = false;
+            gone = edit.isNull();
+        }
+        sinceInsert.start();
+        if (!edit || text.isEmpty())
+            return;
+        QTextCursor end = edit->textCursor();
         end.movePosition(QTextCursor::End);
-        end.insertText(shown);
-        m_edit->setTextCursor(end);
-        m_edit->ensureCursorVisible();
-    });
+        end.insertText(text);
+        edit->setTextCursor(end);
+        edit->ensureCursorVisible();
+    }
+};
+
+QtReportTextBox::QtReportTextBox(QtDesktop& desktop, QPlainTextEdit* edit, QPushButton* button)
+    : m_desktop(desktop), m_feed(std::make_shared<Feed>()) {
+    m_feed->edit = edit;
+    m_feed->button = button;
+}
+
+void QtReportTextBox::Append(std::string_view text) {
+    if (!m_feed->Queue(ForDisplay(text)))
+        return;
+    if (QThread::currentThread() == m_desktop.thread()) {
+        m_feed->Insert();
+        return;
+    }
+    // The desktop outlives every window, so the insertion always runs and notices a window gone.
+    QMetaObject::invokeMethod(
+        &m_desktop, [feed = m_feed, desktop = &m_desktop] { Feed::Schedule(feed, desktop); },
+        Qt::QueuedConnection);
 }
 
 void QtReportTextBox::SetButtonLabel(std::string_view label) {
     const QString text = ToQString(label);
     m_desktop.OnGuiThread([&] {
-        if (m_button)
-            m_button->setText(text);
+        // The lines appended before the new label show with it.
+        m_feed->Insert();
+        if (m_feed->button)
+            m_feed->button->setText(text);
     });
 }
 

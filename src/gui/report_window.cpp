@@ -25,6 +25,8 @@ ReportWindowDialog::ReportWindowDialog(QtDesktop& desktop, const ReportWindowRun
     resize(640, 420);
     m_text->setObjectName(QStringLiteral("Report"));
     m_text->setReadOnly(true);
+    // Nobody undoes a report; the undo stack would only keep a copy of every line.
+    m_text->setUndoRedoEnabled(false);
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_button->setObjectName(QStringLiteral("ReportButton"));

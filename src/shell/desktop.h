@@ -35,7 +35,8 @@ class ByteViewerModel;
 class ReportTextBox {
   public:
     virtual ~ReportTextBox() = default;
-    // Returns once the text box holds the text.
+    // The text box shows the texts in the order they were appended; the call may return before
+    // it does, so that a worker never waits on the window for each line.
     virtual void Append(std::string_view text) = 0;
 };
 

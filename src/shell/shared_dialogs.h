@@ -54,8 +54,7 @@ void AddActualHostNotes(Form& form);
 // The folder picker with the instruction "Choose a folder".
 std::optional<std::string> PickFolder(Desktop& desktop);
 
-// Formats printf-style, cuts the result to 1024 characters and appends it to the text box; returns
-// once the text box has it.
+// Formats printf-style, cuts the result to 1024 characters and appends it to the text box.
 void ReportAppend(ReportTextBox& box, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 

@@ -9,6 +9,7 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -35,36 +36,61 @@ TEST(QtDesktop, LogRepaintRequestsFromManyAppendsCollapseIntoFewRepaints) {
     EXPECT_LE(repaints, 2);
 }
 
-TEST(ReportWindow, AWorkerStartedOnOpeningFillsItAndLinesAfterClosingAreDropped) {
-    QtDesktop desktop;
-    std::shared_ptr<ReportTextBox> kept;
-    std::thread worker;
-    std::atomic<bool> appended{false};
-    QString shown;
-    ReportWindowRun run;
-    run.caption = "Verify site to folder";
-    run.onOpen = [&](std::shared_ptr<ReportTextBox> box) {
-        kept = box;
-        worker = std::thread([box, &appended] {
-            ReportAppend(*box, "Files in directory: %d\r\n", 2);
-            ReportAppend(*box, "Integrity verified: %s\r\n", "index.html");
-            appended = true;
+// A worker appends without waiting on the window, so the window must still show every line in
+// order, with the newest in view; and a window closed under a worker that goes on appending must
+// neither crash nor hold the worker up.
+TEST(ReportWindow, AWorkersLinesAllShowInOrderAndClosingUnderItDropsTheRest) {
+    constexpr int kLines = 100000;
+    for (const bool closeWhileAppending : {false, true}) {
+        SCOPED_TRACE(closeWhileAppending ? "closed while appending" : "closed when done");
+        QtDesktop desktop;
+        std::shared_ptr<ReportTextBox> kept;
+        std::thread worker;
+        std::atomic<bool> stop{false};
+        std::atomic<int> appended{0};
+        QString shown;
+        ReportWindowRun run;
+        run.caption = "Verify site to folder";
+        run.onOpen = [&](std::shared_ptr<ReportTextBox> box) {
+            kept = box;
+            worker = std::thread([&, box] {
+                for (int i = 0; closeWhileAppending ? !stop.load() : i < kLines; ++i, ++appended)
+                    ReportAppend(*box, "Line %d\r\n", i);
+            });
+        };
+        test::WhenModalOpens([&](QWidget* window) {
+            EXPECT_EQ(window->windowTitle(), QStringLiteral("Verify site to folder"));
+            auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("Report"));
+            const int lastBlock = closeWhileAppending ? 1000 : kLines;
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return text->document()->blockCount() > lastBlock; }, 60000));
+            shown = text->toPlainText();
+            EXPECT_EQ(text->verticalScrollBar()->value(), text->verticalScrollBar()->maximum());
+            auto* button = window->findChild<QPushButton*>(QStringLiteral("ReportButton"));
+            EXPECT_EQ(button->text(), QStringLiteral("OK"));
+            QTest::mouseClick(button, Qt::LeftButton);
         });
-    };
-    test::WhenModalOpens([&](QWidget* window) {
-        EXPECT_EQ(window->windowTitle(), QStringLiteral("Verify site to folder"));
-        for (int i = 0; i < 500 && !appended.load(); ++i)
-            QTest::qWait(2);
-        shown = window->findChild<QPlainTextEdit*>(QStringLiteral("Report"))->toPlainText();
-        auto* button = window->findChild<QPushButton*>(QStringLiteral("ReportButton"));
-        EXPECT_EQ(button->text(), QStringLiteral("OK"));
-        QTest::mouseClick(button, Qt::LeftButton);
-    });
-    desktop.RunReportWindow(run);
-    worker.join();
-    EXPECT_EQ(shown, QStringLiteral("Files in directory: 2\nIntegrity verified: index.html\n"));
-    // The window is gone: a late line goes nowhere and does no harm.
-    ReportAppend(*kept, "Finished.\r\n\r\n");
+        desktop.RunReportWindow(run);
+        const int atClose = appended.load();
+        if (closeWhileAppending) {
+            // The worker goes on past the window's end without waiting on it.
+            EXPECT_TRUE(QTest::qWaitFor([&] { return appended.load() > atClose + 10000; }, 60000));
+            stop = true;
+        }
+        worker.join();
+        QApplication::processEvents();
+        ReportAppend(*kept, "Finished.\r\n\r\n");
+        const QStringList lines = shown.split(QLatin1Char('\n'));
+        ASSERT_GT(lines.size(), 1000);
+        if (!closeWhileAppending)
+            EXPECT_EQ(lines.size(), kLines + 1);
+        EXPECT_TRUE(lines.back().isEmpty());
+        for (int i = 0; i + 1 < lines.size(); ++i)
+            if (lines[i] != QStringLiteral("Line %1").arg(i)) {
+                ADD_FAILURE() << "line " << i << " shows " << lines[i].toStdString();
+                break;
+            }
+    }
 }
 
 // The sound's file never goes into the working folder, which may be read-only and where a file
