@@ -126,14 +126,17 @@ void QtDesktop::SetCaption(std::string_view caption) {
 }
 
 void QtDesktop::RequestLogRepaint() {
-    // Many appends in a row need one repaint, so only one request is ever waiting.
+    // Many appends in a row need one repaint, so only one request is ever waiting, and the view
+    // repaints at most once a frame however fast the lines come.
     if (m_repaintPending.exchange(true))
         return;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_repaintPending.store(false);
-            emit logRepaintRequested();
+            m_logRepaints.Run(this, [this] {
+                m_repaintPending.store(false);
+                emit logRepaintRequested();
+            });
         },
         Qt::QueuedConnection);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/pacer.h"
 #include "shell/desktop.h"
 
 #include <QObject>
@@ -23,6 +24,9 @@ class QtDesktop final : public QObject, public Desktop {
     Q_OBJECT
 
   public:
+    // The session log's view repaints at most this often.
+    static constexpr int kLogRepaintPeriodMs = 16;
+
     QtDesktop();
     ~QtDesktop() override;
 
@@ -71,6 +75,7 @@ class QtDesktop final : public QObject, public Desktop {
     std::unique_ptr<AlertSound> m_sound;
     std::unique_ptr<HelpWindow> m_help;
     std::atomic<bool> m_repaintPending{false};
+    Pacer m_logRepaints{kLogRepaintPeriodMs};
 };
 
 } // namespace korvane::gui

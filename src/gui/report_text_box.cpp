@@ -1,26 +1,25 @@
 #include "gui/report_text_box.h"
 
+#include "gui/pacer.h"
 #include "gui/qt_desktop.h"
 #include "gui/text.h"
 
-#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTextCursor>
-#include <QTimer>
 
 #include <mutex>
 #include <utility>
 
 namespace korvane::gui {
 
-// What the workers and the interface thread share. The widgets and the clock are touched only on
+// What the workers and the interface thread share. The widgets and the pacer are touched only on
 // the interface thread; the queue only under the lock.
 struct QtReportTextBox::Feed {
     QPointer<QPlainTextEdit> edit;
     QPointer<QPushButton> button;
-    QElapsedTimer sinceInsert;
+    Pacer pacer{kBatchPeriodMs};
 
     std::mutex mutex;
     QString queued;
@@ -36,18 +35,6 @@ struct QtReportTextBox::Feed {
         return !std::exchange(insertionDue, true);
     }
 
-    // On the interface thread: insert now, or once a batch period has passed since the last.
-    static void Schedule(const std::shared_ptr<Feed>& feed, QObject* context) {
-        const qint64 wait = feed->sinceInsert.isValid()
-                                ? kBatchPeriodMs - feed->sinceInsert.elapsed()
-                                : 0;
-        if (wait <= 0) {
-            feed->Insert();
-            return;
-        }
-        QTimer::singleShot(static_cast<int>(wait), context, [feed] { feed->Insert(); });
-    }
-
     void Insert() {
         QString text;
         {
@@ -56,7 +43,6 @@ struct QtReportTextBox::Feed {
             insertionDue = false;
             gone = edit.isNull();
         }
-        sinceInsert.start();
         if (!edit || text.isEmpty())
             return;
         QTextCursor end = edit->textCursor();
@@ -82,7 +68,10 @@ void QtReportTextBox::Append(std::string_view text) {
     }
     // The desktop outlives every window, so the insertion always runs and notices a window gone.
     QMetaObject::invokeMethod(
-        &m_desktop, [feed = m_feed, desktop = &m_desktop] { Feed::Schedule(feed, desktop); },
+        &m_desktop,
+        [feed = m_feed, desktop = &m_desktop] {
+            feed->pacer.Run(desktop, [feed] { feed->Insert(); });
+        },
         Qt::QueuedConnection);
 }
 

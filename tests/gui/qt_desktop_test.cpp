@@ -9,7 +9,6 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -62,10 +61,11 @@ TEST(ReportWindow, AWorkersLinesAllShowInOrderAndClosingUnderItDropsTheRest) {
             EXPECT_EQ(window->windowTitle(), QStringLiteral("Verify site to folder"));
             auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("Report"));
             const int lastBlock = closeWhileAppending ? 1000 : kLines;
-            EXPECT_TRUE(QTest::qWaitFor(
-                [&] { return text->document()->blockCount() > lastBlock; }, 60000));
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return text->document()->blockCount() > lastBlock; }, 60000));
             shown = text->toPlainText();
-            EXPECT_EQ(text->verticalScrollBar()->value(), text->verticalScrollBar()->maximum());
+            // The newest line, the one before the cursor at the end, is in view.
+            EXPECT_TRUE(text->viewport()->rect().contains(text->cursorRect()));
             auto* button = window->findChild<QPushButton*>(QStringLiteral("ReportButton"));
             EXPECT_EQ(button->text(), QStringLiteral("OK"));
             QTest::mouseClick(button, Qt::LeftButton);
@@ -82,8 +82,9 @@ TEST(ReportWindow, AWorkersLinesAllShowInOrderAndClosingUnderItDropsTheRest) {
         ReportAppend(*kept, "Finished.\r\n\r\n");
         const QStringList lines = shown.split(QLatin1Char('\n'));
         ASSERT_GT(lines.size(), 1000);
-        if (!closeWhileAppending)
+        if (!closeWhileAppending) {
             EXPECT_EQ(lines.size(), kLines + 1);
+        }
         EXPECT_TRUE(lines.back().isEmpty());
         for (int i = 0; i + 1 < lines.size(); ++i)
             if (lines[i] != QStringLiteral("Line %1").arg(i)) {
