@@ -28,7 +28,7 @@ with smtplib.SMTP("127.0.0.1", 25) as session:
 PY
 "$root/bench/compare.sh" --name "mail merge, 90 messages" 5 \
   "'$build/bench/korvane_send_mail' 127.0.0.1 90" "/usr/bin/python3 '$work/peer.py'"
-echo "== Database email to 10,000 customers"
 start=${EPOCHREALTIME/[.,]/}
-"$build/bench/korvane_send_mail" 127.0.0.1 10000 customers
-echo "elapsed: $(((${EPOCHREALTIME/[.,]/} - start) / 1000)) ms"
+"$build/bench/korvane_send_mail" 127.0.0.1 10000 customers 2>"$work/customers.err"
+echo "database e-mail to 10,000 customers: $(((${EPOCHREALTIME/[.,]/} - start) / 1000)) ms"
+sed 's/^peak memory:/peak memory of database e-mail:/' "$work/customers.err"

@@ -23,6 +23,6 @@ awk -F'\t' '
   { printf "%-40s %-26s %s\n", $1, sprintf("%.2f (%.2f-%.2f)", $2, $3, $4), $5 }
 ' "$KORVANE_BENCH_TABLE"
 echo
-grep -E '^peak memory|^[0-9]+ lines in' "$log"
+grep -E '^peak memory (of|for)|^database e-mail|^[0-9]+ lines in' "$log"
 echo "each benchmark's output: $log"
 [ ${#failed[@]} -eq 0 ] || { echo "failed: ${failed[*]}"; exit 1; }

@@ -13,7 +13,6 @@
 #include <QTextBlock>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,21 +45,16 @@ int InWindow(int argc, char** argv, const FolderRunInput& input) {
     QApplication app(argc, argv);
     bench::BasicBenchShell<gui::QtDesktop> bench;
     bench.settings.SetOn(field::DetailFlag, true);
-    std::atomic<bool> over{false};
     int verified = 0;
     ReportWindowRun run;
     run.caption = "Verify site to folder";
     run.onOpen = [&](const std::shared_ptr<ReportWindowHandle>& report) {
-        if (!bench.threads.Start([&, report] {
-                VerifyFolderWorker(bench.shell, input, *report);
-                over = true;
-            }))
-            std::exit(1);
         auto* window = QApplication::activeModalWidget();
         auto* text = window->findChild<QPlainTextEdit*>(QStringLiteral("Report"));
+        // Once the worker is over, watch for the last line to show.
         auto* watch = new QTimer(window);
         QObject::connect(watch, &QTimer::timeout, window, [&, window, text] {
-            if (!over || !ShowsFinished(*text))
+            if (!ShowsFinished(*text))
                 return;
             text->viewport()->repaint();
             for (QTextBlock block = text->document()->begin(); block.isValid();
@@ -68,7 +62,11 @@ int InWindow(int argc, char** argv, const FolderRunInput& input) {
                 verified += block.text().startsWith(QStringLiteral("Integrity verified")) ? 1 : 0;
             window->close();
         });
-        watch->start(1);
+        if (!bench.threads.Start([&, report, watch] {
+                VerifyFolderWorker(bench.shell, input, *report);
+                QMetaObject::invokeMethod(watch, [watch] { watch->start(1); });
+            }))
+            std::exit(1);
     };
     bench.desktop.RunReportWindow(run);
     bench.threads.WaitIdle();
