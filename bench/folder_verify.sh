@@ -3,7 +3,7 @@
 # the user sees it: the worker reports into the program's own report window (Qt's offscreen
 # platform) with detail lines on, and the run counts until the window shows its last line. The
 # peer is the faster, round by round, of wget and curl fetching the same 2,000 URLs with a new
-# connection each, to /dev/null. Then the peak memory of each.
+# connection each, to /dev/null. Then the same without the window, and the peak memory of each.
 # Usage: bench/folder_verify.sh [BUILD_DIR] [RUNS] (a release build; run as root)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,6 +28,9 @@ shown=$(eval "$korvane")
 [ "$shown" = "Integrity verified: 2000" ] || { echo "the window showed: $shown"; exit 1; }
 "$root/bench/compare.sh" --name "folder verification (window, detail on)" --goal "≤ 1.3" \
   "$runs" "$korvane" "$wget" "$curl"
+echo "without the window (report printed, detail lines off), to tell the window's share:"
+"$root/bench/compare.sh" "$runs" "'$build/bench/korvane_verify_folder' bench.test '$work/site'" \
+  "$wget" "$curl" | tail -1
 for side in korvane wget curl; do
   echo "peak memory of $side: $(eval "/usr/bin/time -f %M ${!side}" 2>&1 >/dev/null | tail -1) KB"
 done

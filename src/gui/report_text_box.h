@@ -18,7 +18,7 @@ class QtDesktop;
 // lost while the widget lives; once it is gone, what was queued and what comes later is dropped.
 class QtReportTextBox final : public ReportWindowHandle {
   public:
-    static constexpr int kBatchPeriodMs = 16;
+    static constexpr int kBatchPeriodMs = 50;
 
     QtReportTextBox(QtDesktop& desktop, QPlainTextEdit* edit, QPushButton* button = nullptr);
     void Append(std::string_view text) override;
