@@ -27,7 +27,12 @@ fi
 run=$(mktemp -d /tmp/korvane-netns.XXXXXX)
 nginx_pid=""
 smtp_pid=""
+smtp_auth_pid=""
 cleanup() {
+  if [ -n "$smtp_auth_pid" ]; then
+    kill "$smtp_auth_pid" 2>/dev/null || true
+    wait "$smtp_auth_pid" 2>/dev/null || true
+  fi
   if [ -n "$smtp_pid" ]; then
     kill "$smtp_pid" 2>/dev/null || true
     wait "$smtp_pid" 2>/dev/null || true
@@ -92,6 +97,20 @@ for _ in $(seq 1 100); do
   sleep 0.05
 done
 export KORVANE_TEST_MAILDIR="$run/mail"
+
+# The mail servers that ask for a login over an encrypted connection, storing in the same folder.
+PYTHONPATH="$root/tests/peers" /usr/bin/python3 "$root/tests/peers/smtp_auth.py" "$run/certs" \
+  "$run/mail" >"$run/smtp-auth.out" 2>"$run/smtp-auth.log" &
+smtp_auth_pid=$!
+for _ in $(seq 1 200); do
+  grep -q ready "$run/smtp-auth.out" 2>/dev/null && break
+  if ! kill -0 "$smtp_auth_pid" 2>/dev/null; then
+    echo "the mail servers with logins did not start:" >&2
+    cat "$run/smtp-auth.log" >&2 || true
+    exit 1
+  fi
+  sleep 0.05
+done
 
 export KORVANE_TEST_NET=1
 status=0
