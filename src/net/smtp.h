@@ -93,7 +93,8 @@ class SmtpSession {
     // Asks for STARTTLS; true when the server is ready for the handshake.
     bool StartTls();
     // The TLS handshake on the connection, from its first byte or after StartTls. With a trusted
-    // (or accepted) certificate the dialogue goes on encrypted; the result tells what happened.
+    // (or accepted) certificate the dialogue goes on encrypted; the result tells what happened
+    // (its stream is the session's now).
     TlsResult Secure(TlsClient::Options options, const std::string& host, std::uint16_t port);
     bool IsSecure() const { return m_secure; }
 

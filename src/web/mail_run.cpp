@@ -9,12 +9,12 @@ namespace korvane {
 
 namespace {
 
-// The handshake's outcome, worded as for the web runs; true when the dialogue may go on.
-bool Secured(const TlsResult& tls, const std::string& server, const OpenWording& wording,
-             const LineSink& log) {
+// The handshake's outcome, worded as for the web runs; true when the dialogue goes on encrypted.
+bool Secured(SmtpSession& session, const TlsResult& tls, const std::string& server,
+             const OpenWording& wording, const LineSink& log) {
     if (tls.problem.kind != CertificateProblem::Kind::None) {
         const std::string line = CertificateProblemLine(tls.problem, tls.certificate, server);
-        if (!tls.stream) {
+        if (!session.IsSecure()) {
             wording.failure(line);
             return false;
         }
@@ -22,7 +22,7 @@ bool Secured(const TlsResult& tls, const std::string& server, const OpenWording&
         log(line);
         return true;
     }
-    if (tls.stream)
+    if (session.IsSecure())
         return true;
     wording.failure("Secure connection failed: " +
                     (tls.failure.empty() ? std::string(std::strerror(tls.error)) : tls.failure));
@@ -58,7 +58,7 @@ OpenedMail OpenMail(Shell& shell, SmtpSession& session, const MailJob& job,
     const std::uint16_t port = account.port != 0 ? account.port : MailPort();
     const TlsClient::Options tls{AcceptUntrustedCertificates(shell.settingsFile)};
     if (security == MailSecurity::Tls &&
-        !Secured(session.Secure(tls, job.server, port), job.server, wording, log))
+        !Secured(session, session.Secure(tls, job.server, port), job.server, wording, log))
         return abort();
     const bool welcomed = session.ReadGreeting();
     if (security == MailSecurity::None)
@@ -70,7 +70,7 @@ OpenedMail OpenMail(Shell& shell, SmtpSession& session, const MailJob& job,
             wording.failure(kNoStartTls);
             return abort();
         }
-        if (!Secured(session.Secure(tls, job.server, port), job.server, wording, log))
+        if (!Secured(session, session.Secure(tls, job.server, port), job.server, wording, log))
             return abort();
         greeted = session.Ehlo(job.server);
     }
