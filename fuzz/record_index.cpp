@@ -386,11 +386,13 @@ void Run(FuzzedDataProvider& in, fuzz::FuzzShell& f, RecordStore<Record>& store,
                 in.ConsumeBool() ? PickNumber(in) : in.ConsumeIntegral<std::int64_t>();
             const std::size_t stopAfter = in.ConsumeIntegralInRange<std::size_t>(1, 12);
             std::vector<std::pair<std::int64_t, std::string>> seen;
-            const bool read =
-                WalkRecordsFrom(store, from, [&](std::int64_t number, const Record& record) {
+            const bool read = WalkRecordsFrom(
+                store, from,
+                [&](std::int64_t number, const Record& record) {
                     seen.emplace_back(number, Bytes(record));
                     return seen.size() < stopAfter;
-                });
+                },
+                [](std::int64_t) { __builtin_trap(); });
             std::vector<std::pair<std::int64_t, std::string>> expected;
             for (const IndexEntry& entry : model.live) {
                 if (entry.number < from ||

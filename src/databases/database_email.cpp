@@ -1,7 +1,7 @@
 #include "databases/database_email.h"
 
+#include "databases/record_messages.h"
 #include "records/record_files.h"
-#include "records/record_walk.h"
 #include "shell/preferences.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
@@ -9,9 +9,12 @@
 
 #include <charconv>
 #include <fcntl.h>
+#include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace korvane {
 
@@ -23,6 +26,118 @@ constexpr std::size_t kCustomerNumberMaxChars = 19;
 constexpr const char* kPresetText = "Your message";
 const std::vector<std::string> kQuantities = {"1",  "10", "20", "30", "40",
                                               "50", "60", "70", "80", "90"};
+
+// The mail dialogs' subject and text are UTF-8 (FormField::unicode), so that what a mail cannot
+// carry reaches this code and can be named; a mail is sent in Latin-1, one byte a character.
+
+// One character of UTF-8 text at `at`: its code and how many bytes it takes. A byte that starts
+// no valid sequence stands for itself, as Latin-1 text loaded from a file does.
+std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    const std::size_t length = lead < 0xC2   ? 1
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 1;
+    if (length == 1 || at + length > text.size())
+        return {lead, 1};
+    char32_t code = lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return {lead, 1};
+        code = (code << 6) | (byte(at + i) & 0x3F);
+    }
+    constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {lead, 1};
+    return {code, length};
+}
+
+std::string Latin1ToUtf8(std::string_view text) {
+    std::string utf8;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+// Text in Latin-1, without the characters it cannot hold; those are added to `leftOut` (UTF-8,
+// each once, separated by blanks).
+std::string ToLatin1(std::string_view text, std::string& leftOut) {
+    std::string latin1;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto [code, length] = DecodeUtf8(text, i);
+        const std::string_view character = text.substr(i, length);
+        i += length;
+        if (code <= 0xFF) {
+            latin1 += static_cast<char>(code);
+        } else if (leftOut.find(character) == std::string::npos) {
+            leftOut += leftOut.empty() ? "" : " ";
+            leftOut += character;
+        }
+    }
+    return latin1;
+}
+
+// The message text as it is sent: every line break a CR LF, cut to the limit when it is longer.
+struct SentText {
+    std::string text;
+    std::size_t over = 0; // characters past the limit
+};
+
+SentText AsSent(std::string_view latin1) {
+    SentText sent;
+    const std::vector<std::string> lines = MailBodyLines(latin1);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        sent.text += (i == 0 ? "" : "\r\n") + lines[i];
+    if (sent.text.size() <= kMailTextMaxChars)
+        return sent;
+    sent.over = sent.text.size() - kMailTextMaxChars;
+    std::size_t cut = kMailTextMaxChars;
+    if (sent.text[cut - 1] == '\r') // never half a line break
+        --cut;
+    sent.text.resize(cut);
+    return sent;
+}
+
+// The end of the text that is kept, to show the user where it is cut; line breaks as blanks.
+std::string KeptEnd(const std::string& kept) {
+    constexpr std::size_t kShown = 24;
+    std::size_t from = kept.size() > kShown ? kept.size() - kShown : 0;
+    if (from > 0 && kept[from - 1] == '\r')
+        ++from;
+    std::string end = from > 0 ? "..." : "";
+    for (std::size_t i = from; i < kept.size(); ++i) {
+        if (kept[i] == '\r' && i + 1 < kept.size() && kept[i + 1] == '\n')
+            ++i;
+        end += kept[i] == '\r' || kept[i] == '\n' ? ' ' : kept[i];
+    }
+    return Latin1ToUtf8(end);
+}
+
+// Makes the subject and the text what is sent. When that changes them, the user is asked first;
+// false when the answer was No.
+bool MakeSendable(Shell& shell, MailRun& run) {
+    std::string leftOut;
+    run.subject = ToLatin1(run.subject, leftOut);
+    SentText sent = AsSent(ToLatin1(run.text, leftOut));
+    std::string question;
+    if (!leftOut.empty())
+        question += "These characters cannot be sent and will be left out: " + leftOut + "\n";
+    if (sent.over > 0)
+        question += "The message is " + std::to_string(sent.over) +
+                    " characters too long and will be cut after: \"" + KeptEnd(sent.text) + "\"\n";
+    run.text = std::move(sent.text);
+    return question.empty() || shell.desktop.AskInUnicode(question + "Send it anyway?",
+                                                          "Problem") == MessageAnswer::Yes;
+}
 
 void Fatal(Shell& shell, const std::string& text) {
     shell.desktop.ShowMessage(text, "Fatal error");
@@ -49,7 +164,7 @@ void LoadText(Shell& shell, Form& form) {
     }
     std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
     bytes.resize(ReadUpTo(file.Get(), bytes.data(), bytes.size()));
-    form.Field("Text").text = bytes;
+    form.Field("Text").text = Latin1ToUtf8(bytes);
 }
 
 // "Save": the message text is written to the chosen file, without a terminator.
@@ -57,17 +172,27 @@ void SaveText(Shell& shell, const Form& form) {
     const auto path = shell.pickers.PickSave(shell.desktop);
     if (!path)
         return;
-    const std::string& text = form.Field("Text").text;
+    std::string leftOut;
+    const std::string text = ToLatin1(form.Field("Text").text, leftOut);
+    if (!leftOut.empty() &&
+        shell.desktop.AskInUnicode(
+            "These characters cannot be saved and will be left out: " + leftOut + "\nSave anyway?",
+            "Problem") != MessageAnswer::Yes)
+        return;
     FileDescriptor file(::open(path->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!file.IsOpen() || !WriteAll(file.Get(), text.data(), text.size()))
         Fatal(shell, "File failure.");
 }
 
 void AddMessageFields(Shell& shell, Form& form) {
-    form.fields.push_back(FormField::TextBox("Subject", "Subject", "", kSubjectMaxChars));
+    FormField subject = FormField::TextBox("Subject", "Subject", "", kSubjectMaxChars);
+    subject.unicode = true;
+    form.fields.push_back(std::move(subject));
     form.fields.push_back(FormField::NoteText(" Please enter the text:"));
-    FormField text = FormField::TextBox("Text", "", kPresetText, kMailTextMaxChars);
+    // No limit while typing: the limit is on the text as sent, and a cut is asked about then.
+    FormField text = FormField::TextBox("Text", "", kPresetText, 0);
     text.kind = FormField::Kind::MultiLine;
+    text.unicode = true;
     form.fields.push_back(std::move(text));
     form.buttons = {
         FormButton{"Load", 2, false, [&shell](Form& shown) { LoadText(shell, shown); }},
@@ -77,10 +202,17 @@ void AddMessageFields(Shell& shell, Form& form) {
     };
 }
 
-std::int64_t ParseNumber(const std::string& text) {
+// A customer number typed into Start or End, blanks around it allowed; nothing when it is none.
+std::optional<std::int64_t> ParseNumber(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(' ') + 1 - first);
     std::int64_t number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return error == std::errc() && end == text.data() + text.size() ? number : 0;
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return number;
 }
 
 // Fills the job and starts the worker; asks for the sender first when no mail server is set.
@@ -96,6 +228,8 @@ void StartMail(Shell& shell, MailRun run) {
         Problem(shell, "An address or the subject holds a line break.");
         return;
     }
+    if (!MakeSendable(shell, run))
+        return;
     if (!shell.threads.Start([&shell, run = std::move(run)] { DatabaseEmailWorker(shell, run); }))
         Problem(shell, "Unable to start thread");
 }
@@ -126,23 +260,23 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
             complete = session.Send(job.sender, message) && complete;
     } else {
         const bool read =
-            WalkRecordsFrom(shell.records.customers, run.first,
-                            [&](std::int64_t number, const CustomerRecord& record) {
-                                if (number > run.last)
-                                    return false;
-                                const std::string address = record.Text(customer::Email1);
-                                if (address.empty())
-                                    return true;
-                                if (!SafeMailHeaderValue(address)) {
-                                    shell.log.AppendLine("Customer " + std::to_string(number) +
-                                                         " skipped: Email 1 holds a line break");
-                                    return true;
-                                }
-                                message.recipient = address;
-                                for (int copy = 0; copy < copies; ++copy)
-                                    complete = session.Send(job.sender, message) && complete;
+            WalkRecords(shell, shell.records.customers, run.first,
+                        [&](std::int64_t number, const CustomerRecord& record) {
+                            if (number > run.last)
+                                return false;
+                            const std::string address = record.Text(customer::Email1);
+                            if (address.empty())
                                 return true;
-                            });
+                            if (!SafeMailHeaderValue(address)) {
+                                shell.log.AppendLine("Customer " + std::to_string(number) +
+                                                     " skipped: Email 1 holds a line break");
+                                return true;
+                            }
+                            message.recipient = address;
+                            for (int copy = 0; copy < copies; ++copy)
+                                complete = session.Send(job.sender, message) && complete;
+                            return true;
+                        });
         if (!read) {
             Fatal(shell, "Data file: member.dat, not present.");
             return;
@@ -198,8 +332,15 @@ void DatabaseEmailCommand(Shell& shell) {
         return;
     MailRun run;
     run.customerRange = true;
-    run.first = ParseNumber(form.Field("Start").text);
-    run.last = ParseNumber(form.Field("End").text);
+    const std::optional<std::int64_t> firstNumber = ParseNumber(form.Field("Start").text);
+    const std::optional<std::int64_t> lastNumber = ParseNumber(form.Field("End").text);
+    if (!firstNumber || !lastNumber) {
+        Problem(shell,
+                !firstNumber ? "Start must be a record number." : "End must be a record number.");
+        return;
+    }
+    run.first = *firstNumber;
+    run.last = *lastNumber;
     if (run.first < 1 || run.first > run.last)
         return;
     run.subject = form.Field("Subject").text;

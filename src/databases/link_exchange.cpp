@@ -1,8 +1,8 @@
 #include "databases/link_exchange.h"
 
+#include "databases/record_messages.h"
 #include "net/http.h"
 #include "net/tcp.h"
-#include "records/record_walk.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 #include "web/web_run.h"
@@ -146,11 +146,11 @@ void LinkExchangeRun(Shell& shell, const LinkExchangeInput& input) {
     bool ended = false;
     WebRun web(shell);
     const bool read =
-        WalkRecordsFrom(shell.records.customers, kLowestRecordNumber,
-                        [&](std::int64_t, const CustomerRecord& record) {
-                            ended = CheckCustomer(shell, web, input, record) == CustomerEnd::EndRun;
-                            return !ended;
-                        });
+        WalkRecords(shell, shell.records.customers, kLowestRecordNumber,
+                    [&](std::int64_t, const CustomerRecord& record) {
+                        ended = CheckCustomer(shell, web, input, record) == CustomerEnd::EndRun;
+                        return !ended;
+                    });
     if (!read) {
         shell.desktop.ShowMessage("Data file: member.dat, not present.", "Fatal error");
         return;

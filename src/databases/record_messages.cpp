@@ -31,6 +31,10 @@ std::string NumberText(std::int64_t number) {
     return text;
 }
 
+void LogUnreadableRecord(Shell& shell, std::int64_t number) {
+    shell.log.AppendLine("Record " + NumberText(number) + " could not be read; skipped.");
+}
+
 bool TellRead(Shell& shell, RecordIo io, Notice openFailed, Notice readFailed) {
     if (io == RecordIo::OpenFailed)
         Tell(shell, openFailed);

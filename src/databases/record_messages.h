@@ -4,11 +4,13 @@
 // record store, and the dialogs and number texts they share. Each database supplies its own texts.
 
 #include "records/record_files.h"
+#include "records/record_walk.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvane {
@@ -69,6 +71,16 @@ std::optional<Found<Record>> FindByName(Shell& shell, const RecordStore<Record>&
     Search<Record> search = store.SearchByName(typed, offer);
     TellSearch(shell, texts, search.end);
     return std::move(search.found);
+}
+
+void LogUnreadableRecord(Shell& shell, std::int64_t number);
+
+// A worker's walk through a whole database: a record that cannot be read is logged ("Record %d
+// could not be read; skipped.") and passed over. False when the file could not be opened.
+template <typename Record, typename Visit>
+bool WalkRecords(Shell& shell, const RecordStore<Record>& store, std::int64_t from, Visit&& visit) {
+    return WalkRecordsFrom(store, from, std::forward<Visit>(visit),
+                           [&shell](std::int64_t number) { LogUnreadableRecord(shell, number); });
 }
 
 struct ListRow {

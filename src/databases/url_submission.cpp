@@ -1,8 +1,8 @@
 #include "databases/url_submission.h"
 
+#include "databases/record_messages.h"
 #include "net/http.h"
 #include "net/tcp.h"
-#include "records/record_walk.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 #include "web/web_run.h"
@@ -177,15 +177,15 @@ void SubmissionRun(Shell& shell, const SubmissionInput& input) {
     bool ended = false;
     WebRun web(shell);
     const bool read =
-        WalkRecordsFrom(shell.records.engines, kLowestRecordNumber,
-                        [&](std::int64_t, const SearchEngineRecord& engine) {
-                            // An entry without a host or URL field name is passed over without a
-                            // word.
-                            ended = !engine.Text(engine::BaseUrl).empty() &&
-                                    !engine.Text(engine::UrlFormName).empty() &&
-                                    SubmitToEngine(shell, web, input, engine) == EngineEnd::EndRun;
-                            return !ended;
-                        });
+        WalkRecords(shell, shell.records.engines, kLowestRecordNumber,
+                    [&](std::int64_t, const SearchEngineRecord& engine) {
+                        // An entry without a host or URL field name is passed over
+                        // without a word.
+                        ended = !engine.Text(engine::BaseUrl).empty() &&
+                                !engine.Text(engine::UrlFormName).empty() &&
+                                SubmitToEngine(shell, web, input, engine) == EngineEnd::EndRun;
+                        return !ended;
+                    });
     if (!read) {
         shell.desktop.ShowMessage("Data file: urlsubmit.dat, not present.", "Fatal error");
         return;

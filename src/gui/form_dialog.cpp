@@ -157,8 +157,9 @@ QWidget* FormDialog::BuildField(FormField& field) {
             KeepUpperCase(edit);
         edit->setReadOnly(field.readOnly);
         edit->setMinimumWidth(220);
-        m_bindings.push_back({[edit, &field] { field.text = ToStdString(edit->text()); },
-                              [edit, &field] { edit->setText(ToQString(field.text)); }});
+        m_bindings.push_back(
+            {[edit, &field] { field.text = FieldStdString(edit->text(), field.unicode); },
+             [edit, &field] { edit->setText(FieldQString(field.text, field.unicode)); }});
         if (!field.browse)
             return edit;
         auto* row = new QWidget;
@@ -186,9 +187,13 @@ QWidget* FormDialog::BuildField(FormField& field) {
         m_bindings.push_back({[edit, &field] {
                                   QString text = edit->toPlainText();
                                   text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-                                  field.text = ToStdString(text);
+                                  field.text = FieldStdString(text, field.unicode);
                               },
-                              [edit, &field] { edit->setPlainText(ForDisplay(field.text)); }});
+                              [edit, &field] {
+                                  QString shown = FieldQString(field.text, field.unicode);
+                                  edit->setPlainText(
+                                      shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+                              }});
         return edit;
     }
     case FormField::Kind::Check: {

@@ -33,10 +33,19 @@ int QtDesktop::RunForm(Form& form) {
 
 MessageAnswer QtDesktop::ShowMessage(std::string_view text, std::string_view title,
                                      MessageButtons buttons) {
+    return Show(ToQString(text), ToQString(title), buttons);
+}
+
+MessageAnswer QtDesktop::AskInUnicode(std::string_view question, std::string_view title) {
+    return Show(QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())),
+                ToQString(title), MessageButtons::YesNo);
+}
+
+MessageAnswer QtDesktop::Show(const QString& text, const QString& title, MessageButtons buttons) {
     return OnGuiThread([&] {
         QMessageBox box(m_owner);
-        box.setWindowTitle(ToQString(title));
-        box.setText(ToQString(text));
+        box.setWindowTitle(title);
+        box.setText(text);
         switch (buttons) {
         case MessageButtons::Ok:
             box.setStandardButtons(QMessageBox::Ok);

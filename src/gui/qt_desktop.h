@@ -35,6 +35,7 @@ class QtDesktop final : public QObject, public Desktop {
     int RunForm(Form& form) override;
     MessageAnswer ShowMessage(std::string_view text, std::string_view title,
                               MessageButtons buttons) override;
+    MessageAnswer AskInUnicode(std::string_view question, std::string_view title) override;
     int ShowResult(std::string_view text) override;
     std::optional<std::string> PickFile(const FilePickerRequest& request) override;
     std::optional<std::string> PickFolder(std::string_view instruction) override;
@@ -68,6 +69,8 @@ class QtDesktop final : public QObject, public Desktop {
     void captionRequested(const QString& caption);
 
   private:
+    MessageAnswer Show(const QString& text, const QString& title, MessageButtons buttons);
+
     QPointer<QWidget> m_owner;
     std::unique_ptr<AlertSound> m_sound;
     std::unique_ptr<HelpWindow> m_help;

@@ -18,6 +18,16 @@ inline std::string ToStdString(const QString& text) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
+// A form field's text: single bytes, or UTF-8 where the field says so.
+inline QString FieldQString(std::string_view text, bool unicode) {
+    return unicode ? QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+                   : ToQString(text);
+}
+
+inline std::string FieldStdString(const QString& text, bool unicode) {
+    return unicode ? text.toUtf8().toStdString() : ToStdString(text);
+}
+
 // Report and header texts end their lines with CR LF; text widgets want plain line feeds.
 inline QString ForDisplay(std::string_view text) {
     QString shown = ToQString(text);

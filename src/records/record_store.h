@@ -68,7 +68,7 @@ struct NumberSpan {
     std::optional<std::int64_t> last;
 };
 
-enum class WalkStep { Found, End, FileMissing };
+enum class WalkStep { Found, Unreadable, End, FileMissing };
 
 inline constexpr std::size_t kListRows = 10;
 
@@ -143,18 +143,20 @@ template <typename Record> class RecordStore {
     }
 
     // For a worker's walk: the record of the first live entry from `from` on, read into `out`.
-    // Only a file that cannot be opened stops a walk.
+    // Only a file that cannot be opened stops a walk. A record that cannot be read whole comes
+    // back Unreadable with its number and slot: `out.record` then holds no record at all.
     WalkStep NextFrom(std::int64_t from, Found<Record>& out) const {
         std::scoped_lock lock(m_mutex);
         const std::size_t p = LocateNumber(m_index, std::max(from, kLowestRecordNumber));
         if (p >= m_index.Size())
             return WalkStep::End;
         const IndexEntry entry = m_index.entries[p];
-        if (ReadRecord(m_path, entry.slot, out.record) == RecordIo::OpenFailed)
+        const RecordIo io = ReadRecord(m_path, entry.slot, out.record);
+        if (io == RecordIo::OpenFailed)
             return WalkStep::FileMissing;
         out.number = entry.number;
         out.slot = entry.slot;
-        return WalkStep::Found;
+        return io == RecordIo::Ok ? WalkStep::Found : WalkStep::Unreadable;
     }
 
     // Text search: each record whose name matches, in slot order, goes to `offer`, which answers

@@ -72,6 +72,11 @@ class Desktop {
     virtual int RunForm(Form& form) = 0;
     virtual MessageAnswer ShowMessage(std::string_view text, std::string_view title,
                                       MessageButtons buttons = MessageButtons::Ok) = 0;
+    // A Yes/No question whose text is UTF-8, so that it can name characters the single-byte
+    // texts of the other calls cannot hold.
+    virtual MessageAnswer AskInUnicode(std::string_view question, std::string_view title) {
+        return ShowMessage(question, title, MessageButtons::YesNo);
+    }
     // The modal "Page header" viewer; 1 on "OK", 0 when closed otherwise.
     virtual int ShowResult(std::string_view text) = 0;
     virtual std::optional<std::string> PickFile(const FilePickerRequest& request) = 0;

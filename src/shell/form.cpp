@@ -72,8 +72,20 @@ void ApplyFieldRules(Form& form) {
     for (FormField& field : form.fields) {
         if (field.kind != FormField::Kind::Text && field.kind != FormField::Kind::MultiLine)
             continue;
-        if (field.maxChars > 0 && field.text.size() > field.maxChars)
+        if (field.maxChars > 0 && field.unicode) {
+            // Characters, not bytes: a cut never splits one. UTF-8 continuation bytes are
+            // 10xxxxxx.
+            std::size_t characters = 0;
+            for (std::size_t i = 0; i < field.text.size(); ++i) {
+                if ((static_cast<unsigned char>(field.text[i]) & 0xC0) != 0x80 &&
+                    ++characters > field.maxChars) {
+                    field.text.resize(i);
+                    break;
+                }
+            }
+        } else if (field.maxChars > 0 && field.text.size() > field.maxChars) {
             field.text.resize(field.maxChars);
+        }
         if (field.upperCase)
             std::transform(field.text.begin(), field.text.end(), field.text.begin(), [](char c) {
                 return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

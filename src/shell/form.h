@@ -31,6 +31,9 @@ struct FormField {
     int selected = -1;                // Choice, Radio: -1 when nothing is selected
     bool besidePrevious = false;      // laid out on the row of the field before it
     bool readOnly = false;            // Text, MultiLine: shown and selectable, not editable
+    // Text, MultiLine: the text in and out is UTF-8, not single bytes, so that characters a
+    // single byte cannot hold reach the tool, which then says what it cannot use (mail text).
+    bool unicode = false;
     // Text: the text is a start for the user to complete ("http://www."): focus puts the caret
     // after it instead of selecting it, so the first key typed continues it.
     bool caretAtEnd = false;

@@ -230,11 +230,12 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
             const auto location = RedirectLocation(code, reply.header.text);
             if (location && web.Preferences().followRedirects) {
                 const RedirectTrail::Step step = trail.Next(*location);
+                // The hops belong with the file's own lines, in the report.
                 if (step == RedirectTrail::Step::Follow) {
-                    tell(trail.HopLine(code));
+                    report.Append(trail.HopLine(code) + "\r\n");
                     continue;
                 }
-                tell(std::string(RedirectFailureLine(step)));
+                report.Append(std::string(RedirectFailureLine(step)) + "\r\n");
                 Alert(shell);
                 Failed(walk, file.name, FileFailure::Unavailable);
                 break;

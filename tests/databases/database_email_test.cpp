@@ -97,17 +97,22 @@ void PutCustomers(TestShell& t, const std::vector<std::pair<std::int64_t, std::s
     ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
 }
 
+MailRun CustomerRange(std::int64_t first, std::int64_t last) {
+    MailRun run;
+    run.customerRange = true;
+    run.first = first;
+    run.last = last;
+    run.job.server = "127.0.0.1";
+    run.job.sender = "shop@example.test";
+    return run;
+}
+
 TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {
     const std::string a = UniqueAddress("first");
     const std::string c = UniqueAddress("third");
     const std::string outside = UniqueAddress("outside");
     PutCustomers(t, {{7, outside}, {2, a}, {3, ""}, {5, c}, {4, "evil@x\r\nRCPT TO:<y@z>"}});
-    MailRun run;
-    run.customerRange = true;
-    run.first = 2;
-    run.last = 6;
-    run.job.server = "127.0.0.1";
-    run.job.sender = "shop@example.test";
+    MailRun run = CustomerRange(2, 6);
     run.subject = "Invoice";
     run.text = "Dear customer";
     t.desktop.AnswerMessage(MessageAnswer::Yes);
@@ -135,6 +140,16 @@ TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
         return kFormAccepted;
     });
     DatabaseEmailCommand(t.shell);
+    // Start and End that are no numbers are told, each by its name.
+    for (const auto& [start, end] : std::vector<std::pair<std::string, std::string>>{
+             {"", "9"}, {"3x", "9"}, {"3", "  "}, {" 3 ", "99999999999999999999"}}) {
+        t.desktop.AnswerForm([&](Form& form) {
+            form.Field("Start").text = start;
+            form.Field("End").text = end;
+            return kFormAccepted;
+        });
+        DatabaseEmailCommand(t.shell);
+    }
     t.desktop.AnswerForm([](Form& form) {
         form.Field("Recipient").text = "a@b";
         form.Field("Subject").text = "Hi\r\nBCC: everyone";
@@ -145,7 +160,90 @@ TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
     EXPECT_EQ(t.LogTexts(), std::vector<std::string>{});
     EXPECT_EQ(
         t.desktop.Messages(),
-        (std::vector<ShownMessage>{{"An address or the subject holds a line break.", "Problem"}}));
+        (std::vector<ShownMessage>{{"Start must be a record number.", "Problem"},
+                                   {"Start must be a record number.", "Problem"},
+                                   {"End must be a record number.", "Problem"},
+                                   {"End must be a record number.", "Problem"},
+                                   {"An address or the subject holds a line break.", "Problem"}}));
+}
+
+// The dialogs hand over UTF-8; a mail goes out in Latin-1, within the limit with each line break
+// counted as the CR LF it is sent as. What would change is asked about before anything is sent:
+// Yes sends it so, No sends nothing.
+TEST_F(RealMailServer, WhatCannotBeSentAsTypedIsAskedAboutFirst) {
+    const std::string lines = std::string(990, 'a') + "\r\n";
+    struct Case {
+        std::string subject;
+        std::string text;
+        std::string question; // empty: nothing is asked
+        MessageAnswer answer;
+        std::string sentSubject; // what is sent, when anything is
+        std::string sentText;
+    };
+    const std::vector<Case> cases = {
+        // Latin-1 that fits goes out as it is, unasked.
+        {"Caf\xc3\xa9", lines + "12345", "", MessageAnswer::Yes, "Caf\xe9", lines + "12345"},
+        {"5 \xe2\x82\xac", "\xe2\x80\x9cNet\xe2\x80\x9d \xe2\x82\xac \xc2\xbd",
+         "These characters cannot be sent and will be left out: \xe2\x82\xac \xe2\x80\x9c "
+         "\xe2\x80\x9d\nSend it anyway?",
+         MessageAnswer::Yes, "5 ", "Net  \xbd"},
+        {"News", lines + "line two",
+         "The message is 3 characters too long and will be cut after: \"..." +
+             std::string(17, 'a') + " line \"\nSend it anyway?",
+         MessageAnswer::Yes, "News", lines + "line "},
+        {"\xe2\x82\xac", lines + "line two",
+         "These characters cannot be sent and will be left out: \xe2\x82\xac\nThe message is 3 "
+         "characters too long and will be cut after: \"..." +
+             std::string(17, 'a') + " line \"\nSend it anyway?",
+         MessageAnswer::No, "", ""},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(i);
+        TestShell shell;
+        shell.settings.Set(field::SmtpServer, "localhost");
+        shell.settings.Set(field::FromAddress, "shop@example.test");
+        const std::string recipient = UniqueAddress("text" + std::to_string(i));
+        shell.desktop.AnswerForm([&](Form& form) {
+            form.Field("Recipient").text = recipient;
+            form.Field("Subject").text = c.subject;
+            form.Field("Text").text = c.text;
+            return kFormAccepted;
+        });
+        if (!c.question.empty())
+            shell.desktop.AnswerMessage(c.answer);
+        shell.desktop.AnswerMessage(MessageAnswer::No); // "Drop connection"
+        MailmergeCommand(shell.shell);
+        shell.threads.WaitIdle();
+        const auto messages = shell.desktop.Messages();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.front().text, c.question.empty() ? "Drop connection" : c.question);
+        const auto stored = StoredFor(recipient);
+        if (c.answer == MessageAnswer::No) {
+            EXPECT_TRUE(stored.empty());
+            EXPECT_EQ(shell.LogTexts(), std::vector<std::string>{});
+            continue;
+        }
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_EQ(stored[0], "FROM: shop@example.test\r\nTO: " + recipient + "\r\nSUBJECT: " +
+                                 c.sentSubject + "\r\n" + c.sentText + "\r\n\r\n");
+    }
+}
+
+// A record that cannot be read is named and passed over: the walk never acts again on the record
+// before it, whose customer would get the mail twice. The walks of the link-exchange check and the
+// URL submission log it the same way.
+TEST_F(RealMailServer, ARecordThatCannotBeReadIsNamedAndPassedOver) {
+    const std::string address = UniqueAddress("before-cut");
+    PutCustomers(t, {{1, address}, {2, UniqueAddress("cut")}});
+    std::filesystem::resize_file(t.records.customers.Path(), CustomerRecord::kSize * 3 / 2);
+    MailRun run = CustomerRange(1, 2);
+    run.hangUpWait = std::chrono::milliseconds(0);
+    t.desktop.AnswerMessage(MessageAnswer::No); // "Drop connection"
+    DatabaseEmailWorker(t.shell, run);
+    EXPECT_EQ(StoredFor(address).size(), 1u);
+    const auto log = t.LogTexts();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Record 2 could not be read; skipped."), 1);
 }
 
 TEST_F(RealMailServer, AnUnknownOrRefusingServerEndsTheRunBeforeAnythingIsSent) {
@@ -337,26 +435,32 @@ TEST_F(RealMailServer, ThePasswordNeverReachesTheDisk) {
 
 TEST(MailText, LoadTakesFilesUpTo1000BytesAndSaveWritesTheText) {
     test::TempDir dir;
-    test::WriteWholeFile(dir.File("exact.txt"), std::string(1000, 'a'));
+    test::WriteWholeFile(dir.File("exact.txt"), std::string(999, 'a') + "\xe9");
     test::WriteWholeFile(dir.File("long.txt"), std::string(1001, 'b'));
     test::WriteWholeFile(dir.File("empty.txt"), "");
     TestShell t;
     for (const char* name : {"exact.txt", "long.txt", "empty.txt", "missing.txt"})
         t.desktop.AnswerPicker(dir.File(name));
     t.desktop.AnswerPicker(dir.File("saved.txt"));
+    t.desktop.AnswerPicker(dir.File("saved.txt"));
+    t.desktop.AnswerMessage(MessageAnswer::No); // a character a file of single bytes cannot hold
     t.desktop.AnswerForm([](Form& form) {
         auto press = [&](const std::string& label) {
             for (const FormButton& button : form.buttons)
                 if (button.label == label)
                     button.action(form);
         };
+        // The file holds single bytes; the dialog's text is UTF-8.
+        const std::string loaded = std::string(999, 'a') + "\xc3\xa9";
         press("Load");
-        EXPECT_EQ(form.Field("Text").text, std::string(1000, 'a'));
+        EXPECT_EQ(form.Field("Text").text, loaded);
         press("Load"); // 1001 bytes
         press("Load"); // empty
         press("Load"); // not there
-        EXPECT_EQ(form.Field("Text").text, std::string(1000, 'a'));
-        form.Field("Text").text = "Line one\r\nLine two";
+        EXPECT_EQ(form.Field("Text").text, loaded);
+        form.Field("Text").text = "Line one\r\nLine two \xc3\xa9";
+        press("Save");
+        form.Field("Text").text = "\xe2\x82\xac 5";
         press("Save");
         return kFormCancelled;
     });
@@ -364,8 +468,11 @@ TEST(MailText, LoadTakesFilesUpTo1000BytesAndSaveWritesTheText) {
     EXPECT_EQ(t.desktop.Messages(),
               (std::vector<ShownMessage>{{"File of incorrect type", "Problem"},
                                          {"File of incorrect type", "Problem"},
-                                         {"File not present.", "Fatal error"}}));
-    EXPECT_EQ(test::ReadWholeFile(dir.File("saved.txt")), "Line one\r\nLine two");
+                                         {"File not present.", "Fatal error"},
+                                         {"These characters cannot be saved and will be left "
+                                          "out: \xe2\x82\xac\nSave anyway?",
+                                          "Problem"}}));
+    EXPECT_EQ(test::ReadWholeFile(dir.File("saved.txt")), "Line one\r\nLine two \xe9");
 }
 
 } // namespace

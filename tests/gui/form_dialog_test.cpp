@@ -1,6 +1,7 @@
 #include "gui/form_dialog.h"
 
 #include "databases/customers.h"
+#include "databases/database_email.h"
 #include "databases/url_submission.h"
 #include "gui/qt_desktop.h"
 #include "gui_test_support.h"
@@ -12,6 +13,8 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -123,6 +126,35 @@ TEST(CustomerForm, MarksTheRequiredFieldsAndFramesTheContactAndTheLinkExchange) 
         dialog->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
     });
     CustomerAddCommand(t.shell);
+}
+
+// Mail text is typed as UTF-8 and what a mail cannot carry is named in the question, as typed.
+TEST(MailmergeDialog, TheQuestionNamesWhatTheMailCannotCarryAsTyped) {
+    QtFormShell t;
+    t.core.settings.Set(field::SmtpServer, "localhost");
+    QString question;
+    std::function<void()> answer = [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            QTimer::singleShot(10, answer);
+            return;
+        }
+        question = box->text();
+        box->button(QMessageBox::No)->click();
+    };
+    WhenModalOpens([&](QWidget* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("Recipient")), "a@b.test");
+        auto* text = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Text"));
+        text->selectAll();
+        text->insertPlainText(QString::fromUtf8("5 \u20ac \u00e9")); // pasted
+        answer();
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    });
+    MailmergeCommand(t.shell);
+    t.core.threads.WaitIdle();
+    EXPECT_EQ(question, QString::fromUtf8("These characters cannot be sent and will be left out: "
+                                          "\u20ac\nSend it anyway?"));
+    EXPECT_EQ(t.core.LogTexts(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 #include "gui/qt_desktop.h"
 
+#include "gui/alert_sound.h"
+
 #include "gui_test_support.h"
 #include "shell/shared_dialogs.h"
+#include "support/fault_injection.h"
+#include "support/temp_dir.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -10,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace korvane::gui {
@@ -97,6 +104,41 @@ TEST(ReportWindow, AWorkerStartedOnOpeningFillsItAndLinesAfterClosingAreDropped)
     EXPECT_EQ(shown, QStringLiteral("Files in directory: 2\nIntegrity verified: index.html\n"));
     // The window is gone: a late line goes nowhere and does no harm.
     ReportAppend(*kept, "Finished.\r\n\r\n");
+}
+
+// The sound's file never goes into the working folder, which may be read-only and where a file
+// left behind is the user's to remove; in the runtime folder it lasts only until it is loaded.
+TEST(AlertSound, LoadsWhateverTheWorkingFolderAndLeavesNoFileBehind) {
+    namespace fs = std::filesystem;
+    const auto soundFiles = [](const std::string& folder) {
+        return std::count_if(fs::directory_iterator(folder), fs::directory_iterator(),
+                             [](const fs::directory_entry& entry) {
+                                 return entry.path().filename().string().starts_with(
+                                     "korvane-alert-");
+                             });
+    };
+    const fs::path before = fs::current_path();
+    const std::string runtimeBefore = qEnvironmentVariable("XDG_RUNTIME_DIR").toStdString();
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "writable");
+        korvane::test::TempDir work;
+        korvane::test::TempDir runtime;
+        std::optional<korvane::test::ImmutableFile> locked;
+        if (readOnly && !locked.emplace(work.Path()).Made())
+            GTEST_SKIP() << locked->Error();
+        qputenv("XDG_RUNTIME_DIR", runtime.Path().c_str());
+        fs::current_path(work.Path());
+        {
+            AlertSound sound;
+            sound.Play();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return sound.Loaded(); }, 10000));
+            EXPECT_EQ(soundFiles(work.Path()) + soundFiles(runtime.Path()), 0);
+            sound.Play();
+        }
+        fs::current_path(before);
+        qputenv("XDG_RUNTIME_DIR", runtimeBefore.c_str());
+        EXPECT_EQ(soundFiles(work.Path()), 0);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "page_tools/referrer.h"
 #include "page_tools/server_header.h"
 #include "page_tools/verify_file.h"
+#include "shell/settings_file.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 namespace korvane {
 namespace {
@@ -79,117 +81,125 @@ struct Row {
     std::string never;              // the verdict that must not be given
     int sounds;
     bool viewer = false; // the header viewer shows the reply
+    std::function<void(SettingsFile&)> preferences = {};
+    std::size_t headers = 1; // the replies whose headers the viewer shows, one after the other
 };
+
+void Check(const Row& row) {
+    SCOPED_TRACE(row.what);
+    TempDir dir;
+    TestShell t;
+    t.settings.SetOn(field::DetailFlag, true);
+    if (row.preferences)
+        row.preferences(t.settingsFile);
+    row.tool(t.shell, row.server, row.page, {dir.Path(), std::chrono::milliseconds(5000)});
+    t.threads.WaitIdle();
+    const std::vector<std::string> log = t.LogTexts();
+    auto at = log.begin();
+    for (const std::string& line : row.lines) {
+        at = std::find_if(at, log.end(),
+                          [&](const std::string& logged) { return logged.starts_with(line); });
+        EXPECT_TRUE(at != log.end()) << line << " in " << ::testing::PrintToString(log);
+    }
+    if (!row.never.empty()) {
+        EXPECT_THAT(log, Not(Contains(HasSubstr(row.never))));
+    }
+    EXPECT_EQ(t.desktop.Sounds(), row.sounds);
+    if (row.viewer) {
+        ASSERT_EQ(t.desktop.Results().size(), 1u);
+        const std::string shown = t.desktop.Results()[0];
+        std::size_t headers = 0;
+        for (std::size_t i = 0; (i = shown.find("HTTP/1.1 ", i)) != std::string::npos; ++i)
+            ++headers;
+        EXPECT_EQ(headers, row.headers) << shown;
+        EXPECT_THAT(shown, HasSubstr("HTTP/1.1 200 OK\r\n"));
+    }
+}
 
 TEST(Https, EachToolChecksTheCertificateAndGivesNoVerdictWhenItFails) {
     KORVANE_REQUIRE_TEST_NETWORK();
     const std::string expired = "Certificate expired on " + LastDay("expired");
     const std::string success = "Success, server completed request, code 200";
+    const std::string self = "Certificate not trusted: self-signed certificate";
+    const std::string wrong = "Certificate is for www.other.test, not wrong.test";
+    // clang-format off
     const std::vector<Row> rows = {
         {"check, trusted", RunPageCheck, "https://site.test", "index.html", {success}, "", 0},
         {"check, port named", RunPageCheck, "https://site.test:443", "", {success}, "", 0},
         {"check, expired", RunPageCheck, "https://expired.test", "", {expired}, success, 1},
-        {"check, other host",
-         RunPageCheck,
-         "https://wrong.test",
-         "",
-         {"Certificate is for www.other.test, not wrong.test"},
-         success,
-         1},
-        {"check, self-signed",
-         RunPageCheck,
-         "https://self.test",
-         "",
-         {"Certificate not trusted: self-signed certificate"},
-         success,
-         1},
-        {"check, ends soon",
-         RunPageCheck,
-         "https://soon.test",
-         "",
-         {"Certificate expires in 5 days (" + LastDay("soon") + ")", success},
-         "",
-         0},
-        {"check, plain HTTP port",
-         RunPageCheck,
-         "https://site.test:80",
-         "",
-         {"Secure connection failed: wrong version number"},
-         success,
-         1},
-        {"check, moved",
-         RunPageCheck,
-         "chain.test",
-         "",
+        {"check, other host", RunPageCheck, "https://wrong.test", "", {wrong}, success, 1},
+        {"check, self-signed", RunPageCheck, "https://self.test", "", {self}, success, 1},
+        {"check, ends soon", RunPageCheck, "https://soon.test", "",
+         {"Certificate expires in 5 days (" + LastDay("soon") + ")", success}, "", 0},
+        {"check, plain HTTP port", RunPageCheck, "https://site.test:80", "",
+         {"Secure connection failed: wrong version number"}, success, 1},
+        {"check, moved", RunPageCheck, "chain.test", "",
          {"Moved.", "Moved to: https://chain.test/", "File is not available. Server code: 301"},
-         success,
-         1},
-        {"header, facts",
-         Header,
-         "https://site.test",
-         "",
+         success, 1},
+        {"header, facts", Header, "https://site.test", "",
          {"Protocol: TLSv1.3", "Subject: CN = site.test", "Issuer: CN = Korvane Test CA",
           "Certificate valid until " + LastDay("valid") + " (400 days)", "Reply received."},
-         "",
-         0,
-         true},
+         "", 0, true},
         {"header, expired", Header, "https://expired.test", "", {expired}, "Reply received.", 1},
         {"cookies", Cookies, "https://site.test", "cookies.html", {"Finished."}, "", 0},
-        {"referrer",
-         RunReferrerVariance,
-         "https://site.test",
-         "",
-         {"No referrer variance: Google.com"},
-         "",
-         0},
-        {"referrer, self-signed",
-         RunReferrerVariance,
-         "https://self.test",
-         "",
-         {"Certificate not trusted: self-signed certificate"},
-         "No referrer variance: Google.com",
-         1},
+        {"referrer", RunReferrerVariance, "https://site.test", "",
+         {"No referrer variance: Google.com"}, "", 0},
+        {"referrer, self-signed", RunReferrerVariance, "https://self.test", "", {self},
+         "No referrer variance", 1},
         {"verify", Verify, "https://site.test", "page2.html", {"Integrity verified"}, "", 0},
-        {"verify, wrong host",
-         Verify,
-         "https://wrong.test",
-         "page2.html",
-         {"Certificate is for www.other.test, not wrong.test"},
-         "Integrity verified",
-         1},
-        // Only the problems are logged: the self-signed target and the missing page.
-        {"broken links",
-         Broken,
-         "https://site.test",
-         "https-links.html",
-         {"self.test, index.html", "Certificate not trusted: self-signed certificate",
-          "site.test, gone.html, Server code: 404", "Scan complete"},
-         "secure.test, index.html, Server code: 301",
-         2},
+        {"verify, wrong host", Verify, "https://wrong.test", "page2.html", {wrong},
+         "Integrity verified", 1},
+        // Only the problems are logged: the self-signed target and the missing pages.
+        {"broken links", Broken, "https://site.test", "https-links.html",
+         {"self.test, index.html", self, "site.test, gone.html, Server code: 404",
+          "site.test, missing-rel.html, Server code: 404", "Scan complete"},
+         "secure.test, index.html, Server code: 301", 3},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        TempDir dir;
-        TestShell t;
-        t.settings.SetOn(field::DetailFlag, true);
-        row.tool(t.shell, row.server, row.page, {dir.Path(), std::chrono::milliseconds(5000)});
-        t.threads.WaitIdle();
-        const std::vector<std::string> log = t.LogTexts();
-        auto at = log.begin();
-        for (const std::string& line : row.lines) {
-            at = std::find_if(at, log.end(),
-                              [&](const std::string& logged) { return logged.starts_with(line); });
-            EXPECT_TRUE(at != log.end()) << line << " in " << ::testing::PrintToString(log);
-        }
-        if (!row.never.empty()) {
-            EXPECT_THAT(log, Not(Contains(HasSubstr(row.never))));
-        }
-        EXPECT_EQ(t.desktop.Sounds(), row.sounds);
-        if (row.viewer) {
-            ASSERT_EQ(t.desktop.Results().size(), 1u);
-            EXPECT_THAT(t.desktop.Results()[0], HasSubstr("HTTP/1.1 200 OK\r\n"));
-        }
-    }
+    // clang-format on
+    for (const Row& row : rows)
+        Check(row);
+}
+
+// The web preferences: untrusted certificates accepted with one warning, the expiry warning's
+// days, and redirects followed hop by hop to the page, a loop or the eleventh hop.
+TEST(Https, ThePreferencesDecideWhatARunAcceptsWarnsOfAndFollows) {
+    KORVANE_REQUIRE_TEST_NETWORK();
+    const std::string success = "Success, server completed request, code 200";
+    const auto accept = [](SettingsFile& f) { SetAcceptUntrustedCertificates(f, true); };
+    const auto follow = [](SettingsFile& f) { SetFollowRedirects(f, true); };
+    const auto days = [](int n) {
+        return [n](SettingsFile& f) { SetCertificateWarningDays(f, n); };
+    };
+    // clang-format off
+    const std::vector<Row> rows = {
+        {"untrusted accepted", RunPageCheck, "https://self.test", "",
+         {"Warning: untrusted certificates are accepted in this run",
+          "Certificate not trusted: self-signed certificate", success}, "", 0, false, accept},
+        {"no expiry warning", RunPageCheck, "https://soon.test", "", {success},
+         "Certificate expires", 0, false, days(0)},
+        {"warning of three days", RunPageCheck, "https://soon.test", "", {success},
+         "Certificate expires", 0, false, days(3)},
+        {"chain followed", RunPageCheck, "chain.test", "index.html",
+         {"Redirect 1: 301 https://chain.test/index.html",
+          "Redirect 2: 301 https://www.chain.test/index.html", success}, "Moved", 0, false, follow},
+        {"header of every hop", Header, "http://chain.test", "",
+         {"Redirect 1: 301 https://chain.test/", "Redirect 2: 301 https://www.chain.test/"},
+         "", 0, true, follow, 3},
+        {"loop", RunPageCheck, "site.test", "loop-a.html",
+         {"Redirect 1: 302 http://site.test/loop-b.html", "Redirect loop"}, success, 1, false,
+         follow},
+        {"too many", RunPageCheck, "site.test", "many/x",
+         {"Redirect 10: 302 http://site.test/many/xxxxxxxxxxx", "Too many redirects"}, success, 1,
+         false, follow},
+        // The page moved to the www. name over HTTPS: its relative links are asked there.
+        {"links after redirects", Broken, "chain.test", "https-links.html",
+         {"Redirect 2: 301 https://www.chain.test/https-links.html", "self.test, index.html",
+          "site.test, gone.html, Server code: 404",
+          "www.chain.test, missing-rel.html, Server code: 404"}, "", 3, false, follow},
+    };
+    // clang-format on
+    for (const Row& row : rows)
+        Check(row);
 }
 
 } // namespace

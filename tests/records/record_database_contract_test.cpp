@@ -405,15 +405,16 @@ TYPED_TEST(RecordDatabaseContract, AWorkerWalkSeesWholeRecordsWhileTheMenuChange
     std::atomic<int> mismatches = 0;
     std::thread worker([&] {
         while (!done || walks == 0) {
-            WalkRecordsFrom(TypeParam::Store(this->t), kLowestRecordNumber,
-                            [&](std::int64_t number, const auto& record) {
-                                const std::string name = record.Text(TypeParam::kName);
-                                if (record.Number() != number ||
-                                    (name != "N" + std::to_string(number) && name != "FIRST" &&
-                                     name != "SECOND"))
-                                    ++mismatches;
-                                return true;
-                            });
+            WalkRecordsFrom(
+                TypeParam::Store(this->t), kLowestRecordNumber,
+                [&](std::int64_t number, const auto& record) {
+                    const std::string name = record.Text(TypeParam::kName);
+                    if (record.Number() != number || (name != "N" + std::to_string(number) &&
+                                                      name != "FIRST" && name != "SECOND"))
+                        ++mismatches;
+                    return true;
+                },
+                [&](std::int64_t) { ++mismatches; });
             ++walks;
         }
     });

@@ -1,6 +1,7 @@
 // The folder runs and the watches over HTTPS: a whole site verified over TLS, a certificate that
 // fails ends the run with its line and no verdict, a watch warns of a certificate's end once.
 #include "shell/desktop.h"
+#include "shell/settings_file.h"
 #include "site_run_test.h"
 #include "site_tools/folder_runs.h"
 #include "site_tools/monitoring.h"
@@ -36,32 +37,27 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
         std::vector<std::string> has;
         std::string never;
         int sounds;
+        bool follow = false;
     };
+    // clang-format off
     const std::vector<Row> rows = {
-        {"verify over https",
-         VerifyFolderCommand,
-         "https://secure.test",
+        {"verify over https", VerifyFolderCommand, "https://secure.test",
          {"Integrity verified: fr-same.html\r\n", "Integrity verified: fr-extra.txt\r\n",
-          "Integrity verified: page2.html\r\n", "Finished.\r\n"},
-         "not available",
-         0},
-        {"check, plain http of an https-only site",
-         CheckSiteCommand,
-         "secure.test",
+          "Integrity verified: page2.html\r\n", "Finished.\r\n"}, "not available", 0},
+        {"check, plain http of an https-only site", CheckSiteCommand, "secure.test",
          {"Moved.\r\nMoved to: https://secure.test/fr-same.html\r\n"
-          "File: fr-same.html not available. Server code: 301\r\n"},
-         "Success",
-         3},
-        {"check, self-signed",
-         CheckSiteCommand,
-         "https://self.test",
-         {"Certificate not trusted: self-signed certificate\r\n"},
-         "Success",
-         1},
+          "File: fr-same.html not available. Server code: 301\r\n"}, "Success", 3},
+        {"verify, plain http followed to https", VerifyFolderCommand, "secure.test",
+         {"Redirect 1: 301 https://secure.test/fr-extra.txt\r\n",
+          "Integrity verified: fr-extra.txt\r\n", "Finished.\r\n"}, "Moved", 0, true},
+        {"check, self-signed", CheckSiteCommand, "https://self.test",
+         {"Certificate not trusted: self-signed certificate\r\n"}, "Success", 1},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const int before = t.desktop.Sounds();
+        SetFollowRedirects(t.settingsFile, row.follow);
         const std::string report = Run(row.command, row.server, Site());
         for (const std::string& line : row.has)
             EXPECT_NE(report.find(line), std::string::npos) << line << " in " << report;
