@@ -2,6 +2,7 @@
 // number type, a "?" past the end of a name, and the cost of a change in a large file.
 
 #include "records/record_files.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,35 @@ TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsReuseTheFreedSlo
     EXPECT_EQ(index.SlotCount(), 100001);
     EXPECT_EQ(index.liveCount, 100000);
     EXPECT_EQ(index.deletedCount, 1);
+}
+
+// The load reads many records at a time: every slot is indexed once, with its own number and
+// key, across the boundaries of its reads and at the end of a last, partly filled read.
+TEST(ReadRecordIndex, IndexesEverySlotAcrossItsReads) {
+    test::TempDir dir;
+    for (const std::size_t size : {kCustomerRecordSize, kSearchEngineRecordSize}) {
+        SCOPED_TRACE(size);
+        std::vector<std::int64_t> numbers(1000);
+        std::vector<NameKey> keys(numbers.size());
+        std::string file;
+        for (std::size_t slot = 0; slot < numbers.size(); ++slot) {
+            numbers[slot] = slot % 97 == 3 ? 0 : static_cast<std::int64_t>(slot * 389 % 1000 + 1);
+            std::string record(size, '\0');
+            for (std::size_t b = 0; b < 8; ++b)
+                record[b] = static_cast<char>(static_cast<std::uint64_t>(numbers[slot]) >> (8 * b));
+            record[8] = static_cast<char>('A' + slot % 26);
+            record[9] = static_cast<char>('a' + slot / 26 % 26);
+            if (numbers[slot] > 0)
+                keys[slot] = {static_cast<std::uint8_t>(record[8]),
+                              static_cast<std::uint8_t>(record[9])};
+            file += record;
+        }
+        test::WriteWholeFile(dir.File("records"), file);
+        RecordIndex index;
+        ASSERT_EQ(ReadRecordIndex(dir.File("records"), size, 8, 0, index), LoadStatus::Loaded);
+        EXPECT_EQ(index.entries, IndexOf(numbers).entries);
+        EXPECT_EQ(index.keys, keys);
+    }
 }
 
 TEST(NamePatternMatch, AQuestionMarkPastTheEndOfTheNameStillMatches) {
