@@ -7,7 +7,6 @@
 
 #include <fcntl.h>
 #include <filesystem>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,30 +31,84 @@ TEST(FolderScan, SkipsAFifoAndYieldsNothingWithoutPlainFiles) {
     EXPECT_EQ(FolderScan(dir.Path()), std::nullopt);
 }
 
-// Files from a few bytes to several megabytes, more than one batch of them, filling the scan's
-// storage block after block: each keeps exactly its bytes and a terminating zero, also once the
-// rest of the table is gone.
-TEST(FolderScan, KeepsEveryFileWholeAcrossItsStorageBlocks) {
+// The local side is read from disk a block at a time: a file longer than a block compares
+// whole, and one that changes under the comparison is compared as it was when opened, or not at
+// all, never verified beyond what was read.
+TEST(LocalFile, ComparesTheFileAsItWasWhenOpened) {
+    using O = BodyComparison::Outcome;
+    std::string bytes(700000, '\0');
+    for (std::size_t k = 0; k < bytes.size(); ++k)
+        bytes[k] = static_cast<char>(k * 7 % 251);
+    std::string changed = bytes;
+    changed[600001] = static_cast<char>(changed[600001] ^ 1);
+    struct Case {
+        const char* what;
+        const std::string& web;
+        std::uintmax_t sizeAfterOpening;
+        O outcome;
+        std::uint64_t position;
+    };
+    const std::vector<Case> cases = {
+        {"the same", bytes, bytes.size(), O::Verified, 0},
+        {"a byte changed in a later block", changed, bytes.size(), O::Differs, 600001},
+        {"grown after opening", bytes, bytes.size() + 10, O::Verified, 0},
+        {"shrunk after opening", bytes, 300000, O::Unreadable, 0},
+    };
     TempDir dir;
-    std::map<std::string, std::string> written;
-    for (int i = 0; i < 300; ++i) {
-        const std::size_t size = i % 75 == 74 ? 3'000'000 + i : 100 * i + 1;
-        std::string bytes(size, '\0');
-        for (std::size_t k = 0; k < size; ++k)
-            bytes[k] = static_cast<char>((k * 31 + static_cast<std::size_t>(i)) % 251);
-        written["f" + std::to_string(i)] = bytes;
-        WriteWholeFile(dir.File("f" + std::to_string(i)), bytes);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteWholeFile(dir.File("local"), bytes);
+        LocalFile local(dir.File("local"));
+        ASSERT_TRUE(local.IsOpen());
+        std::filesystem::resize_file(dir.File("local"), c.sizeAfterOpening);
+        BodyComparer comparer(0, local, false);
+        for (std::size_t at = 0;
+             at < c.web.size() && comparer.Feed(std::string_view(c.web).substr(at, 4096));
+             at += 4096) {
+        }
+        EXPECT_EQ(comparer.Result().outcome, c.outcome);
+        EXPECT_EQ(comparer.Result().localPosition, c.position);
     }
-    std::optional<FolderScanTable> table = FolderScan(dir.Path());
-    ASSERT_TRUE(table);
-    ASSERT_EQ(table->size(), written.size());
-    for (const ScannedFile& file : *table) {
-        EXPECT_TRUE(file.Contents() == written[file.name]) << file.name;
-        EXPECT_EQ(file.bytes.get()[file.size], '\0') << file.name;
+    for (const std::string& path : {dir.File("absent"), dir.Path()})
+        EXPECT_FALSE(LocalFile(path).IsOpen()) << path;
+}
+
+// A file past 4 GiB is compared over its whole length: a copy that differs only in the last
+// byte differs there, whatever 32 bits would make of the size or the positions. The scan and the
+// file take the size from the disk (a sparse file); the comparison walks the 5 GiB of positions
+// over zeros in memory, since reading them from the disk would take the suite many seconds.
+TEST(LocalFile, AFileOfFiveGibibytesDiffersAtItsLastByte) {
+    constexpr std::uint64_t kSize = std::uint64_t{5} << 30;
+    TempDir dir;
+    {
+        FileDescriptor video(::open(dir.File("video.bin").c_str(), O_WRONLY | O_CREAT, 0644));
+        ASSERT_EQ(::ftruncate(video.Get(), static_cast<off_t>(kSize - 1)), 0);
+        ASSERT_EQ(::pwrite(video.Get(), "a", 1, static_cast<off_t>(kSize - 1)), 1);
     }
-    const ScannedFile kept = table->front();
-    table.reset();
-    EXPECT_TRUE(kept.Contents() == written[kept.name]);
+    EXPECT_EQ(FolderScan(dir.Path()).value().front().size, kSize);
+    EXPECT_EQ(LocalFile(dir.File("video.bin")).Size(), kSize);
+
+    static const std::string zeros(std::size_t{1} << 20, '\0');
+    struct : LocalBytes {
+        std::string_view Next() override {
+            const auto piece = std::min<std::uint64_t>(zeros.size(), kSize - 1 - given);
+            given += piece;
+            return piece > 0 ? std::string_view(zeros.data(), piece)
+                             : std::exchange(last, std::string_view());
+        }
+        std::uint64_t given = 0;
+        std::string_view last = "a";
+    } local;
+    BodyComparer comparer(99, local, true);
+    for (std::uint64_t sent = 0; sent < kSize - 1; sent += zeros.size())
+        ASSERT_TRUE(comparer.Feed(std::string_view(zeros).substr(
+            0, static_cast<std::size_t>(std::min<std::uint64_t>(zeros.size(), kSize - 1 - sent)))));
+    EXPECT_FALSE(comparer.Feed("b"));
+    const BodyComparison result = comparer.Result();
+    EXPECT_EQ(result.outcome, BodyComparison::Outcome::Differs);
+    EXPECT_EQ(result.localPosition, kSize - 1);
+    EXPECT_EQ(result.counter, 99 + kSize - 1);
+    EXPECT_EQ(result.localByte, 'a');
 }
 
 // The byte rules themselves are held against a byte-by-byte reference by the body_compare fuzz
@@ -83,14 +136,16 @@ TEST(BodyComparison, CopiesExactlyTheBodyBytesItRead) {
         const int reply = ::open(dir.File("reply").c_str(), O_RDONLY);
         ::lseek(reply, static_cast<off_t>(header.size()), SEEK_SET);
         const int copy = ::open(dir.File("kv.htm").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const BodyComparison result = CompareBody(reply, header.size() - 1, c.local, true, copy);
+        LocalBytesInMemory local(c.local);
+        const BodyComparison result = CompareBody(reply, header.size() - 1, local, true, copy);
         ::close(copy);
         ::close(reply);
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(test::ReadWholeFile(dir.File("kv.htm")), c.copied);
     }
     // A reply that cannot be read is a body that ended at once, not a wait for ever.
-    EXPECT_EQ(CompareBody(-1, 0, "abc", true).outcome, O::Truncated);
+    LocalBytesInMemory local("abc");
+    EXPECT_EQ(CompareBody(-1, 0, local, true).outcome, O::Truncated);
 }
 
 } // namespace
