@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -65,31 +66,29 @@ TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsReuseTheFreedSlo
 }
 
 // The load reads many records at a time: every slot is indexed once, with its own number and
-// key, across the boundaries of its reads and at the end of a last, partly filled read.
+// key, across the boundaries of its reads and in a last, partly filled one.
 TEST(ReadRecordIndex, IndexesEverySlotAcrossItsReads) {
     test::TempDir dir;
     for (const std::size_t size : {kCustomerRecordSize, kSearchEngineRecordSize}) {
-        SCOPED_TRACE(size);
-        std::vector<std::int64_t> numbers(1000);
-        std::vector<NameKey> keys(numbers.size());
+        std::vector<std::int64_t> numbers;
+        std::vector<NameKey> keys;
         std::string file;
-        for (std::size_t slot = 0; slot < numbers.size(); ++slot) {
-            numbers[slot] = slot % 97 == 3 ? 0 : static_cast<std::int64_t>(slot * 389 % 1000 + 1);
+        for (std::size_t slot = 0; slot < 1000; ++slot) {
+            numbers.push_back(slot % 97 == 3 ? 0
+                                             : static_cast<std::int64_t>(slot * 389 % 1000 + 1));
+            const NameKey key{static_cast<std::uint8_t>('A' + slot % 26),
+                              static_cast<std::uint8_t>('a' + slot / 26 % 26)};
+            keys.push_back(numbers.back() > 0 ? key : NameKey{0, 0});
             std::string record(size, '\0');
-            for (std::size_t b = 0; b < 8; ++b)
-                record[b] = static_cast<char>(static_cast<std::uint64_t>(numbers[slot]) >> (8 * b));
-            record[8] = static_cast<char>('A' + slot % 26);
-            record[9] = static_cast<char>('a' + slot / 26 % 26);
-            if (numbers[slot] > 0)
-                keys[slot] = {static_cast<std::uint8_t>(record[8]),
-                              static_cast<std::uint8_t>(record[9])};
+            std::memcpy(record.data(), &numbers.back(), 8); // little-endian, as the file is
+            std::memcpy(record.data() + 8, key.data(), 2);
             file += record;
         }
         test::WriteWholeFile(dir.File("records"), file);
         RecordIndex index;
         ASSERT_EQ(ReadRecordIndex(dir.File("records"), size, 8, 0, index), LoadStatus::Loaded);
-        EXPECT_EQ(index.entries, IndexOf(numbers).entries);
-        EXPECT_EQ(index.keys, keys);
+        EXPECT_EQ(index.entries, IndexOf(numbers).entries) << size;
+        EXPECT_EQ(index.keys, keys) << size;
     }
 }
 

@@ -146,7 +146,6 @@ TEST_F(FolderRuns, AReplyFileThatCannotBeCreatedEndsAFolderRunButNotAWatch) {
 
 // A file gone since the scan is never verified: the run says it could not be read.
 TEST_F(FolderRuns, AFileGoneSinceTheScanIsUnreadable) {
-    const std::string local = Folder("gone", {});
     SiteWalk walk;
     walk.server = "site.test";
     walk.compare = true;
@@ -155,9 +154,9 @@ TEST_F(FolderRuns, AFileGoneSinceTheScanIsUnreadable) {
         void Append(std::string_view line) override { text += line; }
         std::string text;
     } report;
-    EXPECT_TRUE(WalkSite(t.shell, walk, {{"fr-same.html", local + "/fr-same.html", 44}}, report));
-    EXPECT_EQ(report.text, "Sent request for: fr-same.html\r\n"
-                           "Unable to open local file: fr-same.html\r\n");
+    EXPECT_TRUE(WalkSite(t.shell, walk, {{"fr-same.html", m_local.File("gone"), 44}}, report));
+    EXPECT_EQ(report.text,
+              "Sent request for: fr-same.html\r\nUnable to open local file: fr-same.html\r\n");
     EXPECT_EQ(t.desktop.Sounds(), 1);
 }
 
