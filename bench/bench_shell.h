@@ -15,8 +15,9 @@
 
 namespace korvane::bench {
 
-// Nobody watches a benchmark: every dialog is cancelled, a question is answered "No", and
-// messages other than the end-of-run question go to standard error.
+// Nobody watches a benchmark: every dialog is cancelled, a question is answered "No", messages
+// other than the end-of-run question go to standard error, and a password asked for is the one in
+// KORVANE_BENCH_PASSWORD.
 class QuietDesktop final : public HeadlessDesktop {
   public:
     MessageAnswer ShowMessage(std::string_view text, std::string_view title,
@@ -25,6 +26,10 @@ class QuietDesktop final : public HeadlessDesktop {
             std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
                          static_cast<int>(text.size()), text.data());
         return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    std::optional<std::string> Secret(std::string_view, std::string_view) override {
+        const char* password = std::getenv("KORVANE_BENCH_PASSWORD");
+        return password ? std::optional<std::string>(password) : std::nullopt;
     }
 };
 

@@ -16,18 +16,9 @@ trap 'kill "${smtp:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
 /usr/bin/python3 -m aiosmtpd -n -l 127.0.0.1:25 -c aiosmtpd.handlers.Sink 2>/dev/null &
 smtp=$!
 sleep 1
-# The same dialogue as Korvane's: HELO, then MAIL, RCPT and DATA for each message, then QUIT.
-cat >"$work/peer.py" <<'PY'
-import smtplib
-message = ("FROM: shop@bench.test\r\nTO: someone@bench.test\r\nSUBJECT: Benchmark\r\n"
-           "A short message\r\nof two lines\r\n")
-with smtplib.SMTP("127.0.0.1", 25) as session:
-    session.helo("127.0.0.1")
-    for _ in range(90):
-        session.sendmail("shop@bench.test", ["someone@bench.test"], message)
-PY
 "$root/bench/compare.sh" --name "mail merge, 90 messages" 5 \
-  "'$build/bench/korvane_send_mail' 127.0.0.1 90" "/usr/bin/python3 '$work/peer.py'"
+  "'$build/bench/korvane_send_mail' 127.0.0.1 90" \
+  "/usr/bin/python3 '$root/bench/smtplib_merge.py' 127.0.0.1 25 90"
 start=${EPOCHREALTIME/[.,]/}
 "$build/bench/korvane_send_mail" 127.0.0.1 10000 customers 2>"$work/customers.err"
 echo "database e-mail to 10,000 customers: $(((${EPOCHREALTIME/[.,]/} - start) / 1000)) ms"

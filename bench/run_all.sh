@@ -12,7 +12,8 @@ export KORVANE_BENCH_TABLE
 KORVANE_BENCH_TABLE=$(mktemp /tmp/korvane-bench-table.XXXXXX)
 trap 'rm -f "$KORVANE_BENCH_TABLE"' EXIT
 failed=()
-for bench in md5 comparison load_records link_scan web_tools https folder_verify mail; do
+for bench in md5 comparison load_records link_scan web_tools https folder_verify folder_memory \
+  mail mail_secure; do
   echo "== $bench" | tee -a "$log"
   bash "$root/bench/$bench.sh" "$build" >>"$log" 2>&1 || failed+=("$bench")
 done
@@ -23,6 +24,7 @@ awk -F'\t' '
   { printf "%-40s %-26s %s\n", $1, sprintf("%.2f (%.2f-%.2f)", $2, $3, $4), $5 }
 ' "$KORVANE_BENCH_TABLE"
 echo
-grep -E '^peak memory (of|for)|^database e-mail|^[0-9]+ lines in' "$log"
+grep -E '^peak memory (of|for)|peak resident set|^  (Korvane|curl):|^database e-mail|^[0-9]+ lines in' \
+  "$log"
 echo "each benchmark's output: $log"
 [ ${#failed[@]} -eq 0 ] || { echo "failed: ${failed[*]}"; exit 1; }

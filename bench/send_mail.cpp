@@ -3,6 +3,8 @@
 // Python's smtplib.
 // Usage: send_mail SERVER COUNT            (Mailmerge)
 //        send_mail SERVER COUNT customers  (Database email to COUNT customers)
+// With KORVANE_BENCH_LOGIN="PORT USER" it sends over STARTTLS and logs in as USER with the
+// password in KORVANE_BENCH_PASSWORD.
 #include "bench_shell.h"
 #include "databases/database_email.h"
 
@@ -45,6 +47,15 @@ int main(int argc, char** argv) {
     run.job.sender = "shop@bench.test";
     run.subject = "Benchmark";
     run.text = "A short message\r\nof two lines";
+    if (const char* login = std::getenv("KORVANE_BENCH_LOGIN")) {
+        char user[80] = {};
+        int port = 0;
+        if (std::sscanf(login, "%d %79s", &port, user) != 2) {
+            std::fprintf(stderr, "KORVANE_BENCH_LOGIN: \"PORT USER\"\n");
+            return 2;
+        }
+        run.job.account = {static_cast<std::uint16_t>(port), MailSecurity::StartTls, user};
+    }
     if (argc > 3) {
         WriteCustomers(records.customers.Path(), count);
         records.customers.Load();

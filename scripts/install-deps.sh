@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-multimedia-dev libgl-dev
+  qtkeychain-qt6-dev # the mail password in the desktop's secret store
   libssl-dev openssl # TLS, and the test network's certificates
   libgtest-dev libgmock-dev
   libclang-rt-14-dev # LLVM's FuzzedDataProvider.h, for replaying the fuzz corpora

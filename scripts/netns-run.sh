@@ -27,7 +27,12 @@ fi
 run=$(mktemp -d /tmp/korvane-netns.XXXXXX)
 nginx_pid=""
 smtp_pid=""
+smtp_auth_pid=""
 cleanup() {
+  if [ -n "$smtp_auth_pid" ]; then
+    kill "$smtp_auth_pid" 2>/dev/null || true
+    wait "$smtp_auth_pid" 2>/dev/null || true
+  fi
   if [ -n "$smtp_pid" ]; then
     kill "$smtp_pid" 2>/dev/null || true
     wait "$smtp_pid" 2>/dev/null || true
@@ -39,6 +44,22 @@ cleanup() {
   rm -rf "$run"
 }
 trap cleanup EXIT
+
+listening() { (exec 3<>"/dev/tcp/$1/$2") 2>/dev/null; }
+# WHAT PID LOG CHECK...: waits until CHECK succeeds; when PID ends first, shows LOG and fails.
+wait_for() {
+  local what=$1 pid=$2 log=$3
+  shift 3
+  for _ in $(seq 1 200); do
+    "$@" 2>/dev/null && return 0
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "$what did not start:" >&2
+      cat "$log" >&2 || true
+      exit 1
+    fi
+    sleep 0.05
+  done
+}
 
 ip link set lo up
 # An IPv6 address besides ::1: the resolver answers an IPv4 question for a name listed as ::1
@@ -63,35 +84,22 @@ sed -e "s|@RUN@|$run|g" -e "s|@SITE@|$root/tests/peers/site|g" \
 nginx -c "$run/nginx.conf" -p "$run" -e "$run/error.log" &
 nginx_pid=$!
 
-for _ in $(seq 1 100); do
-  if (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null; then
-    break
-  fi
-  if ! kill -0 "$nginx_pid" 2>/dev/null; then
-    echo "nginx did not start:" >&2
-    cat "$run/error.log" >&2 || true
-    exit 1
-  fi
-  sleep 0.05
-done
+wait_for nginx "$nginx_pid" "$run/error.log" listening 127.0.0.1 80
 
 # A real mail server on port 25 that keeps every message it receives, for the mail tests.
 mkdir -p "$run/mail"
 PYTHONPATH="$root/tests/peers" /usr/bin/python3 -m aiosmtpd -n -l 127.0.0.1:25 \
   -c smtp_store.RawStore "$run/mail" 2>"$run/smtp.log" &
 smtp_pid=$!
-for _ in $(seq 1 100); do
-  if (exec 3<>/dev/tcp/127.0.0.1/25) 2>/dev/null; then
-    break
-  fi
-  if ! kill -0 "$smtp_pid" 2>/dev/null; then
-    echo "the mail server did not start:" >&2
-    cat "$run/smtp.log" >&2 || true
-    exit 1
-  fi
-  sleep 0.05
-done
+wait_for "the mail server" "$smtp_pid" "$run/smtp.log" listening 127.0.0.1 25
 export KORVANE_TEST_MAILDIR="$run/mail"
+
+# The mail servers that ask for a login over an encrypted connection, storing in the same folder.
+PYTHONPATH="$root/tests/peers" /usr/bin/python3 "$root/tests/peers/smtp_auth.py" "$run/certs" \
+  "$run/mail" >"$run/smtp-auth.out" 2>"$run/smtp-auth.log" &
+smtp_auth_pid=$!
+wait_for "the mail servers with logins" "$smtp_auth_pid" "$run/smtp-auth.log" \
+  grep -q ready "$run/smtp-auth.out"
 
 export KORVANE_TEST_NET=1
 status=0

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes screenshots of Korvane as a user sees it, in a virtual display: the start-up picture,
 # the main window, the Preferences dialog, Submit URL with an address typed after its starting
-# text, and the customer form. Usage: scripts/screenshot.sh [OUTPUT_DIR]
+# text, the customer form, and Email identity filled in for a provider. Usage: scripts/screenshot.sh [OUTPUT_DIR]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/docs}")
@@ -12,6 +12,8 @@ fi
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$(mktemp -d)
 cd "$work"
+# A provider's account as Email identity keeps it; the password is never in a file.
+printf 'smtp_port=587\nsmtp_security=starttls\nsmtp_user=webmaster@example.com\n' >korvane.cfg
 "${KORVANE_BUILD_DIR:-$root/build}/src/korvane" >/dev/null 2>&1 &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work" "$XDG_RUNTIME_DIR"' EXIT
@@ -43,6 +45,18 @@ xdotool windowfocus --sync "$window"
 xdotool key F3
 sleep 1
 import -window root "$out/customer-form.png"
+xdotool key Escape
+sleep 0.5
+# Email identity is the last item of the tenth menu, Utilities.
+xdotool windowfocus --sync "$window"
+xdotool key alt
+xdotool key Right Right Right Right Right Right Right Right Right Down Up Return
+sleep 1
+xdotool type --delay 30 "Example Web Design"
+xdotool key Tab
+xdotool type --delay 30 "webmaster@example.com"
+sleep 0.5
+import -window root "$out/email-identity.png"
 xdotool key Escape
 kill -TERM "$pid"
 wait "$pid" || true

@@ -1,29 +1,24 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace korvane {
 
-// One file of a scanned folder, read whole into memory.
+// One file of a scanned folder. Its bytes stay on disk: they are read a piece at a time when
+// the file's turn comes, so a site of any size is compared in little memory.
 struct ScannedFile {
-    std::string name; // as listed, without the folder
-    // The bytes and a terminating zero, in a large block shared with other files of the same
-    // scan, which lives as long as any of them.
-    std::shared_ptr<const char> bytes;
-    std::uint32_t size = 0;
-
-    std::string_view Contents() const { return {bytes.get(), size}; }
+    std::string name;       // as listed, without the folder
+    std::string path;       // the folder and the name, to open the file by
+    std::uint64_t size = 0; // as the scan saw it
 };
 
 using FolderScanTable = std::vector<ScannedFile>;
 
-// Reads every plain file of `folder` (not its subfolders) in listing order. Entries that cannot
-// be opened or read are skipped; nothing when the folder cannot be listed or no file was read.
+// Lists every plain file of `folder` (not its subfolders) in listing order. Entries that cannot
+// be opened are skipped; nothing when the folder cannot be listed or no file was found.
 std::optional<FolderScanTable> FolderScan(const std::string& folder);
 
 // A file of the table by its exact, case-sensitive name.

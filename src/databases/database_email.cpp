@@ -5,6 +5,7 @@
 #include "shell/preferences.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
+#include "web/mail_run.h"
 
 #include <charconv>
 #include <fcntl.h>
@@ -220,6 +221,7 @@ void StartMail(Shell& shell, MailRun run) {
         return;
     run.job.server = shell.settings.Get(field::SmtpServer);
     run.job.sender = shell.settings.Get(field::FromAddress);
+    run.job.account = MailAccountOf(shell.settingsFile);
     // A line break in an address or the subject would let the text add its own commands.
     if (!SafeMailHeaderValue(run.job.sender) || !SafeMailHeaderValue(run.subject) ||
         (!run.customerRange && !SafeMailHeaderValue(run.recipient))) {
@@ -242,10 +244,11 @@ void DatabaseEmailWorker(Shell& shell, const MailRun& run) {
     const OpenWording wording{
         "Cannot find SMTP mail server", "    ",
         [&shell](std::string_view text) { Problem(shell, std::string(text)); }};
-    if (!session.Open(job.server, wording))
+    const OpenedMail opened = OpenMail(shell, session, job, wording);
+    if (!opened.ready)
         return;
     // Complete only when the server took every message.
-    bool complete = session.Greet(job.server);
+    bool complete = opened.welcomed;
 
     MailMessage message;
     message.subject = run.subject;

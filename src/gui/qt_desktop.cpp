@@ -6,17 +6,21 @@
 #include "gui/help_window.h"
 #include "gui/report_window.h"
 #include "gui/result_viewer.h"
+#include "gui/secret_store.h"
 #include "gui/text.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QUrl>
 
 namespace korvane::gui {
 
-QtDesktop::QtDesktop() : m_sound(std::make_unique<AlertSound>()) {}
+QtDesktop::QtDesktop()
+    : m_sound(std::make_unique<AlertSound>()), m_store(std::make_unique<SecretStore>()) {}
 
 QtDesktop::~QtDesktop() = default;
 
@@ -160,6 +164,36 @@ void QtDesktop::RunReportWindow(const ReportWindowRun& run) {
     OnGuiThread([&] {
         ReportWindowDialog window(*this, run, m_owner);
         window.exec();
+    });
+}
+
+std::optional<std::string> QtDesktop::Secret(std::string_view key, std::string_view prompt) {
+    return OnGuiThread([&]() -> std::optional<std::string> {
+        const QString name = ToQString(key);
+        if (!m_secrets.contains(name)) {
+            std::optional<QString> secret = m_store->Read(name);
+            if (!secret) {
+                bool ok = false;
+                const QString typed =
+                    QInputDialog::getText(m_owner, QStringLiteral("Password"), ToQString(prompt),
+                                          QLineEdit::Password, QString(), &ok);
+                if (!ok)
+                    return std::nullopt;
+                m_store->Write(name, typed);
+                secret = typed;
+            }
+            m_secrets.insert(name, *secret);
+        }
+        const QByteArray bytes = m_secrets.value(name).toUtf8();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    });
+}
+
+void QtDesktop::ForgetSecret(std::string_view key) {
+    OnGuiThread([&] {
+        const QString name = ToQString(key);
+        m_secrets.remove(name);
+        m_store->Remove(name);
     });
 }
 

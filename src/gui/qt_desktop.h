@@ -3,6 +3,7 @@
 #include "gui/pacer.h"
 #include "shell/desktop.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QThread>
@@ -17,6 +18,7 @@ namespace korvane::gui {
 
 class AlertSound;
 class HelpWindow;
+class SecretStore;
 
 // The desktop as the core sees it, made of Qt widgets. Calls from worker threads are carried
 // to the user-interface thread; those that answer wait for the answer there.
@@ -48,6 +50,8 @@ class QtDesktop final : public QObject, public Desktop {
     void ShowHelp() override;
     void ShowByteViewer(ByteViewerModel& model) override;
     void RunReportWindow(const ReportWindowRun& run) override;
+    std::optional<std::string> Secret(std::string_view key, std::string_view prompt) override;
+    void ForgetSecret(std::string_view key) override;
 
     // Runs `work` on the user-interface thread and waits for its result.
     template <typename Work> auto OnGuiThread(Work&& work) -> std::invoke_result_t<Work> {
@@ -76,6 +80,9 @@ class QtDesktop final : public QObject, public Desktop {
     std::unique_ptr<HelpWindow> m_help;
     std::atomic<bool> m_repaintPending{false};
     Pacer m_logRepaints{kLogRepaintPeriodMs};
+    // Both used on the interface thread only.
+    std::unique_ptr<SecretStore> m_store;
+    QHash<QString, QString> m_secrets; // this session's, in memory only
 };
 
 } // namespace korvane::gui

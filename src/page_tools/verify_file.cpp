@@ -118,8 +118,10 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
         Alert(shell);
         return;
     }
-    const ScannedFile* local = FindScannedFile(*table, input.localName);
-    if (local == nullptr) {
+    const ScannedFile* scanned = FindScannedFile(*table, input.localName);
+    // The file is read as the comparison goes; it may have gone since the scan listed it.
+    LocalFile local(scanned != nullptr ? scanned->path : std::string());
+    if (!local.IsOpen()) {
         shell.log.AppendLine("Unable to open local file.");
         Alert(shell);
         return;
@@ -132,8 +134,8 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     }
     ::lseek(reply.Get(), static_cast<off_t>(header.text.size()), SEEK_SET);
     const BodyComparison compared =
-        CompareBody(reply.Get(), header.text.size() - 1, local->Contents(), input.forgiveCrLf,
-                    copy.Get(), input.comparativeView);
+        CompareBody(reply.Get(), header.text.size() - 1, local, input.forgiveCrLf, copy.Get(),
+                    input.comparativeView);
     // A kv.htm that the disk could not take whole is no copy of the server's page: the verdict
     // still stands, but the user learns that the file is not there, and no comparison is built
     // from it.
@@ -153,6 +155,10 @@ void VerifyFileWorker(Shell& shell, const VerifyFileInput& input) {
     case BodyComparison::Outcome::Verified:
         shell.log.AppendLine("Integrity verified: " + input.localName);
         reportCopy();
+        return;
+    case BodyComparison::Outcome::Unreadable:
+        shell.log.AppendLine("Unable to open local file.");
+        Alert(shell);
         return;
     case BodyComparison::Outcome::Differs:
         break;

@@ -9,6 +9,7 @@
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace korvane {
 
@@ -16,11 +17,9 @@ namespace {
 
 // Growth happens once this many of the spare entries have been used by appends.
 constexpr std::size_t kSpareHeadroom = 10;
+constexpr std::size_t kLoadBlockBytes = std::size_t{1} << 20;
 
 off_t SlotOffset(std::int64_t slot, std::size_t size) {
-    return static_cast<off_t>(slot) * static_cast<off_t>(size);
-}
-off_t SlotOffset(std::size_t slot, std::size_t size) {
     return static_cast<off_t>(slot) * static_cast<off_t>(size);
 }
 
@@ -50,31 +49,33 @@ LoadStatus ReadRecordIndex(const std::string& path, std::size_t recordSize, std:
     file = OpenRecordFile(path);
     if (!file.IsOpen())
         return LoadStatus::NotPresent;
-    // Only each record's number and name key are needed: reading just those bytes of every slot
-    // costs far less than copying the whole file, which may hold hundreds of megabytes.
-    const std::size_t head = std::max<std::size_t>(8, nameOffset + 2);
-    std::array<std::uint8_t, 256> bytes{};
-    for (std::size_t slot = 0; slot < slots; ++slot) {
-        ssize_t got = -1;
-        do {
-            got = ::pread(file.Get(), bytes.data(), head, SlotOffset(slot, recordSize));
-        } while (got < 0 && errno == EINTR);
-        if (got != static_cast<ssize_t>(head))
-            break; // the file shrank meanwhile: index what was there
-        std::uint64_t raw = 0;
-        for (std::size_t b = 0; b < 8; ++b)
-            raw |= static_cast<std::uint64_t>(bytes[b]) << (8 * b);
-        auto number = static_cast<std::int64_t>(raw);
-        if (number < kLowestRecordNumber)
-            number = kDeletedRecordNumber; // in the index only; the file keeps its value
-        index.entries.push_back({number, static_cast<std::int64_t>(slot)});
-        // A deleted record is never found by name, whatever its name bytes still hold.
-        index.keys.push_back(number < 0 ? NameKey{0, 0}
-                                        : NameKey{bytes[nameOffset], bytes[nameOffset + 1]});
-        if (number < 0)
-            ++index.deletedCount;
-        else
-            ++index.liveCount;
+    // The file is read in large blocks of whole records: one read per record, even of just its
+    // number and key, costs a system call each and makes a large file load slower than copying it.
+    const std::size_t perBlock = std::max<std::size_t>(1, kLoadBlockBytes / recordSize);
+    std::vector<std::uint8_t> block(std::min(perBlock, slots) * recordSize);
+    for (std::size_t slot = 0; slot < slots;) {
+        const std::size_t want = std::min(perBlock, slots - slot) * recordSize;
+        // A file that shrank meanwhile: index the whole records that were there.
+        const std::size_t whole = ReadUpTo(file.Get(), block.data(), want) / recordSize;
+        for (std::size_t k = 0; k < whole; ++k, ++slot) {
+            const std::uint8_t* bytes = block.data() + k * recordSize;
+            std::uint64_t raw = 0;
+            for (std::size_t b = 0; b < 8; ++b)
+                raw |= static_cast<std::uint64_t>(bytes[b]) << (8 * b);
+            auto number = static_cast<std::int64_t>(raw);
+            if (number < kLowestRecordNumber)
+                number = kDeletedRecordNumber; // in the index only; the file keeps its value
+            index.entries.push_back({number, static_cast<std::int64_t>(slot)});
+            // A deleted record is never found by name, whatever its name bytes still hold.
+            index.keys.push_back(number < 0 ? NameKey{0, 0}
+                                            : NameKey{bytes[nameOffset], bytes[nameOffset + 1]});
+            if (number < 0)
+                ++index.deletedCount;
+            else
+                ++index.liveCount;
+        }
+        if (whole * recordSize < want)
+            break;
     }
     SortIndex(index.entries, index.entries.size());
     return LoadStatus::Loaded;

@@ -94,6 +94,12 @@ class Desktop {
     virtual void RunReportWindow(const ReportWindowRun& run) = 0;
     // The modal byte viewer over its model; returns when it is closed.
     virtual void ShowByteViewer(ByteViewerModel& model) = 0;
+    // The secret kept under `key` (a mail password): from the desktop's secret store, else from
+    // this session's memory, else asked of the user once, with `prompt`, and kept. Never written
+    // to a file of the program's. Nothing when the user declines.
+    virtual std::optional<std::string> Secret(std::string_view key, std::string_view prompt) = 0;
+    // Removes the secret from the store and from memory.
+    virtual void ForgetSecret(std::string_view key) = 0;
 };
 
 // A desktop with nobody in front of it, for programs that run tools without a window (the
@@ -116,6 +122,8 @@ class HeadlessDesktop : public Desktop {
     void ShowHelp() override {}
     void RunReportWindow(const ReportWindowRun&) override {}
     void ShowByteViewer(ByteViewerModel&) override {}
+    std::optional<std::string> Secret(std::string_view, std::string_view) override { return {}; }
+    void ForgetSecret(std::string_view) override {}
 };
 
 } // namespace korvane

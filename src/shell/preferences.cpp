@@ -3,6 +3,9 @@
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace korvane {
 
 namespace {
@@ -96,7 +99,7 @@ void PreferencesCommand(Shell& shell) {
         shell.desktop.ShowMessage("Unable to create korvane.cfg", "Problem");
 }
 
-Form EmailIdentityForm(const SettingsBlock& settings) {
+Form EmailIdentityForm(const SettingsBlock& settings, const SettingsFile& file) {
     Form form;
     form.name = "Email identity";
     form.title = "Email identity";
@@ -107,17 +110,56 @@ Form EmailIdentityForm(const SettingsBlock& settings) {
                                              kPreferenceTextMaxChars));
     form.fields.push_back(FormField::NoteText(
         "The outgoing SMTP mail server (Preferences) may require these match the ISP account."));
+    const MailAccount account = MailAccountOf(file);
+    std::vector<FormField> login;
+    login.push_back(FormField::TextBox(
+        "Port", "Port", std::to_string(account.port != 0 ? account.port : kShownMailPort), 5));
+    FormField ports = FormField::NoteText("25, 587 or 465");
+    ports.besidePrevious = true;
+    login.push_back(std::move(ports));
+    login.push_back(FormField::ChoiceList("Security", "Security", ToStrings(kMailSecurityChoices),
+                                          static_cast<int>(account.security)));
+    login.push_back(FormField::TextBox("User", "User name", account.user, kPreferenceTextMaxChars));
+    login.push_back(FormField::NoteText(
+        "Leave User name empty for a server that needs no login. The password is asked for "
+        "once and kept in the desktop's password store, never in a file."));
+    for (FormField& field : login) {
+        field.group = "Outgoing server";
+        form.fields.push_back(std::move(field));
+    }
     form.buttons = Form::OkCancel();
     form.focusField = "FromName";
     return form;
 }
 
+void StoreEmailIdentity(SettingsBlock& settings, SettingsFile& file, const Form& form) {
+    settings.Set(field::FromName, form.Field("FromName").text);
+    settings.Set(field::FromAddress, form.Field("FromAddress").text);
+    MailAccount account = MailAccountOf(file);
+    if (const auto port = ParseNumberInRange(form.Field("Port").text, 1, 65535))
+        account.port = static_cast<std::uint16_t>(*port);
+    if (const int security = form.Field("Security").selected; security >= 0)
+        account.security = static_cast<MailSecurity>(security);
+    account.user = form.Field("User").text;
+    SetMailAccount(file, account);
+}
+
 bool EmailIdentityCommand(Shell& shell) {
-    Form form = EmailIdentityForm(shell.settings);
+    Form form = EmailIdentityForm(shell.settings, shell.settingsFile);
+    const std::string storedUser = MailAccountOf(shell.settingsFile).user;
+    std::vector<FormButton> buttons = {
+        FormButton{"Forget password", 2, false, [&shell, storedUser](Form& shown) {
+                       const std::string server = shell.settings.Get(field::SmtpServer);
+                       for (const std::string& user : {storedUser, shown.Field("User").text})
+                           shell.desktop.ForgetSecret(MailSecretKey(server, user));
+                   }}};
+    std::move(form.buttons.begin(), form.buttons.end(), std::back_inserter(buttons));
+    form.buttons = std::move(buttons);
     if (ShowForm(shell.desktop, form) != kFormAccepted)
         return false;
-    shell.settings.Set(field::FromName, form.Field("FromName").text);
-    shell.settings.Set(field::FromAddress, form.Field("FromAddress").text);
+    StoreEmailIdentity(shell.settings, shell.settingsFile, form);
+    if (!shell.settingsFile.Save())
+        shell.desktop.ShowMessage("Unable to create korvane.cfg", "Problem");
     return true;
 }
 

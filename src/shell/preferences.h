@@ -27,8 +27,17 @@ void StorePreferences(SettingsBlock& settings, SettingsFile& file, const Form& f
 // end of the session as ever.
 void PreferencesCommand(Shell& shell);
 
-Form EmailIdentityForm(const SettingsBlock& settings);
-// Shows "Email identity"; stores both fields and returns true on "OK".
+// The "Security" list, in the order of MailSecurity.
+inline constexpr std::array<std::string_view, 3> kMailSecurityChoices = {"None", "STARTTLS", "TLS"};
+// The port shown while none is set: the one a bare server name is reached on.
+inline constexpr int kShownMailPort = 25;
+
+// The sender of the block, then the mail account of korvane.cfg in a group of its own.
+Form EmailIdentityForm(const SettingsBlock& settings, const SettingsFile& file);
+// A port that is not a number from 1 to 65535 keeps the stored one.
+void StoreEmailIdentity(SettingsBlock& settings, SettingsFile& file, const Form& form);
+// Shows "Email identity" with its "Forget password" button; stores the fields, saves korvane.cfg
+// and returns true on "OK".
 bool EmailIdentityCommand(Shell& shell);
 
 } // namespace korvane

@@ -15,6 +15,11 @@ namespace {
 constexpr std::string_view kAcceptUntrustedKey = "accept_untrusted_certificates";
 constexpr std::string_view kWarningDaysKey = "certificate_warning_days";
 constexpr std::string_view kFollowRedirectsKey = "follow_redirects";
+constexpr std::string_view kSmtpPortKey = "smtp_port";
+constexpr std::string_view kSmtpSecurityKey = "smtp_security";
+constexpr std::string_view kSmtpUserKey = "smtp_user";
+// In the order of MailSecurity.
+constexpr std::string_view kSecurityWords[] = {"none", "starttls", "tls"};
 
 // Blanks around keys and values, and the carriage return of a file edited elsewhere, mean nothing.
 std::string_view Trimmed(std::string_view text) {
@@ -140,6 +145,25 @@ void SetCertificateWarningDays(SettingsFile& file, int days) {
 
 void SetFollowRedirects(SettingsFile& file, bool follow) {
     file.Set(kFollowRedirectsKey, follow ? "1" : "0");
+}
+
+MailAccount MailAccountOf(const SettingsFile& file) {
+    MailAccount account;
+    if (const auto port = file.Get(kSmtpPortKey))
+        account.port = static_cast<std::uint16_t>(ParseNumberInRange(*port, 1, 65535).value_or(0));
+    if (const auto security = file.Get(kSmtpSecurityKey))
+        for (std::size_t i = 0; i < std::size(kSecurityWords); ++i)
+            if (*security == kSecurityWords[i])
+                account.security = static_cast<MailSecurity>(i);
+    account.user = file.Get(kSmtpUserKey).value_or("");
+    return account;
+}
+
+void SetMailAccount(SettingsFile& file, const MailAccount& account) {
+    if (account.port != 0)
+        file.Set(kSmtpPortKey, std::to_string(account.port));
+    file.Set(kSmtpSecurityKey, kSecurityWords[static_cast<std::size_t>(account.security)]);
+    file.Set(kSmtpUserKey, account.user);
 }
 
 } // namespace korvane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/mail_account.h"
+
 #include <mutex>
 #include <optional>
 #include <string>
@@ -47,6 +49,11 @@ void SetAcceptUntrustedCertificates(SettingsFile& file, bool accept);
 // Clamped to 0..3650.
 void SetCertificateWarningDays(SettingsFile& file, int days);
 void SetFollowRedirects(SettingsFile& file, bool follow);
+
+// The mail account; an absent or unreadable value gives the default (the "mail" port, no
+// encryption, no user).
+MailAccount MailAccountOf(const SettingsFile& file);
+void SetMailAccount(SettingsFile& file, const MailAccount& account);
 
 // A decimal number from min to max with nothing but blanks around it, or nothing.
 std::optional<int> ParseNumberInRange(std::string_view text, int min, int max);

@@ -1,6 +1,7 @@
 #include "site_tools/alert_mail.h"
 
 #include "shell/shell.h"
+#include "web/mail_run.h"
 
 namespace korvane {
 
@@ -11,9 +12,11 @@ void AlertMailer(Shell& shell, const AlertMail& alert) {
     const auto log = [&shell](std::string_view line) { shell.log.AppendLine(line); };
     SmtpSession session(log, alert.replyTimeout);
     // Nobody is at the screen to answer a message box: every failure goes to the log.
-    if (!session.Open(job.server, {"Unable to resolve SMTP mail server", {}, log}))
+    const OpenedMail opened =
+        OpenMail(shell, session, job, {"Unable to resolve SMTP mail server", {}, log});
+    if (!opened.ready)
         return;
-    const bool welcomed = session.Greet(job.server);
+    const bool welcomed = opened.welcomed;
     MailMessage message;
     message.recipient = job.recipient;
     message.subject = "Korvane Alert";
@@ -30,12 +33,18 @@ void RequestAlertMail(Shell& shell, const std::string& server, const std::string
     if (alert.job.server.empty())
         return;
     alert.job.recipient = shell.settings.Get(field::AlertAddress);
-    alert.job.sender = std::string(kAlertSender);
+    // Real servers take mail only from their users' own addresses: the identity's, when set.
+    alert.job.sender = shell.settings.Get(field::FromAddress);
+    if (alert.job.sender.empty())
+        alert.job.sender = std::string(kAlertSender);
+    alert.job.account = MailAccountOf(shell.settingsFile);
     alert.failedServer = server;
     alert.failedPage = page;
     // The address comes from a dialog field; a line break in it would add its own commands.
-    if (!SafeMailHeaderValue(alert.job.recipient)) {
-        shell.log.AppendLine("Alert not sent: the alert address holds a line break");
+    if (!SafeMailHeaderValue(alert.job.recipient) || !SafeMailHeaderValue(alert.job.sender)) {
+        shell.log.AppendLine(SafeMailHeaderValue(alert.job.recipient)
+                                 ? "Alert not sent: the From address holds a line break"
+                                 : "Alert not sent: the alert address holds a line break");
         return;
     }
     if (!shell.threads.Start([&shell, alert] { AlertMailer(shell, alert); }))

@@ -10,7 +10,7 @@ namespace korvane {
 
 struct Shell;
 
-// The sender of every alert e-mail.
+// The sender of the alert e-mails while the Email identity has no From address.
 inline constexpr std::string_view kAlertSender = "korvane-alert@localhost";
 
 // An alert e-mail: the mail job and the server and page that failed.

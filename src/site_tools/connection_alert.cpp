@@ -64,8 +64,8 @@ void ConnectionCheck(Shell& shell, const ConnectionCheckInput& input, ReportWind
         RequestLine("GET", "") + ComposeHeaderBlock(shell.settings, HostHeaderValue(probe));
     // Any reply at all, even an empty one, shows that the connection is there.
     // A full disk is no sign of a dropped connection: only a file that cannot be created counts.
-    if (!FetchComparing(std::move(opened.stream), request, replyPath, input.idleTimeout,
-                        std::nullopt, false)
+    if (!FetchComparing(std::move(opened.stream), request, replyPath, input.idleTimeout, nullptr,
+                        false)
              .opened) {
         Unavailable(shell, report, false);
         return;

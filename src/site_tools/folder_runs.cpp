@@ -202,10 +202,9 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
                 ComposeHeaderBlock(shell.settings, HostHeaderValue(url.server));
             ReportDetail(shell, report, "Sent request for: " + page + "\r\n");
             ReplyFileHold hold(shell.run.replyFiles, replyPath);
-            const ComparedReply reply = FetchComparing(
-                std::move(opened.stream), request, replyPath, walk.idleTimeout,
-                walk.compare ? std::optional<std::string_view>(file.Contents()) : std::nullopt,
-                walk.forgiveCrLf);
+            const ComparedReply reply =
+                FetchComparing(std::move(opened.stream), request, replyPath, walk.idleTimeout,
+                               walk.compare ? &file : nullptr, walk.forgiveCrLf);
             // A reply cut short by a full disk is no answer about the file: it counts as a
             // reply file that cannot be created.
             if (!reply.stored) {

@@ -17,7 +17,7 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text) 
 
 ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
-                             std::optional<std::string_view> local, bool forgiveCrLf) {
+                             const ScannedFile* local, bool forgiveCrLf) {
     ComparedReply reply;
     // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
     (void)stream->Send(request, std::nullopt);
@@ -28,14 +28,21 @@ ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& 
     // The header is read from the first bytes, as ReadReplyHeader reads it from the file.
     std::string start;
     bool headerRead = false;
+    std::optional<LocalFile> localFile;
     std::optional<BodyComparer> body;
     auto readHeader = [&](std::string_view rest) {
         headerRead = true;
         reply.header = FindReplyHeader(start);
-        if (!local || reply.header.status != HeaderStatus::Found ||
+        if (local == nullptr || reply.header.status != HeaderStatus::Found ||
             ParseStatus(reply.header.text) != 0)
             return;
-        body.emplace(reply.header.text.size() - 1, *local, forgiveCrLf);
+        // The local file is opened only now, for as long as its body arrives.
+        localFile.emplace(local->path);
+        if (!localFile->IsOpen()) {
+            reply.compared = BodyComparison{BodyComparison::Outcome::Unreadable};
+            return;
+        }
+        body.emplace(reply.header.text.size() - 1, *localFile, forgiveCrLf);
         body->Feed(std::string_view(start).substr(reply.header.text.size()));
         body->Feed(rest);
     };
@@ -86,6 +93,9 @@ bool ReportComparison(ReportTextBox& report, const std::string& name,
     case BodyComparison::Outcome::Verified:
         ReportAppend(report, "Integrity verified: %s\r\n", name.c_str());
         return false;
+    case BodyComparison::Outcome::Unreadable:
+        ReportAppend(report, "Unable to open local file: %s\r\n", name.c_str());
+        return true;
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compare/body_compare.h"
+#include "compare/folder_scan.h"
 #include "net/http.h"
 #include "net/tcp.h"
 
@@ -35,18 +36,18 @@ struct ComparedReply {
     std::optional<BodyComparison> compared;
 };
 // Sends the request and stores the whole reply in the reply file; the body is compared with
-// `local` when given.
+// the file `local` when given, read from disk as the body arrives.
 ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
-                             std::optional<std::string_view> local, bool forgiveCrLf);
+                             const ScannedFile* local, bool forgiveCrLf);
 
 // The status lines: the status text, when there is one, where the file moved to, and
 // "File: %s not available...".
 void ReportStatus(ReportTextBox& report, const std::string& name, int code,
                   std::string_view header);
 
-// Reports how the body compared ("Integrity verified", "truncated at", "differs at location");
-// true when the copies are not the same.
+// Reports how the body compared ("Integrity verified", "truncated at", "differs at location",
+// or that the local file could not be read); true when the copies are not known to be the same.
 bool ReportComparison(ReportTextBox& report, const std::string& name,
                       const BodyComparison& compared);
 

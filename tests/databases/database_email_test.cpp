@@ -1,9 +1,11 @@
 #include "databases/database_email.h"
 
 #include "records/record_files.h"
+#include "shell/preferences.h"
 #include "support/scripted_desktop.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
+#include "web/mail_run.h"
 
 #include <gtest/gtest.h>
 
@@ -278,6 +280,139 @@ TEST_F(RealMailServer, ARefusedRecipientLeavesTheRunIncomplete) {
     EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
               (std::vector<std::string>{"Email refused: recv() RCPT TO 553",
                                         "Transmission incomplete", "    "}));
+}
+
+// The login of the test network's mail servers that ask for one (tests/peers/smtp_auth.py).
+constexpr const char* kUser = "mailer";
+constexpr const char* kPassword = "Pa55-word.only-in-memory";
+
+MailAccount Account(std::uint16_t port, MailSecurity security, std::string user = kUser) {
+    return {port, security, std::move(user)};
+}
+
+// Whatever goes wrong in setting up the session, the run ends before a message could go, each with
+// its own words, and a password never travels unencrypted.
+TEST_F(RealMailServer, ASessionThatCannotBeSecuredOrLoggedIntoSendsNothing) {
+    struct Case {
+        std::string server;
+        MailAccount account;
+        std::optional<std::string> password; // what the user types when asked
+        std::string message;                 // in a box titled "Problem"; empty: none
+        std::string lastLogLine;             // before "Transmission aborted"
+    };
+    const std::string located = "Located mail server ";
+    const MailAccount startTls = Account(587, MailSecurity::StartTls);
+    const std::vector<Case> cases = {
+        {"mail.test", startTls, "wrong", "",
+         "Email refused: 535 5.7.8 Authentication credentials invalid"},
+        // The plain server on 25 offers no STARTTLS.
+        {"localhost", Account(0, MailSecurity::StartTls), kPassword, std::string(kNoStartTls),
+         located + "localhost, IP: 127.0.0.1"},
+        {"selfmail.test", startTls, kPassword, "Certificate not trusted: self-signed certificate",
+         located + "selfmail.test, IP: 127.0.0.251"},
+        // A password without encryption: refused before it is even asked for.
+        {"mail.test", Account(587, MailSecurity::None), kPassword,
+         std::string(kPasswordNeedsEncryption), "Database email: mail.test"},
+        {"mail.test", startTls, std::nullopt, "", "Database email: mail.test"}, // declined
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.server + ":" + std::to_string(c.account.port) + " " + c.lastLogLine);
+        TestShell shell;
+        shell.desktop.AnswerSecret(c.password);
+        MailRun run;
+        run.job.server = c.server;
+        run.job.sender = "shop@example.test";
+        run.job.account = c.account;
+        run.recipient = UniqueAddress("unsecured");
+        DatabaseEmailWorker(shell.shell, run);
+        const auto shown = c.message.empty() ? std::vector<ShownMessage>{}
+                                             : std::vector<ShownMessage>{{c.message, "Problem"}};
+        EXPECT_EQ(shell.desktop.Messages(), shown);
+        const auto log = shell.LogTexts();
+        ASSERT_GE(log.size(), 3U);
+        EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
+                  (std::vector<std::string>{c.lastLogLine, "Transmission aborted", "    "}));
+        EXPECT_EQ(std::count(log.begin(), log.end(), "Forwarding mail"), 0);
+        EXPECT_TRUE(StoredFor(run.recipient).empty());
+    }
+}
+
+// Encryption and the login change the way, not the mail: each account delivers the very bytes
+// that plain SMTP delivers, every copy over its one connection.
+TEST_F(RealMailServer, EveryAccountDeliversTheBytesOfThePlainRun) {
+    const std::string recipient = UniqueAddress("secured");
+    const std::string customer = UniqueAddress("customer");
+    PutCustomers(t, {{1, customer}});
+    const std::vector<std::pair<std::string, MailAccount>> accounts = {
+        {"localhost", Account(0, MailSecurity::None, "")},
+        {"mail.test", Account(587, MailSecurity::StartTls)},
+        {"mail.test", Account(588, MailSecurity::StartTls)}, // offers AUTH LOGIN only
+        {"mail.test", Account(465, MailSecurity::None)},     // 465 is TLS from the first byte
+    };
+    t.desktop.AnswerSecret(kPassword); // asked once, then kept
+    for (const auto& [server, account] : accounts) {
+        MailRun run;
+        run.job = {server, "", "shop@example.test", account};
+        run.recipient = recipient;
+        run.quantity = 3;
+        run.subject = "News";
+        run.text = "Hello\r\n.\r\n..two dots\r\n";
+        run.hangUpWait = std::chrono::milliseconds(0);
+        DatabaseEmailWorker(t.shell, run);
+        run.customerRange = true;
+        run.quantity = 1;
+        run.first = run.last = 1;
+        DatabaseEmailWorker(t.shell, run);
+        EXPECT_EQ(t.LogTexts().end()[-2], "Transmission complete") << server << account.port;
+    }
+    EXPECT_EQ(t.desktop.SecretPrompts(),
+              std::vector<std::string>{"Password for mailer at mail.test"});
+    for (const auto& [address, copies] : {std::pair{recipient, 3}, std::pair{customer, 1}}) {
+        const auto stored = StoredFor(address);
+        ASSERT_EQ(stored.size(), static_cast<std::size_t>(copies) * accounts.size());
+        EXPECT_EQ(std::count(stored.begin(), stored.end(), stored.front()),
+                  static_cast<std::ptrdiff_t>(stored.size()));
+    }
+    EXPECT_EQ(StoredFor(recipient).front(),
+              "FROM: shop@example.test\r\nTO: " + recipient +
+                  "\r\nSUBJECT: News\r\nHello\r\n.\r\n..two dots\r\n\r\n\r\n");
+}
+
+// The password lives in the desktop's secret store only: after the dialog and a whole run with
+// a login, none of the files the program writes holds it.
+TEST_F(RealMailServer, ThePasswordNeverReachesTheDisk) {
+    t.settings.Set(field::SmtpServer, "mail.test");
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Port").text = "587";
+        form.Field("Security").selected = 1;
+        form.Field("User").text = kUser;
+        return kFormAccepted;
+    });
+    ASSERT_TRUE(EmailIdentityCommand(t.shell));
+    const std::string recipient = UniqueAddress("undisclosed");
+    t.desktop.AnswerForm([&](Form& form) {
+        form.Field("Recipient").text = recipient;
+        return kFormAccepted;
+    });
+    t.desktop.AnswerSecret(kPassword);
+    t.desktop.AnswerMessage(MessageAnswer::No);
+    MailmergeCommand(t.shell);
+    t.threads.WaitIdle();
+    ASSERT_EQ(StoredFor(recipient).size(), 1U);
+
+    ASSERT_TRUE(t.settings.Save(t.recordFolder.File("kv.cfg")).ok);
+    ASSERT_TRUE(t.settingsFile.Save());
+    EXPECT_NE(test::ReadWholeFile(t.settingsFile.Path()).find("smtp_user=mailer\n"),
+              std::string::npos);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(t.recordFolder.Path())) {
+        if (!entry.is_regular_file())
+            continue;
+        ++files;
+        EXPECT_EQ(test::ReadWholeFile(entry.path().string()).find(kPassword), std::string::npos)
+            << entry.path();
+    }
+    EXPECT_GE(files, 2U); // kv.cfg and korvane.cfg at least
 }
 
 TEST(MailText, LoadTakesFilesUpTo1000BytesAndSaveWritesTheText) {

@@ -7,6 +7,8 @@
 #include "support/fault_injection.h"
 #include "support/temp_dir.h"
 
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -33,6 +35,43 @@ TEST(QtDesktop, LogRepaintRequestsFromManyAppendsCollapseIntoFewRepaints) {
     QApplication::processEvents();
     EXPECT_GE(repaints, 1);
     EXPECT_LE(repaints, 2);
+}
+
+// Where no secret service answers (no session bus here), the password is asked once, masked,
+// kept in memory for the session, and asked again once forgotten; the missing store costs no wait.
+TEST(QtDesktop, AMailPasswordIsAskedOnceAndAgainOnlyOnceForgotten) {
+    QtDesktop desktop;
+    const std::string key = "smtp:mailer@mail.test";
+    desktop.ForgetSecret(key);
+    int asked = 0;
+    const auto typeWhenAsked = [&asked](QString typed) {
+        test::WhenModalOpens([&asked, typed](QWidget* dialog) {
+            ++asked;
+            auto* edit = dialog->findChild<QLineEdit*>();
+            EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(edit, typed);
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+    };
+    QElapsedTimer timer;
+    timer.start();
+    typeWhenAsked(QStringLiteral("first"));
+    EXPECT_EQ(desktop.Secret(key, "Password for mailer at mail.test"), "first");
+    std::optional<std::string> fromWorker;
+    std::atomic<bool> answered{false};
+    std::thread worker([&] {
+        fromWorker = desktop.Secret(key, "again?");
+        answered = true;
+    });
+    while (!answered)
+        QTest::qWait(2);
+    worker.join();
+    EXPECT_EQ(fromWorker, "first");
+    desktop.ForgetSecret(key);
+    typeWhenAsked(QStringLiteral("second"));
+    EXPECT_EQ(desktop.Secret(key, "Password for mailer at mail.test"), "second");
+    EXPECT_EQ(asked, 2);
+    EXPECT_LT(timer.elapsed(), 2000);
 }
 
 // A worker appends without waiting on the window, so the window must still show every line in

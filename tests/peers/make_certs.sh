@@ -43,6 +43,7 @@ issue() {
 issue valid site.test "DNS:site.test,DNS:www.site.test,IP:127.0.0.1,DNS:chain.test,DNS:www.chain.test,DNS:secure.test" "-1 day" "+400 days"
 issue expired expired.test "DNS:expired.test" "-90 days" "-7 days"
 issue other www.other.test "DNS:www.other.test" "-1 day" "+400 days"
+issue mail mail.test "DNS:mail.test" "-1 day" "+400 days"
 issue soon soon.test "DNS:soon.test" "-30 days" "+5 days"
 quiet openssl req -x509 -new "${key[@]}" -keyout self.key -out self.pem -days 400 \
   -subj "/CN=self.test" -addext "subjectAltName=DNS:self.test"

@@ -1,5 +1,6 @@
 """An aiosmtpd handler for the mail tests: every message is stored as it arrived, in order, as
 N.from, N.to and N.data (the DATA bytes after the end marker and dot-stuffing are taken off)."""
+import fcntl
 import os
 import threading
 
@@ -17,7 +18,9 @@ class RawStore:
         return cls(args[0])
 
     async def handle_DATA(self, server, session, envelope):
-        with self.lock:
+        # The plain server and the ones with logins are separate processes sharing the folder.
+        with self.lock, open(os.path.join(self.folder, ".lock"), "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
             number = len([n for n in os.listdir(self.folder) if n.endswith(".data")])
             base = os.path.join(self.folder, str(number))
             with open(base + ".from", "w") as f:

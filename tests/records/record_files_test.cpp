@@ -2,9 +2,11 @@
 // number type, a "?" past the end of a name, and the cost of a change in a large file.
 
 #include "records/record_files.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,33 @@ TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsReuseTheFreedSlo
     EXPECT_EQ(index.SlotCount(), 100001);
     EXPECT_EQ(index.liveCount, 100000);
     EXPECT_EQ(index.deletedCount, 1);
+}
+
+// The load reads many records at a time: every slot is indexed once, with its own number and
+// key, across the boundaries of its reads and in a last, partly filled one.
+TEST(ReadRecordIndex, IndexesEverySlotAcrossItsReads) {
+    test::TempDir dir;
+    for (const std::size_t size : {kCustomerRecordSize, kSearchEngineRecordSize}) {
+        std::vector<std::int64_t> numbers;
+        std::vector<NameKey> keys;
+        std::string file;
+        for (std::size_t slot = 0; slot < 1000; ++slot) {
+            numbers.push_back(slot % 97 == 3 ? 0
+                                             : static_cast<std::int64_t>(slot * 389 % 1000 + 1));
+            const NameKey key{static_cast<std::uint8_t>('A' + slot % 26),
+                              static_cast<std::uint8_t>('a' + slot / 26 % 26)};
+            keys.push_back(numbers.back() > 0 ? key : NameKey{0, 0});
+            std::string record(size, '\0');
+            std::memcpy(record.data(), &numbers.back(), 8); // little-endian, as the file is
+            std::memcpy(record.data() + 8, key.data(), 2);
+            file += record;
+        }
+        test::WriteWholeFile(dir.File("records"), file);
+        RecordIndex index;
+        ASSERT_EQ(ReadRecordIndex(dir.File("records"), size, 8, 0, index), LoadStatus::Loaded);
+        EXPECT_EQ(index.entries, IndexOf(numbers).entries) << size;
+        EXPECT_EQ(index.keys, keys) << size;
+    }
 }
 
 TEST(NamePatternMatch, AQuestionMarkPastTheEndOfTheNameStillMatches) {

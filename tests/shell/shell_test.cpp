@@ -160,23 +160,41 @@ TEST(Preferences, OkStoresEachWebSettingInKorvaneCfgAtOnce) {
     }
 }
 
-TEST(EmailIdentity, OkStoresBothFieldsCutAtTheirLimitAndCancelStoresNothing) {
+TEST(EmailIdentity, OkStoresEveryFieldCutAtItsLimitForgetsOnAskingAndCancelStoresNothing) {
     TestShell t;
     t.settings.Set(field::FromName, "Old Name");
+    t.settings.Set(field::SmtpServer, "mail.test");
+    t.desktop.AnswerSecret("kept");
+    ASSERT_EQ(t.desktop.Secret(MailSecretKey("mail.test", "old"), "?"), "kept");
     t.desktop.AnswerForm([](Form& form) {
         EXPECT_EQ(form.Field("FromName").text, "Old Name");
+        EXPECT_EQ(form.Field("Port").text, "25");
+        EXPECT_EQ(form.Field("Security").selected, 0);
+        EXPECT_EQ(form.Field("User").text, "");
         form.Field("FromName").text = "Webmaster";
         form.Field("FromAddress").text = std::string(90, 'x');
+        form.Field("Port").text = "587";
+        form.Field("Security").selected = 1;
+        form.Field("User").text = "old";
         return kFormAccepted;
     });
     t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.Field("Port").text, "587");
+        EXPECT_EQ(form.Field("Security").selected, 1);
+        form.buttons.front().action(form); // "Forget password"
         form.Field("FromName").text = "Someone else";
+        form.Field("Port").text = "465";
         return kFormCancelled;
     });
     EXPECT_TRUE(EmailIdentityCommand(t.shell));
     EXPECT_FALSE(EmailIdentityCommand(t.shell));
     EXPECT_EQ(t.settings.Get(field::FromName), "Webmaster");
     EXPECT_EQ(t.settings.Get(field::FromAddress), std::string(79, 'x'));
+    EXPECT_EQ(test::ReadWholeFile(t.settingsFile.Path()),
+              "smtp_port=587\nsmtp_security=starttls\nsmtp_user=old\n");
+    EXPECT_EQ(t.desktop.Secret(MailSecretKey("mail.test", "old"), "?"), std::nullopt)
+        << "forgotten, and asked for again";
+    EXPECT_EQ(t.desktop.SecretPrompts().size(), 2U);
 }
 
 // The titled box turns what was typed into capitals and keeps 39 characters of it; the other box

@@ -144,6 +144,22 @@ TEST_F(FolderRuns, AReplyFileThatCannotBeCreatedEndsAFolderRunButNotAWatch) {
     EXPECT_EQ(t.desktop.Sounds(), 0);
 }
 
+// A file gone since the scan is never verified: the run says it could not be read.
+TEST_F(FolderRuns, AFileGoneSinceTheScanIsUnreadable) {
+    SiteWalk walk;
+    walk.server = "site.test";
+    walk.compare = true;
+    walk.replyFile = "the7.html";
+    struct : ReportTextBox {
+        void Append(std::string_view line) override { text += line; }
+        std::string text;
+    } report;
+    EXPECT_TRUE(WalkSite(t.shell, walk, {{"fr-same.html", m_local.File("gone"), 44}}, report));
+    EXPECT_EQ(report.text,
+              "Sent request for: fr-same.html\r\nUnable to open local file: fr-same.html\r\n");
+    EXPECT_EQ(t.desktop.Sounds(), 1);
+}
+
 TEST_F(FolderRuns, ASecondRunWaitsForTheFirst) {
     ASSERT_TRUE(t.run.siteRun.TryTake());
     CheckSiteCommand(t.shell);

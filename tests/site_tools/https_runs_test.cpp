@@ -39,21 +39,36 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
         int sounds;
         bool follow = false;
     };
-    // clang-format off
     const std::vector<Row> rows = {
-        {"verify over https", VerifyFolderCommand, "https://secure.test",
+        {"verify over https",
+         VerifyFolderCommand,
+         "https://secure.test",
          {"Integrity verified: fr-same.html\r\n", "Integrity verified: fr-extra.txt\r\n",
-          "Integrity verified: page2.html\r\n", "Finished.\r\n"}, "not available", 0},
-        {"check, plain http of an https-only site", CheckSiteCommand, "secure.test",
+          "Integrity verified: page2.html\r\n", "Finished.\r\n"},
+         "not available",
+         0},
+        {"check, plain http of an https-only site",
+         CheckSiteCommand,
+         "secure.test",
          {"Moved.\r\nMoved to: https://secure.test/fr-same.html\r\n"
-          "File: fr-same.html not available. Server code: 301\r\n"}, "Success", 3},
-        {"verify, plain http followed to https", VerifyFolderCommand, "secure.test",
+          "File: fr-same.html not available. Server code: 301\r\n"},
+         "Success",
+         3},
+        {"verify, plain http followed to https",
+         VerifyFolderCommand,
+         "secure.test",
          {"Redirect 1: 301 https://secure.test/fr-extra.txt\r\n",
-          "Integrity verified: fr-extra.txt\r\n", "Finished.\r\n"}, "Moved", 0, true},
-        {"check, self-signed", CheckSiteCommand, "https://self.test",
-         {"Certificate not trusted: self-signed certificate\r\n"}, "Success", 1},
+          "Integrity verified: fr-extra.txt\r\n", "Finished.\r\n"},
+         "Moved",
+         0,
+         true},
+        {"check, self-signed",
+         CheckSiteCommand,
+         "https://self.test",
+         {"Certificate not trusted: self-signed certificate\r\n"},
+         "Success",
+         1},
     };
-    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const int before = t.desktop.Sounds();

@@ -2,6 +2,7 @@
 
 #include "shell/desktop.h"
 #include "site_run_test.h"
+#include "site_tools/alert_mail.h"
 
 #include <algorithm>
 
@@ -98,6 +99,24 @@ TEST_F(Watches, OneAlertMailPerWatchAndOnlyForTheFailuresItsModeNames) {
               (std::vector<std::string>{"Alert to: " + recipient, "From: korvane-alert@localhost",
                                         "Located mail server localhost, IP: 127.0.0.1",
                                         "Forwarding mail", "Transmission complete"}));
+}
+
+// Real servers take mail only from their users: with a From address set, the alert goes from it,
+// over the account's encryption and login.
+TEST_F(Watches, AnAlertGoesFromTheIdentitysAddressOverTheAccount) {
+    const std::string recipient = "secured-watch-" + std::to_string(::getpid()) + "@customers.test";
+    t.settings.Set(field::SmtpServer, "mail.test");
+    t.settings.Set(field::FromAddress, "webmaster@shop.test");
+    t.settings.Set(field::AlertAddress, recipient);
+    SetMailAccount(t.settingsFile, {465, MailSecurity::Tls, "mailer"});
+    t.desktop.AnswerSecret("Pa55-word.only-in-memory");
+    RequestAlertMail(t.shell, "site.test", "index.html");
+    t.threads.WaitIdle();
+    EXPECT_EQ(test::MailsTo(recipient),
+              std::vector<std::string>{"FROM: webmaster@shop.test\r\nTO: " + recipient +
+                                       "\r\nSUBJECT: Korvane Alert\r\nAlert Notice\r\n"
+                                       "Server: site.test, page: index.html\r\n\r\n"});
+    EXPECT_EQ(t.LogTexts().back(), "Transmission complete");
 }
 
 // A server that goes silent before it closes may have cut the page short: no verdict on it, even

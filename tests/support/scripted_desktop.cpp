@@ -97,4 +97,17 @@ std::vector<std::string> TestShell::LogTexts() const {
     return texts;
 }
 
+std::optional<std::string> ScriptedDesktop::Secret(std::string_view key, std::string_view prompt) {
+    std::lock_guard lock(m_mutex);
+    if (const auto kept = m_secrets.find(std::string(key)); kept != m_secrets.end())
+        return kept->second;
+    m_secretPrompts.emplace_back(prompt);
+    const auto answer = TakeNext(m_secretAnswers);
+    m_unanswered += !answer;
+    if (!answer || !*answer)
+        return std::nullopt;
+    m_secrets[std::string(key)] = **answer;
+    return *answer;
+}
+
 } // namespace korvane::test

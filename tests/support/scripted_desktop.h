@@ -8,6 +8,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -37,6 +38,11 @@ class ScriptedDesktop final : public Desktop {
     }
     void AnswerMessage(MessageAnswer answer) { Push(m_messageAnswers, answer); }
     void AnswerPicker(std::optional<std::string> path) { Push(m_pickerAnswers, std::move(path)); }
+    // What the user types when a secret is asked for (nothing: declines). A secret given is kept
+    // as a secret store would keep it, until it is forgotten.
+    void AnswerSecret(std::optional<std::string> secret) {
+        Push(m_secretAnswers, std::move(secret));
+    }
     // From now on the browser cannot be started: hand-offs are recorded and fail.
     void BreakBrowser() { m_browserStarts = false; }
 
@@ -45,6 +51,8 @@ class ScriptedDesktop final : public Desktop {
     std::vector<std::string> Results() const { return Copy(m_results); }
     std::vector<std::string> BrowserTargets() const { return Copy(m_browserTargets); }
     std::vector<std::string> Captions() const { return Copy(m_captions); }
+    // The prompts of the secrets asked of the user.
+    std::vector<std::string> SecretPrompts() const { return Copy(m_secretPrompts); }
     int Sounds() const { return m_sounds; }
     int HelpRequests() const { return m_help; }
     // Each report window shown: its caption, every text appended to it in order, and the labels
@@ -86,6 +94,11 @@ class ScriptedDesktop final : public Desktop {
     void ShowHelp() override { ++m_help; }
     void ShowByteViewer(ByteViewerModel& model) override;
     void RunReportWindow(const ReportWindowRun& run) override;
+    std::optional<std::string> Secret(std::string_view key, std::string_view prompt) override;
+    void ForgetSecret(std::string_view key) override {
+        std::lock_guard lock(m_mutex);
+        m_secrets.erase(std::string(key));
+    }
 
   private:
     // The core calls the desktop from worker threads too: every record is read and written
@@ -111,6 +124,9 @@ class ScriptedDesktop final : public Desktop {
     std::deque<FormAnswer> m_formAnswers;
     std::deque<MessageAnswer> m_messageAnswers;
     std::deque<std::optional<std::string>> m_pickerAnswers;
+    std::deque<std::optional<std::string>> m_secretAnswers;
+    std::map<std::string, std::string> m_secrets;
+    std::vector<std::string> m_secretPrompts;
     std::vector<Form> m_forms;
     std::vector<ShownMessage> m_messages;
     std::vector<std::string> m_results;
