@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace korvane {
@@ -277,68 +278,111 @@ class KeySides {
 
 // A line whose key the other file lacks is never paired, and the common lengths of any two
 // suffixes are those of the files without such lines. Both ways of answering the walk work on
-// these shortened files, reversed, so that suffixes read as prefixes.
+// these shortened files, reversed, so that suffixes read as prefixes, with the keys numbered from
+// 0 and an end mark after each file that matches nothing. Beside them, 7 bits of each number,
+// small enough to stay in the cache: a mismatch is mostly seen there.
 struct Shortened {
     Shortened(const std::int32_t* left, std::size_t n, const std::int32_t* right, std::size_t m)
-        : sides(n + m), pairableLeft(n), pairableRight(m) {
+        : pairableLeft(n), pairableRight(m) {
+        KeySides sides(n + m);
         for (std::size_t i = 0; i < n; ++i)
             sides.Add(left[i], KeySides::kLeft);
         for (std::size_t j = 0; j < m; ++j)
             sides.Add(right[j], KeySides::kRight);
+        auto number = [&](std::int32_t key) {
+            std::uint32_t& given = sides.Number(key);
+            if (given == 0)
+                given = ++keys;
+            return static_cast<std::int32_t>(given - 1);
+        };
         for (std::size_t i = n; i-- > 0;)
             if ((pairableLeft[i] = sides.Sides(left[i]) == KeySides::kBoth))
-                a.push_back(left[i]);
+                a.push_back(number(left[i]));
         for (std::size_t j = m; j-- > 0;)
             if ((pairableRight[j] = sides.Sides(right[j]) == KeySides::kBoth))
-                b.push_back(right[j]);
+                b.push_back(number(right[j]));
+        N = a.size();
+        M = b.size();
+        a.push_back(-1);
+        b.push_back(-2);
+        for (auto [whole, low, end] : {std::tuple{&a, &aLow, 0x80}, std::tuple{&b, &bLow, 0x81}}) {
+            low->reserve(whole->size());
+            for (std::int32_t id : *whole)
+                low->push_back(static_cast<std::uint8_t>(id & 0x7F));
+            low->back() = static_cast<std::uint8_t>(end);
+        }
     }
-    KeySides sides;
     std::vector<bool> pairableLeft;
     std::vector<bool> pairableRight;
     std::vector<std::int32_t> a;
     std::vector<std::int32_t> b;
+    std::vector<std::uint8_t> aLow;
+    std::vector<std::uint8_t> bLow;
+    std::size_t N = 0; // lines in each, without the end marks
+    std::size_t M = 0;
+    std::uint32_t keys = 0;
 };
 
 // Distances (insertions and deletions only) of prefixes of the shortened reversed files, by the
 // furthest-reaching method: with x, y the prefix lengths and k = x - y, D(x, y) <= d exactly when
 // x <= V_d[k] (d of the parity of k), V_d[k] being the furthest x that d edits reach on diagonal
-// k. Row d of V follows from row d - 1 alone.
+// k. Row d of V follows from row d - 1 alone, each diagonal from its two neighbours.
 class FurthestReach {
   public:
     static constexpr std::int32_t kUnreached = -1;
 
-    FurthestReach(const std::vector<std::int32_t>& a, const std::vector<std::int32_t>& b)
-        : m_a(a), m_b(b), m_n(static_cast<std::int64_t>(a.size())),
-          m_m(static_cast<std::int64_t>(b.size())),
+    // Some diagonals of one row: V[k] for k = low, low + 2, ..., high at x[(k - low) / 2].
+    struct Row {
+        std::int64_t low = 0;
+        std::int64_t high = -1;
+        const std::int32_t* x = nullptr;
+        std::size_t Size() const {
+            return high < low ? 0 : static_cast<std::size_t>(high - low) / 2 + 1;
+        }
+    };
+
+    explicit FurthestReach(const Shortened& s)
+        : m_a(s.a), m_b(s.b), m_aLow(s.aLow), m_bLow(s.bLow), m_n(static_cast<std::int64_t>(s.N)),
+          m_m(static_cast<std::int64_t>(s.M)),
           m_latest(static_cast<std::size_t>(m_n + m_m + 3), kUnreached) {}
 
-    // Row d from row d - 1, which must be the latest computed or restored, and into `row` when
-    // given (d + 1 entries, for k = -d, -d + 2, ..., d); true when it reaches the end of both
-    // files. With `spare` edits left after row d only the diagonals that can still reach the end
-    // are computed: rows computed so read only what the row before computed.
-    bool Compute(std::int64_t d, std::int32_t* row, std::int64_t spare = INT32_MAX) {
-        if (row != nullptr)
-            std::fill(row, row + d + 1, kUnreached);
+    // The diagonals of row d that meet the grid and, with `spare` edits left after row d, can
+    // still reach the end, narrowed further to [from, to]. A row computed on them reads only
+    // diagonals the row before was computed on (with the same spare edits, one more), or ones
+    // that stay unreached.
+    std::pair<std::int64_t, std::int64_t> Diagonals(std::int64_t d, std::int64_t spare,
+                                                    std::int64_t from = INT64_MIN,
+                                                    std::int64_t to = INT64_MAX) const {
+        std::int64_t low = std::max({-d, -m_m, m_n - m_m - spare, from});
+        if ((low + d) % 2 != 0)
+            ++low;
+        return {low, std::min({d, m_n, m_n - m_m + spare, to})};
+    }
+
+    // Row d on diagonals [low, high] from row d - 1, which must be the latest computed or
+    // restored there, into `row` when given; true when it reaches the end of both files.
+    bool Compute(std::int64_t d, std::int64_t low, std::int64_t high, std::int32_t* row) {
         bool end = false;
-        auto [low, high] = Diagonals(d);
-        if (low < m_n - m_m - spare)
-            low += (m_n - m_m - spare - low + 1) / 2 * 2;
-        high = std::min(high, m_n - m_m + spare);
+        // The two diagonals just outside row d - 1 may hold a later row's reach after a restore.
+        if (d + 1 <= m_n + 1)
+            V(d + 1) = kUnreached;
+        if (-d - 1 >= -m_m - 1)
+            V(-d - 1) = kUnreached;
         for (std::int64_t k = low; k <= high; k += 2) {
             std::int64_t x = kUnreached;
             if (d == 0) {
                 x = 0;
             } else {
-                const std::int64_t down = k + 1 <= d - 1 ? V(k + 1) : kUnreached;
+                const std::int64_t down = V(k + 1);
                 if (down != kUnreached && down - k <= m_m)
                     x = down; // one more right line used
-                const std::int64_t across = k - 1 >= -(d - 1) ? V(k - 1) : kUnreached;
+                const std::int64_t across = V(k - 1);
                 if (across != kUnreached && across + 1 <= m_n)
                     x = std::max(x, across + 1); // one more left line used
             }
             if (x != kUnreached) {
                 std::int64_t y = x - k;
-                while (x < m_n && y < m_m &&
+                while (m_aLow[static_cast<std::size_t>(x)] == m_bLow[static_cast<std::size_t>(y)] &&
                        m_a[static_cast<std::size_t>(x)] == m_b[static_cast<std::size_t>(y)]) {
                     ++x;
                     ++y;
@@ -347,35 +391,74 @@ class FurthestReach {
             }
             V(k) = static_cast<std::int32_t>(x);
             if (row != nullptr)
-                row[(k + d) / 2] = static_cast<std::int32_t>(x);
+                row[(k - low) / 2] = static_cast<std::int32_t>(x);
         }
         return end;
     }
 
-    // Makes a kept row d the latest, so that row d + 1 can be computed again.
-    void Restore(std::int64_t d, const std::int32_t* row) {
-        const auto [low, high] = Diagonals(d);
-        for (std::int64_t k = low; k <= high; k += 2)
-            V(k) = row[(k + d) / 2];
+    // Makes a kept row the latest, so that the rows after it can be computed again.
+    void Restore(const Row& row) {
+        for (std::int64_t k = row.low; k <= row.high; k += 2)
+            V(k) = row.x[(k - row.low) / 2];
     }
 
   private:
-    // The diagonals of row d that meet the grid; the others are never written and stay
-    // unreached, so a row reads only the row before it.
-    std::pair<std::int64_t, std::int64_t> Diagonals(std::int64_t d) const {
-        std::int64_t low = std::max(-d, -m_m);
-        if ((low + d) % 2 != 0)
-            ++low;
-        return {low, std::min(d, m_n)};
-    }
     std::int32_t& V(std::int64_t k) { return m_latest[static_cast<std::size_t>(k + m_m + 1)]; }
 
     const std::vector<std::int32_t>& m_a;
     const std::vector<std::int32_t>& m_b;
+    const std::vector<std::uint8_t>& m_aLow;
+    const std::vector<std::uint8_t>& m_bLow;
     std::int64_t m_n;
     std::int64_t m_m;
     std::vector<std::int32_t> m_latest; // V[k + M + 1], the latest row of each parity
 };
+
+// An upper bound on the distance of two files: the count of any pairing bounds it, and a quick
+// one reads the files together and at a mismatch goes on where, within a few lines, lines agree
+// again, as few lines on as can be. One line agreeing suits most files; a run of three keeps
+// files full of repeated lines from going astray. The bound spares the first distance pass the
+// diagonals that could not reach the end within it.
+std::int64_t DistanceBound(const Shortened& s) {
+    constexpr std::size_t kReach = 4;
+    const std::vector<std::int32_t>& a = s.a;
+    const std::vector<std::int32_t>& b = s.b;
+    const std::size_t n = s.N;
+    const std::size_t m = s.M;
+    std::size_t best = 0;
+    for (std::size_t agreeing : {1, 3}) {
+        auto agree = [&](std::size_t x, std::size_t y) {
+            std::size_t run = 0;
+            while (run < agreeing && x + run < n && y + run < m && a[x + run] == b[y + run])
+                ++run;
+            return run == agreeing || (run > 0 && (x + run == n || y + run == m));
+        };
+        std::size_t common = 0;
+        for (std::size_t x = 0, y = 0; x < n && y < m;) {
+            if (a[x] == b[y]) {
+                ++common;
+                ++x;
+                ++y;
+                continue;
+            }
+            bool found = false;
+            for (std::size_t on = 1; on <= 2 * kReach && !found; ++on)
+                for (std::size_t p = on > kReach ? on - kReach : 0; p <= std::min(on, kReach); ++p)
+                    if (x + p < n && y + on - p < m && agree(x + p, y + on - p)) {
+                        x += p;
+                        y += on - p;
+                        found = true;
+                        break;
+                    }
+            if (!found) {
+                ++x;
+                ++y;
+            }
+        }
+        best = std::max(best, common);
+    }
+    return static_cast<std::int64_t>(n + m - 2 * best);
+}
 
 // The walk asks at each mismatch whether the rest of the left file after this line shares more
 // with the right file from here than the reverse. In edit distances of the two suffixes,
@@ -390,29 +473,37 @@ class FurthestReach {
 // the left line can be paired or not.
 //
 // The walk reads row d - 1 of V for d falling from the total, the reverse of the order rows are
-// computed in. Every K-th row is kept as the rows are first computed, and the rows between two
-// kept ones are computed again, once, when the walk comes to them; K doubles (and every other
-// kept row goes) whenever more than 2K + 1 rows are kept. So memory grows as D^1.5, not D^2; the
-// second time, knowing D, only the diagonals that lead to the end within D are computed, which
-// halves that pass.
+// computed in. Every K-th row is kept as the rows are first computed; K doubles (and every other
+// kept row goes) whenever more than 2K + 1 rows are kept. The rows between two kept ones are
+// computed again when the walk comes to them, and then only near the walk: every cell it can
+// still visit is on a shortest path, so e edits further on it is at most e diagonals away, and
+// the cells a shortest path comes from are on shortest paths too. That second time costs about
+// D x K / 2 cells, against the D^2 / 4 or so of the first.
 std::optional<LinePairs> WalkByDistance(const std::int32_t* left, std::size_t n,
                                         const std::int32_t* right, std::size_t m,
                                         const Shortened& s, std::size_t maxDistance,
                                         std::size_t firstKeptEvery) {
+    using Row = FurthestReach::Row;
     constexpr std::int32_t kUnreached = FurthestReach::kUnreached;
-    const auto N = static_cast<std::int64_t>(s.a.size());
-    const auto M = static_cast<std::int64_t>(s.b.size());
-    FurthestReach reach(s.a, s.b);
+    const auto N = static_cast<std::int64_t>(s.N);
+    const auto M = static_cast<std::int64_t>(s.M);
+    FurthestReach reach(s);
+    const std::int64_t bound = DistanceBound(s);
     auto every = static_cast<std::int64_t>(std::max<std::size_t>(firstKeptEvery, 1));
-    std::vector<std::unique_ptr<std::int32_t[]>> kept;
+    std::vector<std::pair<Row, std::unique_ptr<std::int32_t[]>>> kept;
     std::int64_t total = -1;
     for (std::int64_t d = 0; total < 0; ++d) {
         if (static_cast<std::size_t>(d) > maxDistance)
             return std::nullopt;
+        const auto [low, high] = reach.Diagonals(d, bound - d);
         std::int32_t* row = nullptr;
-        if (d % every == 0)
-            row = kept.emplace_back(new std::int32_t[static_cast<std::size_t>(d + 1)]).get();
-        if (reach.Compute(d, row))
+        if (d % every == 0) {
+            auto& [view, x] = kept.emplace_back(Row{low, high}, nullptr);
+            x.reset(new std::int32_t[view.Size()]);
+            row = x.get();
+            view.x = row;
+        }
+        if (reach.Compute(d, low, high, row))
             total = d;
         if (kept.size() > static_cast<std::size_t>(2 * every + 1)) {
             for (std::size_t c = 0; 2 * c < kept.size(); ++c)
@@ -422,38 +513,53 @@ std::optional<LinePairs> WalkByDistance(const std::int32_t* left, std::size_t n,
         }
     }
 
-    std::vector<std::int32_t> between; // rows first + 1 ... of the stretch computed again
+    std::int64_t x = N; // the shortened left suffix from line i on
+    std::int64_t y = M;
+    std::int64_t d = total;
+    std::vector<std::int32_t> between; // rows first + 1 ... of a stretch computed again
+    std::vector<Row> betweenRows;
     std::int64_t first = -1;
-    std::int64_t stride = 0;
-    auto rowOf = [&](std::int64_t d) -> const std::int32_t* {
-        if (d % every == 0)
-            return kept[static_cast<std::size_t>(d / every)].get();
-        if (d / every * every != first) {
-            first = d / every * every;
-            reach.Restore(first, kept[static_cast<std::size_t>(first / every)].get());
-            const std::int64_t last = std::min(first + every - 1, total);
-            stride = last + 1;
-            between.resize(static_cast<std::size_t>((last - first) * stride));
-            for (std::int64_t r = first + 1; r <= last; ++r)
-                reach.Compute(r, &between[static_cast<std::size_t>((r - first - 1) * stride)],
-                              total - r);
+    auto rowOf = [&](std::int64_t r) -> const Row& {
+        if (r % every == 0)
+            return kept[static_cast<std::size_t>(r / every)].first;
+        if (r / every * every != first) {
+            first = r / every * every;
+            reach.Restore(kept[static_cast<std::size_t>(first / every)].first);
+            const std::int64_t k = x - y;
+            betweenRows.clear();
+            std::size_t size = 0;
+            for (std::int64_t q = first + 1; q < std::min(first + every, d); ++q) {
+                const auto [low, high] = reach.Diagonals(q, bound - q, k - (d - q), k + (d - q));
+                betweenRows.push_back(Row{low, high});
+                size += betweenRows.back().Size();
+            }
+            between.resize(size);
+            std::int32_t* at = between.data();
+            for (std::int64_t q = first + 1; q < std::min(first + every, d); ++q) {
+                Row& row = betweenRows[static_cast<std::size_t>(q - first - 1)];
+                row.x = at;
+                reach.Compute(q, row.low, row.high, at);
+                at += row.Size();
+            }
         }
-        return &between[static_cast<std::size_t>((d - first - 1) * stride)];
+        return betweenRows[static_cast<std::size_t>(r - first - 1)];
     };
-    // Whether the shortened suffixes of lengths x, y lie within d edits.
-    auto within = [&](std::int64_t d, std::int64_t x, std::int64_t y) {
-        const std::int64_t k = x - y;
-        if (d < 0 || k < -d || k > d)
+    // Whether passing over the right line keeps the walk on a shortest path: whether the
+    // shortened suffixes of lengths x, y - 1 lie within d - 1 edits. A diagonal not computed holds
+    // no cell of a shortest path, so there the answer is no.
+    auto passRight = [&] {
+        if (d < 1)
             return false;
-        const std::int32_t v = rowOf(d)[(k + d) / 2];
+        const Row& row = rowOf(d - 1);
+        const std::int64_t k = x - (y - 1);
+        if (k < row.low || k > row.high)
+            return false;
+        const std::int32_t v = row.x[(k - row.low) / 2];
         return v != kUnreached && x <= v;
     };
 
     LinePairs pairs;
     pairs.reserve(static_cast<std::size_t>(std::min(N, M)));
-    std::int64_t x = N; // the shortened left suffix from line i on
-    std::int64_t y = M;
-    std::int64_t d = total;
     for (std::size_t i = 0, j = 0; i < n && j < m;) {
         if (left[i] == right[j]) {
             pairs.emplace_back(i++, j++);
@@ -461,7 +567,7 @@ std::optional<LinePairs> WalkByDistance(const std::int32_t* left, std::size_t n,
             --y;
         } else if (!s.pairableRight[j]) {
             ++j;
-        } else if (within(d - 1, x, y - 1)) {
+        } else if (passRight()) {
             ++j; // pass over the right line
             --y;
             --d;
@@ -486,9 +592,9 @@ std::optional<LinePairs> WalkByDistance(const std::int32_t* left, std::size_t n,
 // is kept (K about the square root of the row count) and the rows between two kept ones are
 // computed again when the walk comes to them: time twice N x M / 64 words, memory 2 sqrt(N) rows.
 LinePairs WalkByBits(const std::int32_t* left, std::size_t n, const std::int32_t* right,
-                     std::size_t m, Shortened& s, std::size_t rowsPerStretch) {
-    const std::size_t N = s.a.size();
-    const std::size_t M = s.b.size();
+                     std::size_t m, const Shortened& s, std::size_t rowsPerStretch) {
+    const std::size_t N = s.N;
+    const std::size_t M = s.M;
     LinePairs pairs;
     if (N == 0 || M == 0)
         return pairs; // no key is in both files
@@ -496,24 +602,17 @@ LinePairs WalkByBits(const std::int32_t* left, std::size_t n, const std::int32_t
 
     // The right lines of each key, as a list of positions, or as a whole row of bits for a key
     // common enough that setting and clearing its bits would cost more than keeping them.
-    std::uint32_t keys = 0;
-    std::vector<std::uint32_t> keyAt(M);
-    for (std::size_t p = 0; p < M; ++p) {
-        std::uint32_t& number = s.sides.Number(s.b[p]);
-        if (number == 0)
-            number = ++keys;
-        keyAt[p] = number - 1;
-    }
+    const std::uint32_t keys = s.keys;
     std::vector<std::uint32_t> start(keys + 1, 0);
-    for (std::uint32_t key : keyAt)
-        ++start[key + 1];
+    for (std::size_t p = 0; p < M; ++p)
+        ++start[static_cast<std::size_t>(s.b[p]) + 1];
     for (std::uint32_t key = 0; key < keys; ++key)
         start[key + 1] += start[key];
     std::vector<std::uint32_t> positions(M);
     {
         std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
         for (std::size_t p = 0; p < M; ++p)
-            positions[fill[keyAt[p]]++] = static_cast<std::uint32_t>(p);
+            positions[fill[static_cast<std::size_t>(s.b[p])]++] = static_cast<std::uint32_t>(p);
     }
     const std::size_t common = std::max<std::size_t>(64, M / 256);
     std::vector<std::uint32_t> maskOf(keys, UINT32_MAX);
@@ -530,7 +629,7 @@ LinePairs WalkByBits(const std::int32_t* left, std::size_t n, const std::int32_t
     std::vector<std::uint64_t> scratch(words, 0);
     // Row x from row x - 1 in place.
     auto advance = [&](std::uint64_t* v, std::size_t x) {
-        const std::uint32_t key = s.sides.Number(s.a[x - 1]) - 1;
+        const auto key = static_cast<std::uint32_t>(s.a[x - 1]);
         const bool listed = maskOf[key] == UINT32_MAX;
         const std::uint64_t* mask = listed ? scratch.data() : &masks[maskOf[key] * words];
         if (listed)
@@ -610,7 +709,7 @@ LinePairs WalkByBits(const std::int32_t* left, std::size_t n, const std::int32_t
 // Where the distance method stops and the bits take over: it spends about D^2 steps, the bits
 // about 2 N x M / 64 words.
 std::size_t DistanceLimit(const Shortened& s) {
-    const double words = static_cast<double>(s.a.size()) * static_cast<double>(s.b.size()) / 64;
+    const double words = static_cast<double>(s.N) * static_cast<double>(s.M) / 64;
     return static_cast<std::size_t>(std::sqrt(2 * words)) + 64;
 }
 
