@@ -150,7 +150,8 @@ namespace {
 // The lines of a file as views into its bytes, each at most 1023 characters.
 std::vector<std::string_view> SplitLineViews(std::string_view bytes) {
     std::vector<std::string_view> lines;
-    lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+    // Room for lines of a usual length: counting them first would cost a pass of its own.
+    lines.reserve(bytes.size() / 32 + 1);
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = bytes.find('\n', start);
@@ -249,16 +250,12 @@ class KeySides {
             ++m_bits;
         m_slots.resize(std::size_t{1} << m_bits);
     }
-    void Add(std::int32_t key, std::uint8_t side) { Find(key).sides |= side; }
-    std::uint8_t Sides(std::int32_t key) { return Find(key).sides; }
-    std::uint32_t& Number(std::int32_t key) { return Find(key).number; }
-
-  private:
     struct Slot {
         std::int32_t key = 0;
         std::uint8_t sides = 0; // none: the slot is free
         std::uint32_t number = 0;
     };
+    void Add(std::int32_t key, std::uint8_t side) { Find(key).sides |= side; }
     Slot& Find(std::int32_t key) {
         const std::size_t mask = m_slots.size() - 1;
         std::size_t at = (static_cast<std::uint32_t>(key) * 0x9E3779B1u) >> (32 - m_bits);
@@ -272,6 +269,8 @@ class KeySides {
                 return slot;
         }
     }
+
+  private:
     unsigned m_bits = 4;
     std::vector<Slot> m_slots;
 };
@@ -289,18 +288,21 @@ struct Shortened {
             sides.Add(left[i], KeySides::kLeft);
         for (std::size_t j = 0; j < m; ++j)
             sides.Add(right[j], KeySides::kRight);
-        auto number = [&](std::int32_t key) {
-            std::uint32_t& given = sides.Number(key);
-            if (given == 0)
-                given = ++keys;
-            return static_cast<std::int32_t>(given - 1);
+        // The number of a key in both files, or nothing.
+        auto number = [&](std::int32_t key) -> std::optional<std::int32_t> {
+            KeySides::Slot& slot = sides.Find(key);
+            if (slot.sides != KeySides::kBoth)
+                return std::nullopt;
+            if (slot.number == 0)
+                slot.number = ++keys;
+            return static_cast<std::int32_t>(slot.number - 1);
         };
         for (std::size_t i = n; i-- > 0;)
-            if ((pairableLeft[i] = sides.Sides(left[i]) == KeySides::kBoth))
-                a.push_back(number(left[i]));
+            if (const auto given = number(left[i]); (pairableLeft[i] = given.has_value()))
+                a.push_back(*given);
         for (std::size_t j = m; j-- > 0;)
-            if ((pairableRight[j] = sides.Sides(right[j]) == KeySides::kBoth))
-                b.push_back(number(right[j]));
+            if (const auto given = number(right[j]); (pairableRight[j] = given.has_value()))
+                b.push_back(*given);
         N = a.size();
         M = b.size();
         a.push_back(-1);
