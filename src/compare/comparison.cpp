@@ -661,7 +661,7 @@ LinePairs WalkByBits(const std::int32_t* left, std::size_t n, const std::int32_t
         for (std::size_t x = 1; x <= N / every * every; ++x) {
             advance(v.data(), x);
             if (x % every == 0)
-                std::copy(v.begin(), v.end(), &kept[(x / every - 1) * words]);
+                std::copy(v.begin(), v.end(), kept.data() + (x / every - 1) * words);
         }
     }
     std::vector<std::uint64_t> stretch(every * words);
@@ -674,7 +674,7 @@ LinePairs WalkByBits(const std::int32_t* left, std::size_t n, const std::int32_t
             if (c == 0)
                 std::fill(v, v + words, ~std::uint64_t{0});
             else
-                std::copy(&kept[(c - 1) * words], &kept[c * words], v);
+                std::copy_n(kept.data() + (c - 1) * words, words, v);
             advance(v, c * every + 1);
             for (std::size_t r = c * every + 2; r <= std::min(c * every + every, N); ++r) {
                 std::copy(v, v + words, v + words);
@@ -708,8 +708,8 @@ LinePairs WalkByBits(const std::int32_t* left, std::size_t n, const std::int32_t
     return pairs;
 }
 
-// Where the distance method stops and the bits take over: it spends about D^2 steps, the bits
-// about 2 N x M / 64 words.
+// Where the distance method stops and the bits take over: its first pass spends about D^2 / 4
+// cells, each dearer than a word of the bits, which spend 2 N x M / 64 words.
 std::size_t DistanceLimit(const Shortened& s) {
     const double words = static_cast<double>(s.N) * static_cast<double>(s.M) / 64;
     return static_cast<std::size_t>(std::sqrt(2 * words)) + 64;
