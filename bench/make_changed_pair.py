@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
 """Writes two text files of LINES lines where about 5% of the lines of the second are changed,
-inserted or deleted, as a web page edited over time would be. Usage: LINES LEFT RIGHT [SEED]"""
+inserted or deleted, as a web page edited over time would be; with --unrelated the second is
+written afresh from the same words instead. Usage: [--unrelated] LINES LEFT RIGHT [SEED]"""
 import random
 import sys
 
-lines, left, right = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-rng = random.Random(int(sys.argv[4]) if len(sys.argv) > 4 else 1)
+args = sys.argv[1:]
+unrelated = args[0] == "--unrelated"
+if unrelated:
+    args = args[1:]
+lines, left, right = int(args[0]), args[1], args[2]
+rng = random.Random(int(args[3]) if len(args) > 3 else 1)
 words = ["<p>", "<div class=item>", "site", "page", "link", "customer", "price", "news", "</p>",
          "<a href=\"/x.html\">", "more", "</a>", "update", "contact", "shop", "about"]
 
@@ -15,6 +20,9 @@ def line():
 a = [line() for _ in range(lines)]
 b = []
 for text in a:
+    if unrelated:
+        b.append(line())
+        continue
     roll = rng.random()
     if roll < 0.0167:
         b.append(line())          # changed

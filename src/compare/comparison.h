@@ -25,14 +25,20 @@ std::int32_t ComparisonLineKey(const std::string& line);
 using LinePairs = std::vector<std::pair<std::size_t, std::size_t>>;
 LinePairs MatchLines(const std::vector<std::int32_t>& left, const std::vector<std::int32_t>& right);
 
-// The two ways MatchLines answers the walk's question, exposed so tests can hold each to the
-// plain table. The table costs one bit per pair of lines; the distance method costs time and
-// memory in the number of differing lines, and gives up (nothing) beyond `budgetBytes`.
+// The ways MatchLines answers the walk's question, exposed so tests can hold each to the plain
+// table. The table costs one bit per pair of lines. The distance method costs time in the number
+// of differing lines squared and memory in its 1.5th power, and gives up (nothing) beyond
+// `maxDistance` of them; it keeps every `firstKeptEvery`-th row of its distances at first. The
+// bits cost time in the number of pairs of lines / 64 and memory in the rows of bits kept, every
+// `rowsPerStretch`-th (0: about the square root of the line count).
 LinePairs MatchLinesByTable(const std::int32_t* left, std::size_t n, const std::int32_t* right,
                             std::size_t m);
 std::optional<LinePairs> MatchLinesByDistance(const std::int32_t* left, std::size_t n,
                                               const std::int32_t* right, std::size_t m,
-                                              std::size_t budgetBytes);
+                                              std::size_t maxDistance,
+                                              std::size_t firstKeptEvery = 1);
+LinePairs MatchLinesByBits(const std::int32_t* left, std::size_t n, const std::int32_t* right,
+                           std::size_t m, std::size_t rowsPerStretch = 0);
 
 // Builds the comparison of two files, left and right as given (the side rule is the caller's),
 // and writes tc.html, fa.html and fb.html into `folder` as it goes.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
 
 namespace korvane {
 namespace {
@@ -54,6 +55,28 @@ TEST(ReplyHeader, IsFoundWithinTheBufferOnlyWithAStatusLineAndGivesItsCode) {
     EXPECT_EQ(FindReplyHeader(HeaderOfLength(2000), kReferrerHeaderBufferBytes).text.size(), 2000u);
     EXPECT_EQ(FindReplyHeader(HeaderOfLength(2001), kReferrerHeaderBufferBytes).status,
               HeaderStatus::NoHeader);
+}
+
+// Where a redirect leads: the Location field in any case, with or without a blank after the colon,
+// and only for a 3xx status.
+TEST(RedirectLocation, IsTheLocationFieldOfA3xxReplyOnly) {
+    struct Case {
+        int code;
+        std::string header;
+        std::optional<std::string> location;
+    };
+    const std::vector<Case> cases = {
+        {301, "HTTP/1.1 301 Moved\r\nLocation: https://a.test/x\r\n\r\n", "https://a.test/x"},
+        {302, "HTTP/1.1 302 Found\r\nX-Location: no\r\nlocation:/b \t\r\n\r\n", "/b"},
+        {307, "HTTP/1.1 307 Temporary\r\nLOCATION: \t c.html\r\n\r\n", "c.html"},
+        {301, "HTTP/1.1 301 Moved\r\nLocation:\r\n\r\n", std::nullopt},
+        {200, "HTTP/1.1 200 OK\r\nLocation: /d\r\n\r\n", std::nullopt},
+        {304, "HTTP/1.1 304 Not Modified\r\n\r\n", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.header);
+        EXPECT_EQ(RedirectLocation(c.code, c.header), c.location);
+    }
 }
 
 // The agents and referrers the whole runs do not send; out-of-range choices fall back.

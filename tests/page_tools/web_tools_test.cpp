@@ -235,12 +235,15 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
     ScriptedServer slotOneNoHeader(
         std::vector<ServerScript>{{Reply("a", "x")}, {"garbage without header"}});
     ScriptedServer linksNoHeader(ServerScript{"<html>href=\"a.html\"</html>"});
+    // A header of exactly the 2000 bytes the referrer tool takes.
+    const std::string fill(2000 - std::string("HTTP/1.0 200 OK\r\nX: \r\n\r\n").size(), 'f');
+    ScriptedServer header2000(ServerScript{"HTTP/1.0 200 OK\r\nX: " + fill + "\r\n\r\nbody"});
     // A whole header, then silence: the body may be cut short.
     ScriptedServer stalled(
         ServerScript{"HTTP/1.0 200 OK\r\n\r\nbody", 0, ServerScript::Then::HoldOpen});
     ASSERT_TRUE(tiny.Started() && noBlankLine.Started() && slotTwoMissing.Started() &&
                 unreferredMoved.Started() && slotOneNoHeader.Started() && linksNoHeader.Started() &&
-                stalled.Started());
+                stalled.Started() && header2000.Started());
     const Command header = ServerPageHeaderCommand;
     const Command ipv6 = ServerPageHeaderIPv6Command;
     const Command cookies = HeaderCookiesCommand;
@@ -320,6 +323,12 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
         {check, noBlankLine.Host(), "", checked({"Unable to resolve header."}), 1},
         {check, stalled.Host(), "", {"  ", "Page check", "Sent request.", "Timed out."}, 1},
         {referrer, stalled.Host(), "p.html", verified(stalled.Host(), {"Timed out."}), 1},
+        {referrer, header2000.Host(), "p.html",
+         verified(header2000.Host(),
+                  {"No referrer variance: Google.com", "No referrer variance: Yahoo.com",
+                   "No referrer variance: " + header2000.Host(),
+                   "No referrer variance: http://ref.test/"}),
+         0},
         {check,
          "refused.test",
          "index.html",

@@ -38,6 +38,7 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
         std::string never;
         int sounds;
         bool follow = false;
+        std::string extra = {}; // a file of the site's besides the usual three
     };
     const std::vector<Row> rows = {
         {"verify over https",
@@ -62,6 +63,16 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
          "Moved",
          0,
          true},
+        // A redirect to the server first asked is asked at the addresses found for it.
+        {"check, redirect on the same server",
+         CheckSiteCommand,
+         "http://site.test",
+         {"Redirect 1: 302 http://site.test/index.html\r\n",
+          "Success temp.html received code 200.\r\n"},
+         "Unable",
+         0,
+         true,
+         "temp.html"},
         {"check, self-signed",
          CheckSiteCommand,
          "https://self.test",
@@ -73,7 +84,10 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
         SCOPED_TRACE(row.what);
         const int before = t.desktop.Sounds();
         SetFollowRedirects(t.settingsFile, row.follow);
-        const std::string report = Run(row.command, row.server, Site());
+        const std::string site = Site();
+        if (!row.extra.empty())
+            test::WriteWholeFile(site + "/" + row.extra, "x");
+        const std::string report = Run(row.command, row.server, site);
         for (const std::string& line : row.has)
             EXPECT_NE(report.find(line), std::string::npos) << line << " in " << report;
         EXPECT_EQ(report.find(row.never), std::string::npos) << report;
