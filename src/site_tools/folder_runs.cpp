@@ -158,21 +158,21 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
         RedirectTrail trail(RequestUrl(server, file.name));
         for (;;) {
             const Url& url = trail.Current();
-            Resolution hopResolved;
-            if (trail.Hops() > 0 && !(url.server == server)) {
-                hopResolved = Resolve(url.server, AddressFamily::IPv4);
-                if (hopResolved.error != 0) {
+            // A redirect to another server is looked up afresh; the server first asked is not.
+            Resolution elsewhere;
+            const Resolution* addresses = &resolved;
+            if (!(url.server == server)) {
+                elsewhere = Resolve(url.server, AddressFamily::IPv4);
+                if (elsewhere.error != 0) {
                     tell("Unable to translate host " + url.server.host);
                     Alert(shell);
                     Failed(walk, file.name, FileFailure::Unavailable);
                     break;
                 }
+                addresses = &elsewhere;
             }
-            const std::vector<Endpoint>& addresses = trail.Hops() > 0 && !(url.server == server)
-                                                         ? hopResolved.addresses
-                                                         : resolved.addresses;
             const std::string shown = trail.Hops() == 0 ? walk.server : FormatUrl(url);
-            Opened opened = web.Open(url.server, addresses, shown, tell, wording);
+            Opened opened = web.Open(url.server, addresses->addresses, shown, tell, wording);
             if (opened.expiresSoon && walk.warnsOfExpiry && !std::exchange(expiryTold, true)) {
                 Alert(shell);
                 Failed(walk, file.name, FileFailure::CertificateExpiring);

@@ -74,11 +74,8 @@ std::string CertificateProblemLine(const CertificateProblem& problem,
 }
 
 WebRun::WebRun(Shell& shell, Dialer::Options options)
-    : WebRun(shell, WebPreferencesOf(shell), options) {}
-
-WebRun::WebRun(Shell& shell, const WebPreferences& preferences, Dialer::Options options)
-    : m_shell(shell), m_preferences(preferences), m_dialer([&] {
-          options.acceptUntrusted = preferences.acceptUntrusted;
+    : m_shell(shell), m_preferences(WebPreferencesOf(shell)), m_dialer([&] {
+          options.acceptUntrusted = m_preferences.acceptUntrusted;
           return options;
       }()) {}
 

@@ -62,8 +62,7 @@ struct Opened {
 // the warning of its end, and once per run the warning that untrusted certificates are accepted.
 class WebRun {
   public:
-    WebRun(Shell& shell, Dialer::Options options = {});
-    WebRun(Shell& shell, const WebPreferences& preferences, Dialer::Options options);
+    explicit WebRun(Shell& shell, Dialer::Options options = {});
 
     const WebPreferences& Preferences() const { return m_preferences; }
     Opened Open(const ServerAddress& server, std::span<const Endpoint> addresses,
