@@ -103,7 +103,7 @@ CustomerEnd CheckCustomer(Shell& shell, WebRun& web, const LinkExchangeInput& in
         if (const auto status = StatusText(code))
             shell.log.AppendLine(std::string(*status));
         if (const auto location = RedirectLocation(code, header.text))
-            shell.log.AppendLine(("Moved to: " + *location).substr(0, kLogLineMaxChars));
+            shell.log.AppendLine("Moved to: " + *location);
         shell.log.AppendLine("File is not available. Server code: " + std::to_string(code));
         Warn(shell, "  ");
         return CustomerEnd::Next;

@@ -3,7 +3,6 @@
 #include "compare/body_compare.h"
 #include "compare/folder_scan.h"
 #include "net/http.h"
-#include "shell/session_log.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
 #include "site_tools/site_requests.h"
@@ -145,7 +144,7 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
     // report.
     const LineSink tell = [&](std::string_view line) {
         if (walk.connectionsLogged)
-            shell.log.AppendLine(line.substr(0, kLogLineMaxChars));
+            shell.log.AppendLine(line);
         else
             report.Append(std::string(line) + "\r\n");
     };

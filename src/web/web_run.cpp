@@ -16,14 +16,12 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 } // namespace
 
 LineSink LogSink(Shell& shell) {
-    return
-        [&shell](std::string_view line) { shell.log.AppendLine(line.substr(0, kLogLineMaxChars)); };
+    return [&shell](std::string_view line) { shell.log.AppendLine(line); };
 }
 
 ReplyFileHold HoldReplyFile(Shell& shell, const std::string& path, std::string_view name) {
     return ReplyFileHold(shell.run.replyFiles, path, [&] {
-        shell.log.AppendLine(("Waiting for " + std::string(name) + ": another run is using it")
-                                 .substr(0, kLogLineMaxChars));
+        shell.log.AppendLine("Waiting for " + std::string(name) + ": another run is using it");
     });
 }
 

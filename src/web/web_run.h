@@ -24,7 +24,7 @@ struct Shell;
 
 // Where a run's lines go: the session log or a report window, each in its own form.
 using LineSink = std::function<void(std::string_view line)>;
-// The session log as a line sink: each line cut to what a log slot holds.
+// The session log as a line sink (the log itself cuts a line to what its slot holds).
 LineSink LogSink(Shell& shell);
 
 // The web preferences a run starts with; a run keeps them to its end.
