@@ -3,6 +3,7 @@
 // What every benchmark program needs to run a tool without a user: a desktop that answers no
 // dialog and shows nothing, record files in a folder of their own, and the shell around them.
 
+#include "history/watch_history.h"
 #include "records/record_files.h"
 #include "shell/shell.h"
 
@@ -59,7 +60,9 @@ template <typename DesktopType> struct BasicBenchShell {
     RecordDatabases records{folder.path};
     SettingsFile settingsFile{folder.path + "/korvane.cfg"};
     RunState run;
-    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
+    WatchHistory history{folder.path + "/korvane-history.db"};
+    Shell shell{log,   settings, settingsFile, busy, pickers, desktop,
+                clock, threads,  records,      run,  history};
 
     BasicBenchShell() { settings.SetOn(field::DetailFlag, false); }
 };

@@ -3,6 +3,7 @@
 // A shell for the fuzz targets that run whole operations: no user, a desktop that answers forms
 // from a queue and records every message box.
 
+#include "history/watch_history.h"
 #include "records/record_files.h"
 #include "shell/shell.h"
 
@@ -38,6 +39,7 @@ class QuietDesktop final : public HeadlessDesktop {
 class FixedClock final : public Clock {
   public:
     LocalTime Now() const override { return {2026, 12, 6, 9, 5, 0, 0}; }
+    std::int64_t EpochMs() const override { return 1796547900000; }
 };
 
 // Everything an operation is handed, with the record files in `folder`.
@@ -54,7 +56,9 @@ struct FuzzShell {
     RecordDatabases records;
     SettingsFile settingsFile;
     RunState run;
-    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
+    WatchHistory history{":memory:"};
+    Shell shell{log,   settings, settingsFile, busy, pickers, desktop,
+                clock, threads,  records,      run,  history};
 };
 
 } // namespace korvane::fuzz

@@ -1,13 +1,14 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails when an include goes up a floor, or sideways between two folders of one floor, or when an
-# engine (net/, records/, compare/) includes the tools' Shell. Floors, from the ground up:
-#   shell/  <  net/ records/ compare/  <  web/  <  page_tools/ site_tools/ databases/ file_utils/
+# engine (net/, records/, compare/, history/) includes the tools' Shell. Floors, from the ground up:
+#   shell/  <  net/ records/ compare/ history/  <  web/  <  page_tools/ site_tools/ databases/ file_utils/
 #   <  gui/  <  app/
 # A file may include its own folder and any floor below its own.
 set(rank_shell 0)
 set(rank_net 1)
 set(rank_records 1)
 set(rank_compare 1)
+set(rank_history 1)
 set(rank_web 2)
 set(rank_page_tools 3)
 set(rank_site_tools 3)

@@ -1,6 +1,7 @@
 #include "shell/clock.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <cwchar>
@@ -38,6 +39,12 @@ std::string_view English(const std::array<std::string_view, N>& names, int index
 }
 
 } // namespace
+
+std::int64_t SystemClock::EpochMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 LocalTime SystemClock::Now() const {
     const std::time_t now = std::time(nullptr);

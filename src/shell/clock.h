@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace korvane {
@@ -20,11 +21,14 @@ class Clock {
   public:
     virtual ~Clock() = default;
     virtual LocalTime Now() const = 0;
+    // Milliseconds since 1970 UTC, for the watch history.
+    virtual std::int64_t EpochMs() const = 0;
 };
 
 class SystemClock final : public Clock {
   public:
     LocalTime Now() const override;
+    std::int64_t EpochMs() const override;
 };
 
 // "14:07 Sun Dec 6 2026": hour and minute, then the date with the locale's abbreviated names

@@ -15,6 +15,7 @@
 namespace korvane {
 
 struct RecordDatabases;
+class WatchHistory;
 
 // What every tool's entry operation and worker is handed: the process-wide state and the way to
 // the user. The program has one; each test builds its own around a scripted desktop.
@@ -29,6 +30,7 @@ struct Shell {
     ToolThreads& threads;
     RecordDatabases& records; // the customer and search-engine files with their indexes
     RunState& run;            // what runs share while they work
+    WatchHistory& history;    // the watches' passes and rules, beside kv.cfg
 };
 
 // A line appended only while "Verbose operation detail display" is on.

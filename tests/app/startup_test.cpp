@@ -94,8 +94,8 @@ TEST(Startup, ABrokenRecordFileEndsTheRunWithItsFatalMessage) {
         TempDir dir;
         TestShell t;
         RecordDatabases records(t.recordFolder.Path() + row.folder);
-        Shell shell{t.log,     t.settings, t.settingsFile, t.busy,  t.pickers,
-                    t.desktop, t.clock,    t.threads,      records, t.run};
+        Shell shell{t.log,   t.settings, t.settingsFile, t.busy, t.pickers, t.desktop,
+                    t.clock, t.threads,  records,        t.run,  t.history};
         WriteWholeFile(t.recordFolder.File("member.dat"), row.member);
         WriteWholeFile(t.recordFolder.File("urlsubmit.dat"), row.engines);
         EXPECT_FALSE(RunStartupSequence(shell, dir.File("kv.cfg")));

@@ -34,8 +34,8 @@ using test::WhenModalOpens;
 struct QtFormShell {
     TestShell core;
     QtDesktop desktop;
-    Shell shell{core.log, core.settings, core.settingsFile, core.busy,    core.pickers,
-                desktop,  core.clock,    core.threads,      core.records, core.run};
+    Shell shell{core.log,   core.settings, core.settingsFile, core.busy, core.pickers, desktop,
+                core.clock, core.threads,  core.records,      core.run,  core.history};
 };
 
 TEST(PreferencesDialog, TypingIntoTheRealDialogStoresWhatTheUserSees) {

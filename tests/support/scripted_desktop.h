@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/watch_history.h"
 #include "records/record_files.h"
 #include "shell/desktop.h"
 #include "shell/shell.h"
@@ -145,6 +146,9 @@ class ScriptedDesktop final : public Desktop {
 class FixedClock final : public Clock {
   public:
     LocalTime Now() const override { return {2026, 12, 6, 9, 5, 0, 0}; }
+    // The same moment in UTC; a test moves it between passes.
+    std::int64_t EpochMs() const override { return epochMs.load(); }
+    std::atomic<std::int64_t> epochMs{1796547900000};
 };
 
 // Everything a tool needs, around a scripted desktop and a fixed clock.
@@ -161,7 +165,9 @@ struct TestShell {
     RecordDatabases records{recordFolder.Path()};
     SettingsFile settingsFile{recordFolder.File("korvane.cfg")};
     RunState run;
-    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
+    WatchHistory history{recordFolder.File("korvane-history.db")};
+    Shell shell{log,   settings, settingsFile, busy, pickers, desktop,
+                clock, threads,  records,      run,  history};
 
     ~TestShell() { threads.WaitIdle(); }
     std::vector<std::string> LogTexts() const;

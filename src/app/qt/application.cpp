@@ -7,6 +7,7 @@
 #include "gui/main_window.h"
 #include "gui/qt_desktop.h"
 #include "gui/splash_window.h"
+#include "history/watch_history.h"
 #include "records/record_files.h"
 #include "shell/commands.h"
 #include "shell/instance_lock.h"
@@ -90,7 +91,9 @@ int RunKorvane(int argc, char** argv) {
     QtDesktop desktop;
     RecordDatabases records;
     RunState run;
-    Shell shell{log, settings, settingsFile, busy, pickers, desktop, clock, threads, records, run};
+    WatchHistory history;
+    Shell shell{log,   settings, settingsFile, busy, pickers, desktop,
+                clock, threads,  records,      run,  history};
     log.SetRepaintRequest([&desktop] { desktop.RequestLogRepaint(); });
 
     CommandDispatcher dispatcher;
