@@ -44,10 +44,11 @@ int main(int argc, char** argv) {
         input.sites[i] = {argv[1], argv[2 + i]};
     const int passes = std::atoi(argv[6]);
     CountingReport report;
+    WatchMemory memory;
     long firstMemory = 0;
     int firstDescriptors = 0;
     for (int pass = 1; pass <= passes; ++pass) {
-        WatchPass(bench.shell, input, report);
+        WatchPass(bench.shell, input, report, memory);
         if (pass == 1) {
             const bench::ProcessFigures first = bench::TakeProcessFigures();
             firstMemory = first.residentKb;

@@ -16,7 +16,6 @@ namespace korvane {
 // The history of the watches, beside kv.cfg: every pass over every site with every file, and
 // the rules of each monitored server. kv.cfg and member.dat know nothing of it.
 inline constexpr std::string_view kWatchHistoryFileName = "korvane-history.db";
-inline constexpr int kDefaultHistoryDays = 400;
 
 enum class PassKind { Verification = 0, Check = 1 };
 

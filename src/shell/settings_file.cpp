@@ -15,6 +15,7 @@ namespace {
 constexpr std::string_view kAcceptUntrustedKey = "accept_untrusted_certificates";
 constexpr std::string_view kWarningDaysKey = "certificate_warning_days";
 constexpr std::string_view kFollowRedirectsKey = "follow_redirects";
+constexpr std::string_view kWatchHistoryDaysKey = "watch_history_days";
 constexpr std::string_view kSmtpPortKey = "smtp_port";
 constexpr std::string_view kSmtpSecurityKey = "smtp_security";
 constexpr std::string_view kSmtpUserKey = "smtp_user";
@@ -131,6 +132,13 @@ int CertificateWarningDays(const SettingsFile& file) {
         .value_or(kDefaultCertificateWarningDays);
 }
 
+int WatchHistoryDays(const SettingsFile& file) {
+    const auto value = file.Get(kWatchHistoryDaysKey);
+    if (!value)
+        return kDefaultWatchHistoryDays;
+    return ParseNumberInRange(*value, 1, kMaxWatchHistoryDays).value_or(kDefaultWatchHistoryDays);
+}
+
 bool FollowRedirects(const SettingsFile& file) {
     return ParseFlag(file.Get(kFollowRedirectsKey)).value_or(false);
 }
@@ -141,6 +149,10 @@ void SetAcceptUntrustedCertificates(SettingsFile& file, bool accept) {
 
 void SetCertificateWarningDays(SettingsFile& file, int days) {
     file.Set(kWarningDaysKey, std::to_string(std::clamp(days, 0, kMaxCertificateWarningDays)));
+}
+
+void SetWatchHistoryDays(SettingsFile& file, int days) {
+    file.Set(kWatchHistoryDaysKey, std::to_string(std::clamp(days, 1, kMaxWatchHistoryDays)));
 }
 
 void SetFollowRedirects(SettingsFile& file, bool follow) {

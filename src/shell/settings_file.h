@@ -40,15 +40,20 @@ class SettingsFile {
 
 inline constexpr int kDefaultCertificateWarningDays = 14;
 inline constexpr int kMaxCertificateWarningDays = 3650;
+inline constexpr int kDefaultWatchHistoryDays = 400;
+inline constexpr int kMaxWatchHistoryDays = 36500;
 
 // The web settings, typed; a value that is absent or unreadable gives the default.
 bool AcceptUntrustedCertificates(const SettingsFile& file); // default off
 int CertificateWarningDays(const SettingsFile& file);       // 0..3650, 0 = never warn
 bool FollowRedirects(const SettingsFile& file);             // default off
+int WatchHistoryDays(const SettingsFile& file);             // 1..36500, default 400
 void SetAcceptUntrustedCertificates(SettingsFile& file, bool accept);
 // Clamped to 0..3650.
 void SetCertificateWarningDays(SettingsFile& file, int days);
 void SetFollowRedirects(SettingsFile& file, bool follow);
+// Clamped to 1..36500.
+void SetWatchHistoryDays(SettingsFile& file, int days);
 
 // The mail account; an absent or unreadable value gives the default (the "mail" port, no
 // encryption, no user).

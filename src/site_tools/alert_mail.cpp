@@ -3,11 +3,13 @@
 #include "shell/shell.h"
 #include "web/mail_run.h"
 
+#include <algorithm>
+
 namespace korvane {
 
 void AlertMailer(Shell& shell, const AlertMail& alert) {
     const MailJob job = alert.job;
-    shell.log.AppendHighlighted("Alert to: " + job.recipient);
+    shell.log.AppendHighlighted(alert.opening + job.recipient);
     shell.log.AppendLine("From: " + job.sender);
     const auto log = [&shell](std::string_view line) { shell.log.AppendLine(line); };
     SmtpSession session(log, alert.replyTimeout);
@@ -19,36 +21,65 @@ void AlertMailer(Shell& shell, const AlertMail& alert) {
     const bool welcomed = opened.welcomed;
     MailMessage message;
     message.recipient = job.recipient;
-    message.subject = "Korvane Alert";
-    message.bodyLines = {"Alert Notice",
-                         "Server: " + alert.failedServer + ", page: " + alert.failedPage};
+    message.subject = alert.subject;
+    message.bodyLines = alert.bodyLines;
     const bool sent = session.Send(job.sender, message);
     session.Quit();
     shell.log.AppendLine(welcomed && sent ? "Transmission complete" : "Transmission incomplete");
 }
 
-void RequestAlertMail(Shell& shell, const std::string& server, const std::string& page) {
-    AlertMail alert;
-    alert.job.server = shell.settings.Get(field::SmtpServer);
-    if (alert.job.server.empty())
+namespace {
+
+void RequestWatchMail(Shell& shell, AlertMail mail) {
+    mail.job.server = shell.settings.Get(field::SmtpServer);
+    if (mail.job.server.empty())
         return;
-    alert.job.recipient = shell.settings.Get(field::AlertAddress);
+    mail.job.recipient = shell.settings.Get(field::AlertAddress);
     // Real servers take mail only from their users' own addresses: the identity's, when set.
-    alert.job.sender = shell.settings.Get(field::FromAddress);
-    if (alert.job.sender.empty())
-        alert.job.sender = std::string(kAlertSender);
-    alert.job.account = MailAccountOf(shell.settingsFile);
-    alert.failedServer = server;
-    alert.failedPage = page;
+    mail.job.sender = shell.settings.Get(field::FromAddress);
+    if (mail.job.sender.empty())
+        mail.job.sender = std::string(kAlertSender);
+    mail.job.account = MailAccountOf(shell.settingsFile);
     // The address comes from a dialog field; a line break in it would add its own commands.
-    if (!SafeMailHeaderValue(alert.job.recipient) || !SafeMailHeaderValue(alert.job.sender)) {
-        shell.log.AppendLine(SafeMailHeaderValue(alert.job.recipient)
+    if (!SafeMailHeaderValue(mail.job.recipient) || !SafeMailHeaderValue(mail.job.sender)) {
+        shell.log.AppendLine(SafeMailHeaderValue(mail.job.recipient)
                                  ? "Alert not sent: the From address holds a line break"
                                  : "Alert not sent: the alert address holds a line break");
         return;
     }
-    if (!shell.threads.Start([&shell, alert] { AlertMailer(shell, alert); }))
+    if (!shell.threads.Start([&shell, mail] { AlertMailer(shell, mail); }))
         shell.desktop.ShowMessage("Unable to start thread", "Problem");
+}
+
+} // namespace
+
+void RequestAlertMail(Shell& shell, const std::string& server, const std::string& page) {
+    AlertMail alert;
+    alert.bodyLines = {"Alert Notice", "Server: " + server + ", page: " + page};
+    RequestWatchMail(shell, std::move(alert));
+}
+
+std::string DowntimeText(std::int64_t milliseconds) {
+    const std::int64_t seconds = std::max<std::int64_t>(milliseconds, 0) / 1000;
+    if (seconds < 60)
+        return std::to_string(seconds) + " s";
+    const std::int64_t minutes = seconds / 60;
+    if (minutes < 60)
+        return std::to_string(minutes) + " min";
+    const std::int64_t hours = minutes / 60;
+    if (hours < 24)
+        return std::to_string(hours) + " h " + std::to_string(minutes % 60) + " min";
+    return std::to_string(hours / 24) + " d " + std::to_string(hours % 24) + " h";
+}
+
+void RequestRecoveryMail(Shell& shell, const std::string& server, const std::string& page,
+                         std::int64_t downMilliseconds) {
+    AlertMail recovery;
+    recovery.opening = "Recovery to: ";
+    recovery.subject = "Korvane Recovery";
+    recovery.bodyLines = {"Recovery Notice", "Server: " + server + ", page: " + page,
+                          "Down for: " + DowntimeText(downMilliseconds)};
+    RequestWatchMail(shell, std::move(recovery));
 }
 
 } // namespace korvane

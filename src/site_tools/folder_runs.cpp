@@ -9,6 +9,7 @@
 #include "web/redirects.h"
 #include "web/web_run.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <utility>
 
@@ -126,8 +127,72 @@ std::string DefaultWebFolder() {
     return std::string(home != nullptr ? home : "") + "/myweb";
 }
 
+bool RulesReadBody(const WatchRules& rules, bool compare, const std::string& file) {
+    if (rules.mustContain.empty() && rules.mustNotContain.empty() &&
+        (compare || !rules.alertOnChange))
+        return false;
+    if (!rules.page.empty())
+        return file == rules.page || "/" + file == rules.page;
+    const auto dot = file.rfind('.');
+    std::string extension = dot == std::string::npos ? "" : file.substr(dot + 1);
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == "htm" || extension == "html";
+}
+
+namespace {
+
+int MillisecondsSince(std::chrono::steady_clock::time_point start,
+                      std::chrono::steady_clock::time_point end) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(end - start).count());
+}
+
+// The first failure of a file is what its history keeps.
+void Fail(FileResult& result, FileVerdict verdict, std::string cause) {
+    if (!result.cause.empty())
+        return;
+    result.verdict = verdict;
+    result.cause = std::move(cause);
+}
+
+// The server's rules on a reply that came whole with the status 200: each broken one is a line
+// of its own, with the alert.
+void CheckRules(Shell& shell, const SiteWalk& walk, const std::string& name, BodyScanner* scan,
+                FileResult& result, ReportTextBox& report) {
+    const WatchRules& rules = walk.rules;
+    std::vector<std::string> broken;
+    if (rules.responseLimitMs > 0 && result.firstByteMs > rules.responseLimitMs)
+        broken.push_back("File: " + name + " answered in " + std::to_string(result.firstByteMs) +
+                         " ms, over the limit of " + std::to_string(rules.responseLimitMs) + " ms");
+    if (scan != nullptr) {
+        if (!rules.mustContain.empty() && !scan->Found(0))
+            broken.push_back("File: " + name + " lacks the text: " + rules.mustContain);
+        if (!rules.mustNotContain.empty() && scan->Found(1))
+            broken.push_back("File: " + name + " holds the text: " + rules.mustNotContain);
+        result.digest = scan->Digest();
+        if (rules.alertOnChange && !walk.compare && !result.digest.empty()) {
+            const auto before = shell.history.LastDigest(walk.server, name);
+            if (before && *before != result.digest)
+                broken.push_back("File: " + name + " has changed since the last pass");
+        }
+    }
+    for (const std::string& line : broken) {
+        ReportAppend(report, "%s\r\n", line.c_str());
+        Alert(shell);
+        Fail(result, FileVerdict::RuleBroken, line);
+        Failed(walk, name, FileFailure::RuleBroken);
+    }
+}
+
+} // namespace
+
 bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
               ReportTextBox& report) {
+    const auto keep = [&walk](FileResult result) {
+        if (walk.record != nullptr)
+            walk.record->files.push_back(std::move(result));
+    };
     const ServerAddress server = ServerOf(walk.server);
     const Resolution resolved = Resolve(server, AddressFamily::IPv4);
     if (resolved.error != 0) {
@@ -136,13 +201,20 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
         else
             report.Append("Unable to resolve server\r\n");
         Alert(shell);
-        if (walk.unreachableFails && !files.empty())
+        if (walk.unreachableFails && !files.empty()) {
+            FileResult result;
+            result.name = files.front().name;
+            Fail(result, FileVerdict::Unavailable, "Unable to resolve server");
+            keep(std::move(result));
             Failed(walk, files.front().name, FileFailure::Unavailable);
+        }
         return false;
     }
     // The verification tells of its connections in the session log, the other runs in their
     // report.
+    std::string lastTold;
     const LineSink tell = [&](std::string_view line) {
+        lastTold = line;
         if (walk.connectionsLogged)
             shell.log.AppendLine(line);
         else
@@ -154,6 +226,11 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
     bool expiryTold = false;
     const std::string replyPath = ReplyFilePath(walk.workFolder, walk.replyFile);
     for (const ScannedFile& file : files) {
+        FileResult result;
+        result.name = file.name;
+        result.verdict = walk.compare ? FileVerdict::Verified : FileVerdict::Present;
+        const bool readsBody = RulesReadBody(walk.rules, walk.compare, file.name);
+        bool unsaid = false; // a reply file a watch could not write says nothing of the site
         RedirectTrail trail(RequestUrl(server, file.name));
         for (;;) {
             const Url& url = trail.Current();
@@ -165,13 +242,18 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
                 if (elsewhere.error != 0) {
                     tell("Unable to translate host " + url.server.host);
                     Alert(shell);
+                    Fail(result, FileVerdict::Unavailable, lastTold);
                     Failed(walk, file.name, FileFailure::Unavailable);
                     break;
                 }
                 addresses = &elsewhere;
             }
             const std::string shown = trail.Hops() == 0 ? walk.server : FormatUrl(url);
+            const auto started = std::chrono::steady_clock::now();
             Opened opened = web.Open(url.server, addresses->addresses, shown, tell, wording);
+            if (walk.record != nullptr && opened.certificateNotAfter &&
+                !walk.record->certificateNotAfter)
+                walk.record->certificateNotAfter = opened.certificateNotAfter;
             if (opened.expiresSoon && walk.warnsOfExpiry && !std::exchange(expiryTold, true)) {
                 Alert(shell);
                 Failed(walk, file.name, FileFailure::CertificateExpiring);
@@ -180,11 +262,14 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
                 // A certificate that fails, fails for every file alike: the run ends there.
                 if (opened.outcome == Dialed::Outcome::CertificateRefused ||
                     opened.outcome == Dialed::Outcome::HandshakeFailed) {
+                    Fail(result, FileVerdict::Certificate, lastTold);
+                    keep(std::move(result));
                     Failed(walk, file.name, FileFailure::Unavailable);
                     return false;
                 }
                 if (!walk.connectionsLogged) {
                     ReportAppend(report, "Unable to communicate: %s\r\n", shown.c_str());
+                    Fail(result, FileVerdict::Unavailable, "Unable to communicate: " + shown);
                     if (walk.unreachableFails) {
                         Alert(shell);
                         Failed(walk, file.name, FileFailure::Unavailable);
@@ -195,18 +280,28 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
                 shell.log.AppendLine("  ");
                 return false;
             }
+            result.connectMs = MillisecondsSince(started, std::chrono::steady_clock::now());
             const std::string page = PageOf(url);
             const std::string request =
-                RequestLine(walk.compare ? "GET" : "HEAD", page) +
+                RequestLine(walk.compare || readsBody ? "GET" : "HEAD", page) +
                 ComposeHeaderBlock(shell.settings, HostHeaderValue(url.server));
             ReportDetail(shell, report, "Sent request for: " + page + "\r\n");
             ReplyFileHold hold(shell.run.replyFiles, replyPath);
-            const ComparedReply reply =
-                FetchComparing(std::move(opened.stream), request, replyPath, walk.idleTimeout,
-                               walk.compare ? &file : nullptr, walk.forgiveCrLf);
+            std::optional<BodyScanner> scan;
+            if (readsBody)
+                scan.emplace(
+                    std::vector<std::string>{walk.rules.mustContain, walk.rules.mustNotContain},
+                    walk.rules.alertOnChange && !walk.compare);
+            const ComparedReply reply = FetchComparing(
+                std::move(opened.stream), request, replyPath, walk.idleTimeout,
+                walk.compare ? &file : nullptr, walk.forgiveCrLf, scan ? &*scan : nullptr);
+            result.endMs = MillisecondsSince(started, std::chrono::steady_clock::now());
+            if (reply.firstByte)
+                result.firstByteMs = MillisecondsSince(started, *reply.firstByte);
             // A reply cut short by a full disk is no answer about the file: it counts as a
             // reply file that cannot be created.
             if (!reply.stored) {
+                unsaid = true;
                 if (!walk.replyFileFailureEndsRun)
                     break;
                 shell.desktop.ShowMessage("Data file: " + walk.replyFile + ".", "Fatal error");
@@ -215,6 +310,7 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
             if (reply.timedOut) {
                 ReportAppend(report, "Timed out: %s\r\n", file.name.c_str());
                 Alert(shell);
+                Fail(result, FileVerdict::Unavailable, "Timed out: " + file.name);
                 Failed(walk, file.name, FileFailure::Unavailable);
                 break;
             }
@@ -222,9 +318,11 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
             if (reply.header.status != HeaderStatus::Found) {
                 ReportAppend(report, "Unable to resolve header: %s\r\n", file.name.c_str());
                 Alert(shell);
+                Fail(result, FileVerdict::Unanswered, "Unable to resolve header: " + file.name);
                 break;
             }
             const int code = ParseStatus(reply.header.text);
+            result.status = code == 0 ? 200 : code;
             const auto location = RedirectLocation(code, reply.header.text);
             if (location && web.Preferences().followRedirects) {
                 const RedirectTrail::Step step = trail.Next(*location);
@@ -235,23 +333,41 @@ bool WalkSite(Shell& shell, const SiteWalk& walk, const FolderScanTable& files,
                 }
                 report.Append(std::string(RedirectFailureLine(step)) + "\r\n");
                 Alert(shell);
+                Fail(result, FileVerdict::Unavailable, std::string(RedirectFailureLine(step)));
                 Failed(walk, file.name, FileFailure::Unavailable);
                 break;
             }
             if (code != 0) {
                 ReportStatus(report, file.name, code, reply.header.text);
                 Alert(shell);
+                Fail(result, FileVerdict::Unavailable,
+                     "File: " + file.name + " not available. Server code: " + std::to_string(code));
                 Failed(walk, file.name, FileFailure::Unavailable);
                 break;
             }
             if (walk.reportsPresence)
                 ReportAppend(report, "Success %s received code 200.\r\n", file.name.c_str());
-            if (walk.compare && ReportComparison(report, file.name, *reply.compared)) {
-                Alert(shell);
-                Failed(walk, file.name, FileFailure::Differs);
+            if (walk.compare) {
+                if (auto cause = ReportComparison(report, file.name, *reply.compared)) {
+                    Alert(shell);
+                    const auto outcome = reply.compared->outcome;
+                    result.position =
+                        static_cast<std::int64_t>(outcome == BodyComparison::Outcome::Truncated
+                                                      ? reply.compared->counter
+                                                      : reply.compared->localPosition);
+                    Fail(result,
+                         outcome == BodyComparison::Outcome::Truncated ? FileVerdict::Truncated
+                         : outcome == BodyComparison::Outcome::Differs ? FileVerdict::Differs
+                                                                       : FileVerdict::Unavailable,
+                         std::move(*cause));
+                    Failed(walk, file.name, FileFailure::Differs);
+                }
             }
+            CheckRules(shell, walk, file.name, scan ? &*scan : nullptr, result, report);
             break;
         }
+        if (!unsaid)
+            keep(std::move(result));
     }
     return true;
 }

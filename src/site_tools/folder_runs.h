@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compare/folder_scan.h"
+#include "history/watch_history.h"
 
 #include <chrono>
 #include <functional>
@@ -22,7 +23,13 @@ struct FolderRunInput {
 };
 
 // What a walk over the files of a site found wrong with one file, besides what it reported.
-enum class FileFailure { Unavailable, Differs, CertificateExpiring };
+enum class FileFailure { Unavailable, Differs, CertificateExpiring, RuleBroken };
+
+// What a watch keeps of a walk for its history: each file's outcome and times.
+struct WalkRecord {
+    std::vector<FileResult> files;
+    std::optional<std::int64_t> certificateNotAfter;
+};
 
 // One walk over the files of a site, as the folder runs and the watch passes make it: the server
 // is resolved once and each file is requested on a connection of its own and reported in the
@@ -57,7 +64,15 @@ struct SiteWalk {
     // Told of each unavailable or different file after the alert has sounded; the watches ask
     // for their alert e-mail here.
     std::function<void(const std::string& file, FileFailure failure)> failed;
+    // The server's rules, the watches'; the defaults ask for nothing and change no byte.
+    WatchRules rules;
+    // When given, every file's outcome and times are kept here.
+    WalkRecord* record = nullptr;
 };
+
+// Whether the rules read the body of `file`: the text rules, and the change rule of a walk that
+// does not compare, read the rules' page, or every .htm and .html page when it names none.
+bool RulesReadBody(const WatchRules& rules, bool compare, const std::string& file);
 
 // Walks `files` on the server; false when the walk ended before its last file (the server did
 // not resolve, or the run ended), so that no closing line follows.

@@ -8,6 +8,7 @@
 #include "site_tools/site_requests.h"
 
 #include <atomic>
+#include <utility>
 
 namespace korvane {
 
@@ -16,9 +17,11 @@ namespace {
 constexpr const char* kVerifyReplyFile = "the8.html";
 constexpr const char* kCheckReplyFile = "the10.html";
 
+constexpr std::int64_t kDayMs = 24 * 60 * 60 * 1000;
+
 // The pass over one site; false when nothing more is to be said of it (no blank line).
 bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
-              ReportWindowHandle& report) {
+              ReportWindowHandle& report, SiteOutage& outage, std::vector<SitePass>& passes) {
     const auto table = FolderScan(site.folder);
     if (!table) {
         ReportAppend(report, "No files in folder: %s.\r\n", site.folder.c_str());
@@ -41,15 +44,65 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
     walk.received = verify ? SiteWalk::Received::Detail : SiteWalk::Received::Named;
     walk.warnsOfExpiry = true;
     walk.unreachableFails = true;
-    // One alert e-mail per watch at most, for the failures its mode names.
-    walk.failed = [&shell, &input, &site](const std::string& file, FileFailure failure) {
+    walk.rules = shell.history.RulesFor(site.server);
+    WalkRecord record;
+    walk.record = &record;
+    SitePass pass;
+    pass.kind = verify ? PassKind::Verification : PassKind::Check;
+    pass.server = site.server;
+    pass.atMs = shell.clock.EpochMs();
+    // One alert e-mail per outage of the watch, for the failures its mode names, once the site
+    // has failed as many passes in a row as its rules ask.
+    bool failing = false;
+    walk.failed = [&](const std::string& file, FileFailure failure) {
         const bool named =
             input.alertMode == kAlertOnVerifyFail ||
             (failure != FileFailure::Differs && input.alertMode == kAlertOnUnavailable);
-        if (named && shell.run.alertLatch.TakeFirst())
+        if (!named)
+            return;
+        failing = true;
+        if (outage.failingPasses + 1 >= walk.rules.failuresBeforeAlert && !outage.alerted &&
+            shell.run.alertLatch.TakeFirst()) {
+            outage.alerted = true;
+            outage.page = file;
             RequestAlertMail(shell, site.server, file);
+        }
     };
-    return WalkSite(shell, walk, *table, report);
+    const bool said = WalkSite(shell, walk, *table, report);
+    if (failing) {
+        if (outage.failingPasses++ == 0)
+            outage.startMs = pass.atMs;
+    } else {
+        // The site that took the alert passes again: its recovery, and the next outage may alert.
+        if (outage.alerted) {
+            if (walk.rules.recoveryMail)
+                RequestRecoveryMail(shell, site.server, outage.page, pass.atMs - outage.startMs);
+            shell.run.alertLatch.Clear();
+        }
+        outage = {};
+    }
+    if (!record.files.empty()) {
+        for (const FileResult& file : record.files) {
+            if (!file.cause.empty()) {
+                pass.ok = false;
+                pass.cause = file.cause;
+                break;
+            }
+        }
+        pass.files = std::move(record.files);
+        pass.certificateNotAfter = record.certificateNotAfter;
+        passes.push_back(std::move(pass));
+    }
+    return said;
+}
+
+// Keeps the history to the days the preferences ask for; once a day is enough.
+void PruneHistory(Shell& shell, WatchMemory& memory) {
+    const std::int64_t now = shell.clock.EpochMs();
+    if (memory.prunedAtMs != 0 && now - memory.prunedAtMs < kDayMs)
+        return;
+    memory.prunedAtMs = now;
+    shell.history.Prune(now - WatchHistoryDays(shell.settingsFile) * kDayMs);
 }
 
 std::vector<std::string> FrequencyChoices() {
@@ -76,16 +129,24 @@ WatchInput WatchInputFromSettings(const Shell& shell, WatchKind kind, bool forCu
     return input;
 }
 
-void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report) {
+void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report,
+               WatchMemory& memory) {
     if (input.kind == WatchKind::Verify)
         report.Append(TimeStampLine(shell.clock.Now()) + ".\r\n");
     ReportDetail(shell, report, "Initialized: " + std::string(kSocketStatusText) + "\r\n");
-    for (const WatchedSite& site : input.sites) {
+    PruneHistory(shell, memory);
+    std::vector<SitePass> passes;
+    for (std::size_t i = 0; i < kWatchSlots; ++i) {
+        const WatchedSite& site = input.sites[i];
         if (site.folder.empty())
             continue;
-        if (PassSite(shell, input, site, report))
+        if (PassSite(shell, input, site, report, memory.sites[i], passes))
             report.Append("\r\n");
     }
+    // One transaction for the whole pass: a pass cut short leaves the earlier ones whole.
+    if (!passes.empty() && !shell.history.Record(passes) &&
+        !std::exchange(memory.historyFailureTold, true))
+        shell.log.AppendLine("Unable to record the watch history: " + shell.history.LastError());
     report.Append("Finished.\r\n\r\n");
     if (input.frequency < 1)
         report.SetButtonLabel("OK");
@@ -132,7 +193,9 @@ void RunWatch(Shell& shell, const WatchInput& input) {
     RunTimedReport(
         shell, input.kind == WatchKind::Verify ? "Verify multiple sites" : "Check multiple sites",
         input.frequency > 0 ? std::chrono::minutes(input.frequency) : std::chrono::milliseconds(0),
-        [&shell, input](ReportWindowHandle& report) { WatchPass(shell, input, report); });
+        [&shell, input, memory = std::make_shared<WatchMemory>()](ReportWindowHandle& report) {
+            WatchPass(shell, input, report, *memory);
+        });
 }
 
 WatchedSites SitesOfSlots(const Shell& shell, std::size_t firstSlot) {

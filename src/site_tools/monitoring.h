@@ -44,8 +44,22 @@ struct WatchInput {
 std::size_t FirstWatchSlot(WatchKind kind, bool forCustomer);
 WatchInput WatchInputFromSettings(const Shell& shell, WatchKind kind, bool forCustomer);
 
-// One pass over every site of the watch, reported into its window.
-void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report);
+// What a watch remembers from pass to pass of each site's outage.
+struct SiteOutage {
+    int failingPasses = 0;    // passes in a row with a failure the alert mode names
+    std::int64_t startMs = 0; // when the first of them began
+    bool alerted = false;     // this site took the watch's alert
+    std::string page;         // the page its alert named
+};
+struct WatchMemory {
+    std::array<SiteOutage, kWatchSlots> sites;
+    std::int64_t prunedAtMs = 0;
+    bool historyFailureTold = false;
+};
+
+// One pass over every site of the watch, reported into its window and recorded in the history.
+void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report,
+               WatchMemory& memory);
 
 // Opens a report window whose push button reads "Cancel", runs `pass` at once and then every
 // `period` (never when it is zero) on a worker, never two at a time: a tick during a pass is

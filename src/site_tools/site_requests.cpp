@@ -17,7 +17,7 @@ void ReportDetail(Shell& shell, ReportTextBox& report, const std::string& text) 
 
 ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
-                             const ScannedFile* local, bool forgiveCrLf) {
+                             const ScannedFile* local, bool forgiveCrLf, BodyScanner* scan) {
     ComparedReply reply;
     // A request that cannot be sent leaves an empty reply, reported as an unreadable header.
     (void)stream->Send(request, std::nullopt);
@@ -33,8 +33,15 @@ ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& 
     auto readHeader = [&](std::string_view rest) {
         headerRead = true;
         reply.header = FindReplyHeader(start);
-        if (local == nullptr || reply.header.status != HeaderStatus::Found ||
-            ParseStatus(reply.header.text) != 0)
+        if (reply.header.status != HeaderStatus::Found || ParseStatus(reply.header.text) != 0) {
+            scan = nullptr;
+            return;
+        }
+        if (scan != nullptr) {
+            scan->Feed(std::string_view(start).substr(reply.header.text.size()));
+            scan->Feed(rest);
+        }
+        if (local == nullptr)
             return;
         // The local file is opened only now, for as long as its body arrives.
         localFile.emplace(local->path);
@@ -48,9 +55,13 @@ ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& 
     };
     const ReceiveResult received =
         ReceiveToFile(*stream, file.Get(), idleTimeout, [&](std::string_view piece) {
+            if (!reply.firstByte)
+                reply.firstByte = std::chrono::steady_clock::now();
             if (headerRead) {
                 if (body)
                     body->Feed(piece);
+                if (scan != nullptr)
+                    scan->Feed(piece);
                 return;
             }
             const std::size_t take = std::min(piece.size(), kHeaderBufferBytes - start.size());
@@ -76,28 +87,30 @@ void ReportStatus(ReportTextBox& report, const std::string& name, int code,
     ReportAppend(report, "File: %s not available. Server code: %d\r\n", name.c_str(), code);
 }
 
-bool ReportComparison(ReportTextBox& report, const std::string& name,
-                      const BodyComparison& compared) {
+std::optional<std::string> ReportComparison(ReportTextBox& report, const std::string& name,
+                                            const BodyComparison& compared) {
+    std::string line;
     switch (compared.outcome) {
     case BodyComparison::Outcome::Truncated:
-        ReportAppend(report, "File: %s truncated at: %llu\r\n", name.c_str(),
-                     static_cast<unsigned long long>(compared.counter));
-        return true;
+        line = "File: " + name + " truncated at: " + std::to_string(compared.counter);
+        break;
     case BodyComparison::Outcome::Differs:
-        ReportAppend(report, "File: %s differs at location: %llu\r\n", name.c_str(),
-                     static_cast<unsigned long long>(compared.localPosition));
-        if (PrintablePair(compared.localByte, compared.webByte))
-            ReportAppend(report, "Local file: %c, web file: %c\r\n", compared.localByte,
-                         compared.webByte);
-        return true;
+        line = "File: " + name + " differs at location: " + std::to_string(compared.localPosition);
+        break;
     case BodyComparison::Outcome::Verified:
         ReportAppend(report, "Integrity verified: %s\r\n", name.c_str());
-        return false;
+        return std::nullopt;
     case BodyComparison::Outcome::Unreadable:
-        ReportAppend(report, "Unable to open local file: %s\r\n", name.c_str());
-        return true;
+        line = "Unable to open local file: " + name;
+        break;
     }
-    return false;
+    // Cut as every report line is.
+    ReportAppend(report, "%s\r\n", line.c_str());
+    if (compared.outcome == BodyComparison::Outcome::Differs &&
+        PrintablePair(compared.localByte, compared.webByte))
+        ReportAppend(report, "Local file: %c, web file: %c\r\n", compared.localByte,
+                     compared.webByte);
+    return line;
 }
 
 } // namespace korvane

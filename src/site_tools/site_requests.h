@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compare/body_compare.h"
+#include "compare/body_scan.h"
 #include "compare/folder_scan.h"
 #include "net/http.h"
 #include "net/tcp.h"
@@ -34,12 +35,16 @@ struct ComparedReply {
     bool timedOut = false; // the server went silent before it closed: no verdict on the reply
     ReplyHeader header;
     std::optional<BodyComparison> compared;
+    // When the first byte of the reply arrived; none when nothing did.
+    std::optional<std::chrono::steady_clock::time_point> firstByte;
 };
 // Sends the request and stores the whole reply in the reply file; the body is compared with
-// the file `local` when given, read from disk as the body arrives.
+// the file `local` when given, read from disk as the body arrives, and fed to `scan` when given
+// (a reply with the status 200 only).
 ComparedReply FetchComparing(std::unique_ptr<Stream> stream, const std::string& request,
                              const std::string& replyPath, std::chrono::milliseconds idleTimeout,
-                             const ScannedFile* local, bool forgiveCrLf);
+                             const ScannedFile* local, bool forgiveCrLf,
+                             BodyScanner* scan = nullptr);
 
 // The status lines: the status text, when there is one, where the file moved to, and
 // "File: %s not available...".
@@ -47,8 +52,9 @@ void ReportStatus(ReportTextBox& report, const std::string& name, int code,
                   std::string_view header);
 
 // Reports how the body compared ("Integrity verified", "truncated at", "differs at location",
-// or that the local file could not be read); true when the copies are not known to be the same.
-bool ReportComparison(ReportTextBox& report, const std::string& name,
-                      const BodyComparison& compared);
+// or that the local file could not be read). When the copies are not known to be the same, gives
+// the first line said, without its line end.
+std::optional<std::string> ReportComparison(ReportTextBox& report, const std::string& name,
+                                            const BodyComparison& compared);
 
 } // namespace korvane

@@ -89,6 +89,8 @@ Opened WebRun::Open(const ServerAddress& server, std::span<const Endpoint> addre
     Opened opened;
     opened.outcome = dialed.outcome;
     opened.connectFailures = std::move(dialed.connectFailures);
+    if (dialed.certificate)
+        opened.certificateNotAfter = dialed.certificate->notAfter;
     if (dialed.secure && m_preferences.acceptUntrusted && !m_untrustedWarned.exchange(true))
         tell("Warning: untrusted certificates are accepted in this run");
     if (dialed.outcome == Dialed::Outcome::HandshakeFailed) {

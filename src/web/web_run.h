@@ -55,6 +55,7 @@ struct Opened {
     Dialed::Outcome outcome = Dialed::Outcome::NotConnected;
     std::vector<ConnectFailure> connectFailures;
     bool expiresSoon = false; // the certificate expires within the warning's days
+    std::optional<std::int64_t> certificateNotAfter; // what the server showed, https only
 };
 
 // The connections of one run of a tool, with its wording: every address that failed, a
