@@ -68,6 +68,14 @@ Form PreferencesForm(const SettingsBlock& settings, const SettingsFile& file) {
         field.group = "Web";
         form.fields.push_back(std::move(field));
     }
+    FormField history = FormField::TextBox("HistoryDays", "Keep the watch history for",
+                                           std::to_string(WatchHistoryDays(file)), 5);
+    history.group = "Watches";
+    form.fields.push_back(std::move(history));
+    FormField historyDays = FormField::NoteText("days");
+    historyDays.besidePrevious = true;
+    historyDays.group = "Watches";
+    form.fields.push_back(std::move(historyDays));
     form.buttons = Form::OkCancel();
     form.focusField = "SmtpServer";
     return form;
@@ -88,6 +96,11 @@ void StorePreferences(SettingsBlock& settings, SettingsFile& file, const Form& f
                                              kMaxCertificateWarningDays))
         SetCertificateWarningDays(file, *days);
     SetFollowRedirects(file, form.Field("FollowRedirects").checked);
+    // Written only when changed, so a korvane.cfg that never had it stays as it was.
+    if (const auto days =
+            ParseNumberInRange(form.Field("HistoryDays").text, 1, kMaxWatchHistoryDays);
+        days && *days != WatchHistoryDays(file))
+        SetWatchHistoryDays(file, *days);
 }
 
 void PreferencesCommand(Shell& shell) {

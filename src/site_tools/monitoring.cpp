@@ -7,6 +7,7 @@
 #include "site_tools/folder_runs.h"
 #include "site_tools/site_requests.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -103,6 +104,85 @@ void PruneHistory(Shell& shell, WatchMemory& memory) {
         return;
     memory.prunedAtMs = now;
     shell.history.Prune(now - WatchHistoryDays(shell.settingsFile) * kDayMs);
+}
+
+constexpr int kMaxResponseLimitMs = 600000;
+constexpr int kMaxFailuresBeforeAlert = 99;
+
+// The rules of one of the servers typed into a watch dialog, kept in the history.
+void EditRules(Shell& shell, WatchKind kind, const Form& watch) {
+    std::vector<std::string> servers;
+    for (std::size_t i = 0; i < kWatchSlots; ++i) {
+        const std::string& server = watch.Field("Server" + std::to_string(i + 1)).text;
+        if (!server.empty() && std::find(servers.begin(), servers.end(), server) == servers.end())
+            servers.push_back(server);
+    }
+    if (servers.empty()) {
+        shell.desktop.ShowMessage("Enter a server first", "Rules");
+        return;
+    }
+    std::string server = servers.front();
+    if (servers.size() > 1) {
+        Form pick;
+        pick.name = pick.title = "Rules";
+        pick.fields.push_back(FormField::ChoiceList("Server", "Server", servers, 0));
+        pick.buttons = Form::OkCancel();
+        if (ShowForm(shell.desktop, pick) != kFormAccepted || pick.Field("Server").selected < 0)
+            return;
+        server = servers[static_cast<std::size_t>(pick.Field("Server").selected)];
+    }
+    const WatchRules stored = shell.history.RulesFor(server);
+    Form form;
+    form.name = "Rules";
+    form.title = "Rules for " + server;
+    const auto text = [](std::string id, std::string label, std::string value) {
+        FormField field =
+            FormField::TextBox(std::move(id), std::move(label), std::move(value), 199);
+        field.unicode = true; // pages are UTF-8 more often than not
+        return field;
+    };
+    form.fields.push_back(text("Page", "Page the text rules read", stored.page));
+    form.fields.push_back(FormField::NoteText("Empty: every .htm and .html page of the site."));
+    form.fields.push_back(text("MustContain", "Text the page must contain", stored.mustContain));
+    form.fields.push_back(
+        text("MustNotContain", "Text the page must not contain", stored.mustNotContain));
+    form.fields.push_back(FormField::TextBox("ResponseLimit", "Response-time limit (ms, 0: none)",
+                                             std::to_string(stored.responseLimitMs), 6));
+    form.fields.push_back(FormField::TextBox("Failures", "Failures in a row before an alert",
+                                             std::to_string(stored.failuresBeforeAlert), 2));
+    form.fields.push_back(
+        FormField::CheckBox("Recovery", "Send a recovery mail", stored.recoveryMail));
+    if (kind == WatchKind::Check)
+        form.fields.push_back(FormField::CheckBox("AlertOnChange", "Alert when the page changes",
+                                                  stored.alertOnChange));
+    form.buttons = Form::OkCancel();
+    form.focusField = "MustContain";
+    for (;;) {
+        if (ShowForm(shell.desktop, form) != kFormAccepted)
+            return;
+        const auto limit =
+            ParseNumberInRange(form.Field("ResponseLimit").text, 0, kMaxResponseLimitMs);
+        const auto failures =
+            ParseNumberInRange(form.Field("Failures").text, 1, kMaxFailuresBeforeAlert);
+        if (limit && failures) {
+            WatchRules rules = stored;
+            rules.page = form.Field("Page").text;
+            rules.mustContain = form.Field("MustContain").text;
+            rules.mustNotContain = form.Field("MustNotContain").text;
+            rules.responseLimitMs = *limit;
+            rules.failuresBeforeAlert = *failures;
+            rules.recoveryMail = form.Field("Recovery").checked;
+            if (kind == WatchKind::Check)
+                rules.alertOnChange = form.Field("AlertOnChange").checked;
+            if (!shell.history.SetRules(server, rules))
+                shell.desktop.ShowMessage("Unable to store the rules: " + shell.history.LastError(),
+                                          "Problem");
+            return;
+        }
+        shell.desktop.ShowMessage("The response-time limit is a number of milliseconds from 0 to "
+                                  "600000; the failures in a row, a number from 1 to 99.",
+                                  "Rules");
+    }
 }
 
 std::vector<std::string> FrequencyChoices() {
@@ -254,6 +334,9 @@ std::optional<WatchedSites> WatchDialog(Shell& shell, WatchKind kind, const Watc
                                               "use a domain name that redirects to another "
                                               "server)."));
     form.buttons = Form::OkCancel();
+    // The rules belong to the servers and are kept at once, whatever the watch dialog's answer.
+    form.buttons.push_back(
+        {"Rules...", 2, false, [&shell, kind](Form& typed) { EditRules(shell, kind, typed); }});
     form.focusField = "Server1";
     if (ShowForm(shell.desktop, form) != kFormAccepted)
         return std::nullopt;

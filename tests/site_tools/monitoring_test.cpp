@@ -5,6 +5,8 @@
 #include "site_tools/alert_mail.h"
 
 #include <algorithm>
+#include <climits>
+#include <functional>
 
 namespace korvane {
 namespace {
@@ -26,7 +28,27 @@ class Watches : public test::SiteRunTest {
         t.threads.WaitIdle();
         return LastReport();
     }
+
+    // A watch of `passes` passes a minute apart by the clock; `between` runs before pass n > 1.
+    std::string RunPasses(const WatchInput& watched, int passes,
+                          const std::function<void(int)>& between = {}) {
+        WatchInput input = watched;
+        input.frequency = 1;
+        t.desktop.AnswerReportWindow([&](const ReportWindowRun& run) {
+            t.threads.WaitIdle();
+            for (int pass = 2; pass <= passes; ++pass) {
+                t.clock.epochMs += 60000;
+                if (between)
+                    between(pass);
+                run.onTick();
+                t.threads.WaitIdle();
+            }
+        });
+        return RunOnce(input);
+    }
 };
+
+const std::string kPage = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<p>Welcome</p>";
 
 TEST_F(Watches, AOnePassVerificationReportsEverySiteAndHandsBackTheOkButton) {
     WatchInput input = Input(WatchKind::Verify);
@@ -196,6 +218,202 @@ TEST_F(Watches, TheCommandStoresTheDialogsSitesAndWatchesThem) {
                                 "File: fr-missing.html not available. Server code: 404\r\n\r\n"
                                 "Finished.\r\n\r\n");
     EXPECT_EQ(t.desktop.ReportWindows().back().caption, "Check multiple sites");
+}
+
+// Each pass leaves its row, with its response time and its first failure; a pass of the watch
+// drops the rows older than the days kept.
+TEST_F(Watches, EveryPassIsRecordedWithItsTimesAndItsFirstFailure) {
+    test::ScriptedServer slow(test::ServerScript{kPage, 0, test::ServerScript::Then::Close, true,
+                                                 std::chrono::milliseconds(300)});
+    ASSERT_TRUE(slow.Started());
+    SitePass old;
+    old.server = "site.test";
+    old.atMs = t.clock.epochMs - 401LL * 24 * 3600 * 1000;
+    old.files = {{}};
+    ASSERT_TRUE(t.history.Record(std::span(&old, 1)));
+    WatchInput input = Input(WatchKind::Verify);
+    input.sites[0] = {
+        "site.test",
+        Folder("v", {{"fr-missing.html", "x"},
+                     {"fr-same.html", "<html>\n<body>The same page</body>\n</html>\n"}})};
+    input.sites[1] = {slow.Host(), Folder("s", {{"page.html", "<p>Welcome</p>"}})};
+    RunOnce(input);
+    const auto all = [&](const std::string& server) {
+        return t.history.Passes(server, 0, INT64_MAX);
+    };
+    ASSERT_EQ(all("site.test").size(), 1u) << "the old pass is gone, the new one is there";
+    const PassRow site = all("site.test").front();
+    EXPECT_EQ(site.atMs, t.clock.epochMs);
+    EXPECT_FALSE(site.ok);
+    EXPECT_EQ(site.cause, "File: fr-missing.html not available. Server code: 404");
+    EXPECT_EQ(std::make_pair(site.files, site.failures), std::make_pair(2, 1));
+    ASSERT_EQ(all(slow.Host()).size(), 1u);
+    EXPECT_TRUE(all(slow.Host()).front().ok);
+    EXPECT_GE(all(slow.Host()).front().responseMs, 300);
+    EXPECT_LT(all("site.test").front().responseMs, 300);
+}
+
+// Each rule speaks only when it is broken; the text rules make a check fetch the page.
+TEST_F(Watches, EachRuleFiresWhereItIsBrokenAndStaysQuietElsewhere) {
+    struct Case {
+        const char* name;
+        WatchRules rules;
+        std::vector<std::string> bodies; // one per pass
+        std::chrono::milliseconds delay;
+        std::string line; // the rule's line in the last pass; empty: none
+    };
+    const auto rules = [](auto change) {
+        WatchRules r;
+        change(r);
+        return r;
+    };
+    const std::vector<Case> cases = {
+        {"present",
+         rules([](WatchRules& r) { r.mustContain = "Welcome"; }),
+         {"<p>Welcome</p>"},
+         {},
+         ""},
+        {"absent",
+         rules([](WatchRules& r) { r.mustContain = "Welcome"; }),
+         {"<p>Closed</p>"},
+         {},
+         "lacks the text: Welcome"},
+        {"forbidden",
+         rules([](WatchRules& r) { r.mustNotContain = "Error"; }),
+         {"<p>Database Error</p>"},
+         {},
+         "holds the text: Error"},
+        {"allowed",
+         rules([](WatchRules& r) { r.mustNotContain = "Error"; }),
+         {"<p>Fine</p>"},
+         {},
+         ""},
+        {"slow",
+         rules([](WatchRules& r) { r.responseLimitMs = 100; }),
+         {""},
+         std::chrono::milliseconds(300),
+         "over the limit of 100 ms"},
+        {"quick", rules([](WatchRules& r) { r.responseLimitMs = 5000; }), {""}, {}, ""},
+        {"changed",
+         rules([](WatchRules& r) { r.alertOnChange = true; }),
+         {"one", "two"},
+         {},
+         "has changed since the last pass"},
+        {"unchanged", rules([](WatchRules& r) { r.alertOnChange = true; }), {"one", "one"}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<test::ServerScript> scripts;
+        for (const std::string& body : c.bodies)
+            scripts.push_back({"HTTP/1.0 200 OK\r\n\r\n" + body, 0, test::ServerScript::Then::Close,
+                               true, c.delay});
+        test::ScriptedServer server(scripts);
+        ASSERT_TRUE(server.Started());
+        ASSERT_TRUE(t.history.SetRules(server.Host(), c.rules));
+        WatchInput input = Input(WatchKind::Check, kAlertOnUnavailable);
+        // A page of its own: the change rule compares with the page's last pass.
+        input.sites[0] = {server.Host(), Folder(c.name, {{c.name + std::string(".html"), "x"}})};
+        t.run.alertLatch.Clear();
+        const int sounds = t.desktop.Sounds();
+        const std::string report = RunPasses(input, static_cast<int>(c.bodies.size()));
+        const std::string last = report.substr(report.rfind("Reply received"));
+        EXPECT_EQ(last.find(c.line.empty() ? "File: " : c.line) != std::string::npos,
+                  !c.line.empty())
+            << report;
+        EXPECT_EQ(t.desktop.Sounds() - sounds, c.line.empty() ? 0 : 1);
+        EXPECT_EQ(t.run.alertLatch.TakeFirst(), c.line.empty()) << "the alert was asked for";
+        const bool reads = !c.rules.mustContain.empty() || !c.rules.mustNotContain.empty() ||
+                           c.rules.alertOnChange;
+        EXPECT_EQ(server.Requests().back().substr(0, 4), reads ? "GET " : "HEAD");
+    }
+}
+
+// With two failures asked for, the first failing pass stays quiet; the alert comes with the
+// second, once, and the recovery notice when the site is back, both through the mail server.
+TEST_F(Watches, AnOutageAlertsAfterItsFailuresInARowAndMailsItsRecovery) {
+    const std::string recipient = "outage-" + std::to_string(::getpid()) + "@customers.test";
+    t.settings.Set(field::SmtpServer, "localhost");
+    t.settings.Set(field::AlertAddress, recipient);
+    test::ScriptedServer server(test::ServerScript{kPage});
+    ASSERT_TRUE(server.Started());
+    WatchRules rules;
+    rules.failuresBeforeAlert = 2;
+    ASSERT_TRUE(t.history.SetRules(server.Host(), rules));
+    WatchInput input = Input(WatchKind::Check, kAlertOnUnavailable);
+    input.sites[0] = {server.Host(), Folder("o", {{"index.html", "x"}})};
+    std::vector<std::size_t> mails;
+    RunPasses(input, 6, [&](int pass) {
+        mails.push_back(test::MailsTo(recipient).size());
+        if (pass == 2)
+            server.Stop();
+        if (pass == 6) {
+            ASSERT_TRUE(server.Restart());
+        }
+    });
+    mails.push_back(test::MailsTo(recipient).size());
+    // Passes 2 to 5 fail: the alert with the third pass, the recovery with the sixth.
+    EXPECT_EQ(mails, (std::vector<std::size_t>{0, 0, 1, 1, 1, 2}));
+    const std::string head = "FROM: korvane-alert@localhost\r\nTO: " + recipient + "\r\n";
+    const std::string where = "Server: " + server.Host() + ", page: index.html\r\n";
+    auto sent = test::MailsTo(recipient);
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(sent, (std::vector<std::string>{
+                        head + "SUBJECT: Korvane Alert\r\nAlert Notice\r\n" + where + "\r\n",
+                        head + "SUBJECT: Korvane Recovery\r\nRecovery Notice\r\n" + where +
+                            "Down for: 4 min\r\n\r\n"}));
+    const auto passes = t.history.Passes(server.Host(), 0, INT64_MAX);
+    ASSERT_EQ(passes.size(), 6u);
+    EXPECT_EQ(passes[1].cause, "Unable to communicate: " + server.Host());
+    EXPECT_TRUE(passes[5].ok);
+}
+
+TEST(Downtime, IsToldToTheMinuteAndToTheSecondBelowOne) {
+    const std::vector<std::pair<std::int64_t, std::string>> cases = {
+        {-5, "0 s"},         {59999, "59 s"},        {60000, "1 min"},
+        {3599999, "59 min"}, {3600000, "1 h 0 min"}, {90061000, "1 d 1 h"}};
+    for (const auto& [ms, text] : cases)
+        EXPECT_EQ(DowntimeText(ms), text) << ms;
+}
+
+// "Rules..." in a watch dialog edits the rules of one of the servers typed there, and keeps them
+// whatever the watch dialog's answer; a number out of range asks again.
+TEST_F(Watches, TheRulesButtonStoresTheRulesOfTheServerPicked) {
+    t.desktop.AnswerForm([&](Form& form) {
+        form.Field("Server1").text = "a.test";
+        form.Field("Server2").text = "b.test";
+        form.Field("Server3").text = "a.test";
+        form.buttons.back().action(form);
+        return kFormCancelled;
+    });
+    t.desktop.AnswerForm([](Form& pick) {
+        EXPECT_EQ(pick.Field("Server").choices, (std::vector<std::string>{"a.test", "b.test"}));
+        pick.Field("Server").selected = 1;
+        return kFormAccepted;
+    });
+    t.desktop.AnswerForm([](Form& form) {
+        EXPECT_EQ(form.title, "Rules for b.test");
+        form.Field("MustContain").text = "Caf\xc3\xa9";
+        form.Field("ResponseLimit").text = "1500";
+        form.Field("Failures").text = "0";
+        form.Field("Recovery").checked = false;
+        form.Field("AlertOnChange").checked = true;
+        return kFormAccepted;
+    });
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("Failures").text = "3";
+        return kFormAccepted;
+    });
+    CheckMultipleSitesCommand(t.shell);
+    WatchRules expected;
+    expected.mustContain = "Caf\xc3\xa9";
+    expected.responseLimitMs = 1500;
+    expected.failuresBeforeAlert = 3;
+    expected.recoveryMail = false;
+    expected.alertOnChange = true;
+    EXPECT_EQ(t.history.RulesFor("b.test"), expected);
+    EXPECT_EQ(t.history.RulesFor("a.test"), WatchRules{});
+    EXPECT_EQ(t.desktop.Messages().size(), 1u);
+    EXPECT_TRUE(t.run.siteRun.TryTake()) << "the cancelled watch gave its slot back";
 }
 
 } // namespace

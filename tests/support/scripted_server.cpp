@@ -47,10 +47,11 @@ bool SendAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Listens on port 80 of the first free address of the scripted range, with the name that
-// resolves to it; -1 when none is free.
-int ListenOnFreeAddress(int backlog, std::string& host) {
-    for (int last = kFirstAddress; last <= kLastAddress; ++last) {
+// Listens on port 80 of the first free address of the scripted range from `first` on, with the
+// name that resolves to it; -1 when none is free.
+int ListenOnFreeAddress(int backlog, std::string& host, int& taken, int first = kFirstAddress,
+                        int lastTried = kLastAddress) {
+    for (int last = first; last <= lastTried; ++last) {
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return -1;
@@ -63,6 +64,7 @@ int ListenOnFreeAddress(int backlog, std::string& host) {
         if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
             ::listen(fd, backlog) == 0) {
             host = "scripted" + std::to_string(last) + ".test";
+            taken = last;
             return fd;
         }
         ::close(fd);
@@ -86,21 +88,38 @@ bool InsideTestNetwork() {
 ScriptedServer::ScriptedServer(std::vector<ServerScript> scripts) : m_scripts(std::move(scripts)) {
     if (m_scripts.empty() || !InsideTestNetwork() || ::pipe(m_stop) != 0)
         return;
-    m_listen = ListenOnFreeAddress(16, m_host);
+    m_listen = ListenOnFreeAddress(16, m_host, m_address);
     if (m_listen >= 0)
         m_thread = std::thread([this] { Serve(); });
 }
 
 ScriptedServer::~ScriptedServer() {
-    if (m_stop[1] >= 0) {
-        const char stop = 1;
-        [[maybe_unused]] const ssize_t ignored = ::write(m_stop[1], &stop, 1);
-    }
-    if (m_thread.joinable())
-        m_thread.join();
-    for (int fd : {m_listen, m_stop[0], m_stop[1]})
+    Stop();
+    for (int fd : {m_stop[0], m_stop[1]})
         if (fd >= 0)
             ::close(fd);
+}
+
+void ScriptedServer::Stop() {
+    if (m_stop[1] >= 0 && m_thread.joinable()) {
+        const char stop = 1;
+        [[maybe_unused]] const ssize_t ignored = ::write(m_stop[1], &stop, 1);
+        m_thread.join();
+        char drained = 0;
+        [[maybe_unused]] const ssize_t drainedBytes = ::read(m_stop[0], &drained, 1);
+    }
+    if (m_listen >= 0)
+        ::close(m_listen);
+    m_listen = -1;
+}
+
+bool ScriptedServer::Restart() {
+    std::string host;
+    int address = 0;
+    m_listen = ListenOnFreeAddress(16, host, address, m_address, m_address);
+    if (m_listen >= 0)
+        m_thread = std::thread([this] { Serve(); });
+    return m_listen >= 0;
 }
 
 std::vector<std::string> ScriptedServer::Requests() const {
@@ -138,6 +157,7 @@ void ScriptedServer::Handle(int client, const ServerScript& script) {
         std::lock_guard lock(m_mutex);
         m_requests.back() = request;
     }
+    std::this_thread::sleep_for(script.delay);
     bool sent = SendAll(client, script.reply.data(), script.reply.size());
     std::fill(buffer.begin(), buffer.end(), 'x');
     for (std::size_t left = script.fillerBytes; sent && left > 0;) {
@@ -165,7 +185,8 @@ SilentHost::SilentHost() {
         return;
     // A queue of no length holds one connection: once that is there, every further attempt is
     // dropped unanswered.
-    m_listen = FileDescriptor(ListenOnFreeAddress(0, m_host));
+    int taken = 0;
+    m_listen = FileDescriptor(ListenOnFreeAddress(0, m_host, taken));
     if (!m_listen.IsOpen())
         return;
     sockaddr_in address{};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <mutex>
 #include <string>
@@ -39,6 +40,8 @@ struct ServerScript {
     Then then = Then::Close;
     // False: act at once on accepting, without waiting for the request.
     bool readRequest = true;
+    // How long the server thinks before it answers, as a slow site does.
+    std::chrono::milliseconds delay{0};
 };
 
 // A TCP server on port 80 of a loopback address of its own, for the replies no real web server
@@ -58,6 +61,10 @@ class ScriptedServer {
     const std::string& Host() const { return m_host; }
     // The request bytes of each connection so far, in order.
     std::vector<std::string> Requests() const;
+    // Shuts the server down, so that connections are refused, and starts it again on the same
+    // address, as a site that goes down and comes back.
+    void Stop();
+    bool Restart();
 
   private:
     void Serve();
@@ -65,6 +72,7 @@ class ScriptedServer {
 
     std::vector<ServerScript> m_scripts;
     std::string m_host;
+    int m_address = 0; // the last byte of the server's loopback address
     int m_listen = -1;
     int m_stop[2] = {-1, -1};
     mutable std::mutex m_mutex;
