@@ -2,6 +2,7 @@
 
 #include "support/scripted_desktop.h"
 #include "support/temp_dir.h"
+#include "support/time_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@ namespace korvane {
 namespace {
 
 using test::ReadWholeFile;
+using test::ScopedTimeZone;
 using test::ShownMessage;
 using test::TempDir;
 using test::TestShell;
@@ -52,10 +54,6 @@ class ReportCommand : public ::testing::Test {
     void SetUp() override {
         ASSERT_NE(::getcwd(m_saved, sizeof m_saved), nullptr);
         ASSERT_EQ(::chdir(m_work.Path().c_str()), 0);
-        const char* zone = std::getenv("TZ");
-        m_zone = zone != nullptr ? zone : "";
-        ::setenv("TZ", "Europe/London", 1);
-        ::tzset();
         CustomerRecord record;
         record.SetNumber(17);
         record.SetText(customer::Company, "Acme & Sons, Ltd.");
@@ -66,11 +64,7 @@ class ReportCommand : public ::testing::Test {
             std::string(reinterpret_cast<const char*>(record.Raw().data()), kCustomerRecordSize));
         ASSERT_TRUE(LoadRecordFiles(t.records).Ok());
     }
-    void TearDown() override {
-        ::setenv("TZ", m_zone.c_str(), 1);
-        ::tzset();
-        ASSERT_EQ(::chdir(m_saved), 0);
-    }
+    void TearDown() override { ASSERT_EQ(::chdir(m_saved), 0); }
     // The customer by number, then a period of November.
     void AnswerCustomerAndPeriod(std::function<void(Form&)> check = {}) {
         t.desktop.AnswerForm([](Form& form) {
@@ -96,7 +90,7 @@ class ReportCommand : public ::testing::Test {
   private:
     TempDir m_work;
     char m_saved[4096] = {};
-    std::string m_zone;
+    ScopedTimeZone m_zone{"Europe/London"};
 };
 
 TEST_F(ReportCommand, WritesAPageThatParsesAndTheDailyRowsThenOpensThePage) {
@@ -125,7 +119,6 @@ TEST_F(ReportCommand, WritesAPageThatParsesAndTheDailyRowsThenOpensThePage) {
     EXPECT_EQ(t.desktop.BrowserTargets(), std::vector<std::string>{page});
     EXPECT_EQ(t.LogTexts().back(), "Customer report: " + page);
     const std::string html = ReadWholeFile(page);
-    test::WriteWholeFile("/tmp/hrep-sample.html", html);
     for (const char* shown :
          {"<title>Korvane report: Acme &amp; Sons, Ltd.</title>", ">75.00%<", ">0.00%<",
           "<td>2026-11-10 12:00</td><td>2026-11-10 12:30</td><td class=\"num\">30 min</td><td>"

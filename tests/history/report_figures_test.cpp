@@ -1,9 +1,11 @@
 #include "history/report_figures.h"
 
+#include "support/time_zone.h"
+
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
+#include <array>
+#include <tuple>
 
 namespace korvane {
 namespace {
@@ -27,23 +29,7 @@ PassRow Pass(std::int64_t at, bool ok, int responseMs, std::string cause = {},
 }
 
 class FiguresInLondon : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const char* zone = std::getenv("TZ");
-        m_saved = zone != nullptr ? std::optional<std::string>(zone) : std::nullopt;
-        ::setenv("TZ", "Europe/London", 1);
-        ::tzset();
-    }
-    void TearDown() override {
-        if (m_saved)
-            ::setenv("TZ", m_saved->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> m_saved;
+    test::ScopedTimeZone m_zone{"Europe/London"};
 };
 
 TEST_F(FiguresInLondon, CountIncidentsBucketsAndLocalDaysOfAPeriodThatBeganInAnOutage) {
