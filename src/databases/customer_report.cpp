@@ -201,19 +201,21 @@ std::string VerificationText(const SiteFigures& site) {
     return text;
 }
 
-// 0 ms up to a round figure above the slowest answer: 1, 2 or 5 times a power of ten.
-int AxisTopMs(const SiteFigures& site) {
-    int slowest = 0;
+// The gridlines of the plot: steps of 1, 2 or 5 times a power of ten, at most five of them, up to
+// the slowest answer.
+struct Axis {
+    int stepMs = 1;
+    int steps = 1;
+};
+Axis AxisOf(const SiteFigures& site) {
+    int slowest = 1;
     for (const ResponseBucket& bucket : site.response)
         if (bucket.passes > 0)
             slowest = std::max(slowest, bucket.maxMs);
-    int step = 1;
-    for (;;) {
-        for (const int factor : {1, 2, 5})
-            if (step * factor * 4 >= slowest && step * factor * 4 >= 4)
-                return step * factor * 4;
-        step *= 10;
-    }
+    for (int tenfold = 1;; tenfold *= 10)
+        for (const int step : {tenfold, 2 * tenfold, 5 * tenfold})
+            if (const int steps = (slowest + step - 1) / step; steps <= 5)
+                return {step, steps};
 }
 
 constexpr double kPlotWidth = 720;
@@ -225,7 +227,8 @@ constexpr double kPlotBottom = 24;
 void AppendResponsePlot(std::string& out, const CustomerReport& report, const SiteFigures& site) {
     const double innerWidth = kPlotWidth - kPlotLeft - 8;
     const double innerHeight = kPlotHeight - kPlotTop - kPlotBottom;
-    const int top = AxisTopMs(site);
+    const Axis axis = AxisOf(site);
+    const int top = axis.stepMs * axis.steps;
     const auto count = static_cast<double>(site.response.size());
     auto x = [&](std::size_t i) {
         return kPlotLeft + innerWidth * (static_cast<double>(i) + 0.5) / count;
@@ -234,8 +237,8 @@ void AppendResponsePlot(std::string& out, const CustomerReport& report, const Si
     out += "<svg class=\"plot\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " +
            Fixed(kPlotWidth, 0) + " " + Fixed(kPlotHeight, 0) +
            "\" role=\"img\"><title>Response time over the period</title>\n";
-    for (int line = 0; line <= 4; ++line) {
-        const int ms = top * line / 4;
+    for (int line = 0; line <= axis.steps; ++line) {
+        const int ms = axis.stepMs * line;
         const std::string ly = Fixed(y(ms), 1);
         out += "<line class=\"grid\" x1=\"" + Fixed(kPlotLeft, 0) + "\" y1=\"" + ly + "\" x2=\"" +
                Fixed(kPlotLeft + innerWidth, 0) + "\" y2=\"" + ly +
