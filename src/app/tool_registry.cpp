@@ -1,5 +1,6 @@
 #include "app/tool_registry.h"
 
+#include "databases/customer_report.h"
 #include "databases/customers.h"
 #include "databases/database_email.h"
 #include "databases/link_exchange.h"
@@ -55,6 +56,7 @@ void RegisterTools(CommandDispatcher& dispatcher, Shell& shell) {
     dispatcher.Register(Command::CustomerAdd, [&shell] { CustomerAddCommand(shell); });
     dispatcher.Register(Command::CustomerAmend, [&shell] { CustomerAmendCommand(shell); });
     dispatcher.Register(Command::CustomerDelete, [&shell] { CustomerDeleteCommand(shell); });
+    dispatcher.Register(Command::CustomerReport, [&shell] { CustomerReportCommand(shell); });
     dispatcher.Register(Command::EngineDisplay, [&shell] { EngineDisplayCommand(shell); });
     dispatcher.Register(Command::EngineList, [&shell] { EngineListCommand(shell); });
     dispatcher.Register(Command::EngineAdd, [&shell] { EngineAddCommand(shell); });

@@ -30,7 +30,6 @@ constexpr StoreTexts kTexts{
     {"Not able to read member.dat", "Problem"},
 };
 
-constexpr std::string_view kPromptLabel = "Number / Company / fragment";
 constexpr std::string_view kLinkExchangeHelp =
     "The Check option on the Link exchange menu may be used to verify the 'Link text' above is "
     "on the domain page.";

@@ -12,6 +12,9 @@ struct Shell;
 
 namespace customers {
 
+// The label of the prompt that picks a customer to change or report on.
+inline constexpr std::string_view kPromptLabel = "Number / Company / fragment";
+
 // The lookup of Amend and Delete: the typed text read as a number of at least 1 looks that number
 // up, anything else searches by name with the match dialog. No view is shown. Messages are shown
 // here; the customer found comes back as a copy of the caller's own.

@@ -29,6 +29,7 @@ struct DayUptime {
     std::int64_t startMs = 0; // local midnight
     int passes = 0;
     int ok = 0;
+    int meanMs = -1; // of the day's passes with a response time; -1 when none had one
 };
 
 // What a customer report says of one site over a period.

@@ -20,6 +20,7 @@ constexpr std::array kCustomerMenu = {
     MenuItem{C::CustomerDelete, "Delete", "", true},
     MenuItem{C::DatabaseEmail, "Database email", ""},
     MenuItem{C::Mailmerge, "Mailmerge", ""},
+    MenuItem{C::CustomerReport, "Report", ""},
 };
 
 constexpr std::array kHeaderMenu = {

@@ -52,6 +52,7 @@ enum class Command : int {
     ByteViewer = 32818,
     Md5Checksum = 32819,
     ServerPageHeaderIPv6 = 32820,
+    CustomerReport = 32821,
 };
 
 struct MenuItem {
