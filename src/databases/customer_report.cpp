@@ -86,23 +86,6 @@ std::string UptimeText(const SiteFigures& site) {
     return Fixed(shown, 2) + "%";
 }
 
-std::string DurationText(std::int64_t ms) {
-    const std::int64_t minutes = ms / 60000;
-    if (minutes == 0)
-        return std::to_string(ms / 1000) + " s";
-    if (minutes < 60)
-        return std::to_string(minutes) + " min";
-    char text[64];
-    if (minutes < 24 * 60)
-        std::snprintf(text, sizeof text, "%lld h %02lld min", static_cast<long long>(minutes / 60),
-                      static_cast<long long>(minutes % 60));
-    else
-        std::snprintf(text, sizeof text, "%lld d %lld h",
-                      static_cast<long long>(minutes / (24 * 60)),
-                      static_cast<long long>(minutes / 60 % 24));
-    return text;
-}
-
 bool IsUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);

@@ -1,5 +1,6 @@
 #include "shell/clock.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -78,6 +79,24 @@ std::string DateStamp(const LocalTime& time) {
     std::array<char, 32> stamp{};
     std::snprintf(stamp.data(), stamp.size(), "%02d/%02d/%d", time.day, time.month, time.year);
     return stamp.data();
+}
+
+std::string DurationText(std::int64_t milliseconds) {
+    const std::int64_t seconds = std::max<std::int64_t>(milliseconds, 0) / 1000;
+    if (seconds < 60)
+        return std::to_string(seconds) + " s";
+    const std::int64_t minutes = seconds / 60;
+    if (minutes < 60)
+        return std::to_string(minutes) + " min";
+    std::array<char, 64> text{};
+    if (minutes < 24 * 60)
+        std::snprintf(text.data(), text.size(), "%lld h %02lld min",
+                      static_cast<long long>(minutes / 60), static_cast<long long>(minutes % 60));
+    else
+        std::snprintf(text.data(), text.size(), "%lld d %lld h",
+                      static_cast<long long>(minutes / (24 * 60)),
+                      static_cast<long long>(minutes / 60 % 24));
+    return text.data();
 }
 
 } // namespace korvane

@@ -36,5 +36,8 @@ class SystemClock final : public Clock {
 std::string TimeStampLine(const LocalTime& time);
 // "06/12/2026": day, month, four-digit year, as stored in records.
 std::string DateStamp(const LocalTime& time);
+// "4 min", "1 h 05 min", "2 d 3 h": how long something lasted, to the minute (to the second
+// below one minute).
+std::string DurationText(std::int64_t milliseconds);
 
 } // namespace korvane

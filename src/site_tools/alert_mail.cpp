@@ -3,8 +3,6 @@
 #include "shell/shell.h"
 #include "web/mail_run.h"
 
-#include <algorithm>
-
 namespace korvane {
 
 void AlertMailer(Shell& shell, const AlertMail& alert) {
@@ -59,26 +57,13 @@ void RequestAlertMail(Shell& shell, const std::string& server, const std::string
     RequestWatchMail(shell, std::move(alert));
 }
 
-std::string DowntimeText(std::int64_t milliseconds) {
-    const std::int64_t seconds = std::max<std::int64_t>(milliseconds, 0) / 1000;
-    if (seconds < 60)
-        return std::to_string(seconds) + " s";
-    const std::int64_t minutes = seconds / 60;
-    if (minutes < 60)
-        return std::to_string(minutes) + " min";
-    const std::int64_t hours = minutes / 60;
-    if (hours < 24)
-        return std::to_string(hours) + " h " + std::to_string(minutes % 60) + " min";
-    return std::to_string(hours / 24) + " d " + std::to_string(hours % 24) + " h";
-}
-
 void RequestRecoveryMail(Shell& shell, const std::string& server, const std::string& page,
                          std::int64_t downMilliseconds) {
     AlertMail recovery;
     recovery.opening = "Recovery to: ";
     recovery.subject = "Korvane Recovery";
     recovery.bodyLines = {"Recovery Notice", "Server: " + server + ", page: " + page,
-                          "Down for: " + DowntimeText(downMilliseconds)};
+                          "Down for: " + DurationText(downMilliseconds)};
     RequestWatchMail(shell, std::move(recovery));
 }
 

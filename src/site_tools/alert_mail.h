@@ -31,9 +31,6 @@ void AlertMailer(Shell& shell, const AlertMail& alert);
 // Does nothing while no SMTP server is set. Returns at once; the mail goes on its own thread.
 void RequestAlertMail(Shell& shell, const std::string& server, const std::string& page);
 
-// "Down for: 1 h 5 min": how long a site was down, to the minute (to the second below one).
-std::string DowntimeText(std::int64_t milliseconds);
-
 // Asks for the recovery notice of a site that alerted and passes again, in the same way.
 void RequestRecoveryMail(Shell& shell, const std::string& server, const std::string& page,
                          std::int64_t downMilliseconds);

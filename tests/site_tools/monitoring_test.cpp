@@ -372,7 +372,7 @@ TEST(Downtime, IsToldToTheMinuteAndToTheSecondBelowOne) {
         {-5, "0 s"},         {59999, "59 s"},        {60000, "1 min"},
         {3599999, "59 min"}, {3600000, "1 h 0 min"}, {90061000, "1 d 1 h"}};
     for (const auto& [ms, text] : cases)
-        EXPECT_EQ(DowntimeText(ms), text) << ms;
+        EXPECT_EQ(DurationText(ms), text) << ms;
 }
 
 // "Rules..." in a watch dialog edits the rules of one of the servers typed there, and keeps them
