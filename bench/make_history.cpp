@@ -80,7 +80,8 @@ Site MakeSite(int number, const std::string& pattern) {
     const int outages = std::uniform_int_distribution<int>(3, 6)(random);
     const int lengths[][2] = {{1, 5}, {10, 40}, {60, 180}, {300, 720}};
     for (int i = 0; i < outages; ++i)
-        spell(causes[i % 3], lengths[i % 4][0], lengths[i % 4][1]);
+        spell(causes[std::uniform_int_distribution<int>(0, 2)(random)], lengths[i % 4][0],
+              lengths[i % 4][1]);
     return site;
 }
 
