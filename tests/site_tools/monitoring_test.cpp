@@ -367,10 +367,10 @@ TEST_F(Watches, AnOutageAlertsAfterItsFailuresInARowAndMailsItsRecovery) {
     EXPECT_TRUE(passes[5].ok);
 }
 
-TEST(Downtime, IsToldToTheMinuteAndToTheSecondBelowOne) {
+TEST(Duration, IsToldToTheMinuteAndToTheSecondBelowOne) {
     const std::vector<std::pair<std::int64_t, std::string>> cases = {
-        {-5, "0 s"},         {59999, "59 s"},        {60000, "1 min"},
-        {3599999, "59 min"}, {3600000, "1 h 0 min"}, {90061000, "1 d 1 h"}};
+        {-5, "0 s"},         {59999, "59 s"},         {60000, "1 min"},
+        {3599999, "59 min"}, {3600000, "1 h 00 min"}, {90061000, "1 d 1 h"}};
     for (const auto& [ms, text] : cases)
         EXPECT_EQ(DurationText(ms), text) << ms;
 }
