@@ -10,14 +10,17 @@ namespace korvane {
 
 namespace {
 
-// File names repeat in every pass: each is stored once. A pass's files are keyed by the pass,
-// without a row id of their own, which keeps a year of a large site small.
+// File names repeat in every pass: each is stored once. The verifications have an index of their
+// own, so that a site never verified is not searched to its first pass for its last one. A pass's
+// files are keyed by the pass, without a row id of their own, which keeps a year of a large site
+// small.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS site(id INTEGER PRIMARY KEY, server TEXT NOT NULL UNIQUE);
 CREATE TABLE IF NOT EXISTS pass(id INTEGER PRIMARY KEY, site INTEGER NOT NULL, at INTEGER NOT NULL,
     kind INTEGER NOT NULL, ok INTEGER NOT NULL, cause TEXT, response_ms INTEGER,
     cert_not_after INTEGER, files INTEGER NOT NULL, failures INTEGER NOT NULL);
 CREATE INDEX IF NOT EXISTS pass_by_site ON pass(site, at);
+CREATE INDEX IF NOT EXISTS verification_by_site ON pass(site, at) WHERE kind = 0;
 CREATE TABLE IF NOT EXISTS file_name(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
 CREATE TABLE IF NOT EXISTS file_result(pass INTEGER NOT NULL, file INTEGER NOT NULL,
     status INTEGER NOT NULL, connect_ms INTEGER NOT NULL, first_byte_ms INTEGER NOT NULL,
