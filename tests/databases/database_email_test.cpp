@@ -54,35 +54,6 @@ class RealMailServer : public ::testing::Test {
     TestShell t;
 };
 
-TEST_F(RealMailServer, MailmergeSendsTheChosenNumberOfCopiesOverOneConnection) {
-    const std::string recipient = UniqueAddress("merge");
-    t.desktop.AnswerForm([&](Form& form) {
-        EXPECT_EQ(form.Field("Text").text, "Your message");
-        EXPECT_EQ(form.Field("Quantity").selected, -1);
-        form.Field("Recipient").text = recipient;
-        form.Field("Quantity").selected = 2; // "20"
-        form.Field("Subject").text = "Spring news";
-        form.Field("Text").text = "Hello\r\n.\r\n.hidden\r\nBye";
-        return kFormAccepted;
-    });
-    t.desktop.AnswerMessage(MessageAnswer::No); // "Drop connection"
-    MailmergeCommand(t.shell);
-    t.threads.WaitIdle();
-
-    const auto stored = StoredFor(recipient);
-    ASSERT_EQ(stored.size(), 20u);
-    for (const std::string& data : stored)
-        EXPECT_EQ(data, "FROM: shop@example.test\r\nTO: " + recipient +
-                            "\r\nSUBJECT: Spring news\r\nHello\r\n.\r\n.hidden\r\nBye\r\n\r\n");
-    const auto log = t.LogTexts();
-    EXPECT_EQ(log.front(), "Database email: localhost");
-    EXPECT_EQ(log[1], "Located mail server localhost, IP: 127.0.0.1");
-    EXPECT_EQ(std::count(log.begin(), log.end(), "Forwarding mail"), 20);
-    EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
-              (std::vector<std::string>{"Transmission complete", "    "}));
-    EXPECT_EQ(t.desktop.Messages(), (std::vector<ShownMessage>{{"Drop connection", "Finished"}}));
-}
-
 void PutCustomers(TestShell& t, const std::vector<std::pair<std::int64_t, std::string>>& rows) {
     std::string bytes;
     for (const auto& [number, email] : rows) {
@@ -107,11 +78,20 @@ MailRun CustomerRange(std::int64_t first, std::int64_t last) {
     return run;
 }
 
+// A record that cannot be read (6, cut short) is named and passed over: the walk never acts again
+// on the record before it, whose customer would get the mail twice. The walks of the link-exchange
+// check and the URL submission log it the same way.
 TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {
     const std::string a = UniqueAddress("first");
     const std::string c = UniqueAddress("third");
     const std::string outside = UniqueAddress("outside");
-    PutCustomers(t, {{7, outside}, {2, a}, {3, ""}, {5, c}, {4, "evil@x\r\nRCPT TO:<y@z>"}});
+    PutCustomers(t, {{7, outside},
+                     {2, a},
+                     {3, ""},
+                     {5, c},
+                     {4, "evil@x\r\nRCPT TO:<y@z>"},
+                     {6, UniqueAddress("cut")}});
+    std::filesystem::resize_file(t.records.customers.Path(), CustomerRecord::kSize * 11 / 2);
     MailRun run = CustomerRange(2, 6);
     run.subject = "Invoice";
     run.text = "Dear customer";
@@ -126,6 +106,7 @@ TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {
     EXPECT_NE(std::find(log.begin(), log.end(), "Customer 4 skipped: Email 1 holds a line break"),
               log.end());
     EXPECT_EQ(std::count(log.begin(), log.end(), "Forwarding mail"), 2);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Record 6 could not be read; skipped."), 1);
 }
 
 TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
@@ -167,10 +148,10 @@ TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
                                    {"An address or the subject holds a line break.", "Problem"}}));
 }
 
-// The dialogs hand over UTF-8; a mail goes out in Latin-1, within the limit with each line break
-// counted as the CR LF it is sent as. What would change is asked about before anything is sent:
-// Yes sends it so, No sends nothing.
-TEST_F(RealMailServer, WhatCannotBeSentAsTypedIsAskedAboutFirst) {
+// The chosen number of copies goes over one connection. The dialogs hand over UTF-8; a mail goes
+// out in Latin-1, within the limit with each line break counted as the CR LF it is sent as. What
+// would change is asked about before anything is sent: Yes sends it so, No sends nothing.
+TEST_F(RealMailServer, MailmergeSendsTheCopiesAndAsksFirstAboutWhatCannotBeSentAsTyped) {
     const std::string lines = std::string(990, 'a') + "\r\n";
     struct Case {
         std::string subject;
@@ -179,8 +160,12 @@ TEST_F(RealMailServer, WhatCannotBeSentAsTypedIsAskedAboutFirst) {
         MessageAnswer answer;
         std::string sentSubject; // what is sent, when anything is
         std::string sentText;
+        int quantity = -1; // the item chosen in the list, "20" for 2; none: one copy
+        std::ptrdiff_t copies = 1;
     };
     const std::vector<Case> cases = {
+        {"Spring news", "Hello\r\n.\r\n.hidden\r\nBye", "", MessageAnswer::Yes, "Spring news",
+         "Hello\r\n.\r\n.hidden\r\nBye", 2, 20},
         // Latin-1 that fits goes out as it is, unasked.
         {"Caf\xc3\xa9", lines + "12345", "", MessageAnswer::Yes, "Caf\xe9", lines + "12345"},
         {"5 \xe2\x82\xac", "\xe2\x80\x9cNet\xe2\x80\x9d \xe2\x82\xac \xc2\xbd",
@@ -205,7 +190,10 @@ TEST_F(RealMailServer, WhatCannotBeSentAsTypedIsAskedAboutFirst) {
         shell.settings.Set(field::FromAddress, "shop@example.test");
         const std::string recipient = UniqueAddress("text" + std::to_string(i));
         shell.desktop.AnswerForm([&](Form& form) {
+            EXPECT_EQ(form.Field("Text").text, "Your message");
+            EXPECT_EQ(form.Field("Quantity").selected, -1);
             form.Field("Recipient").text = recipient;
+            form.Field("Quantity").selected = c.quantity;
             form.Field("Subject").text = c.subject;
             form.Field("Text").text = c.text;
             return kFormAccepted;
@@ -219,67 +207,25 @@ TEST_F(RealMailServer, WhatCannotBeSentAsTypedIsAskedAboutFirst) {
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.front().text, c.question.empty() ? "Drop connection" : c.question);
         const auto stored = StoredFor(recipient);
+        const auto log = shell.LogTexts();
         if (c.answer == MessageAnswer::No) {
             EXPECT_TRUE(stored.empty());
-            EXPECT_EQ(shell.LogTexts(), std::vector<std::string>{});
+            EXPECT_EQ(log, std::vector<std::string>{});
             continue;
         }
-        ASSERT_EQ(stored.size(), 1u);
-        EXPECT_EQ(stored[0], "FROM: shop@example.test\r\nTO: " + recipient + "\r\nSUBJECT: " +
-                                 c.sentSubject + "\r\n" + c.sentText + "\r\n\r\n");
+        EXPECT_EQ(messages.size(), c.question.empty() ? 1U : 2U);
+        EXPECT_EQ(messages.back(), (ShownMessage{"Drop connection", "Finished"}));
+        ASSERT_EQ(stored.size(), static_cast<std::size_t>(c.copies));
+        for (const std::string& data : stored)
+            EXPECT_EQ(data, "FROM: shop@example.test\r\nTO: " + recipient +
+                                "\r\nSUBJECT: " + c.sentSubject + "\r\n" + c.sentText + "\r\n\r\n");
+        ASSERT_GE(log.size(), 4U);
+        EXPECT_EQ(log.front(), "Database email: localhost");
+        EXPECT_EQ(log[1], "Located mail server localhost, IP: 127.0.0.1");
+        EXPECT_EQ(std::count(log.begin(), log.end(), "Forwarding mail"), c.copies);
+        EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
+                  (std::vector<std::string>{"Transmission complete", "    "}));
     }
-}
-
-// A record that cannot be read is named and passed over: the walk never acts again on the record
-// before it, whose customer would get the mail twice. The walks of the link-exchange check and the
-// URL submission log it the same way.
-TEST_F(RealMailServer, ARecordThatCannotBeReadIsNamedAndPassedOver) {
-    const std::string address = UniqueAddress("before-cut");
-    PutCustomers(t, {{1, address}, {2, UniqueAddress("cut")}});
-    std::filesystem::resize_file(t.records.customers.Path(), CustomerRecord::kSize * 3 / 2);
-    MailRun run = CustomerRange(1, 2);
-    run.hangUpWait = std::chrono::milliseconds(0);
-    t.desktop.AnswerMessage(MessageAnswer::No); // "Drop connection"
-    DatabaseEmailWorker(t.shell, run);
-    EXPECT_EQ(StoredFor(address).size(), 1u);
-    const auto log = t.LogTexts();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "Record 2 could not be read; skipped."), 1);
-}
-
-TEST_F(RealMailServer, AnUnknownOrRefusingServerEndsTheRunBeforeAnythingIsSent) {
-    MailRun run;
-    run.job.server = "nosuch.test";
-    run.recipient = "a@b";
-    DatabaseEmailWorker(t.shell, run);
-    EXPECT_EQ(t.desktop.Messages(),
-              (std::vector<ShownMessage>{{"Cannot find SMTP mail server", "Problem"}}));
-    EXPECT_EQ(t.LogTexts(), (std::vector<std::string>{"Database email: nosuch.test",
-                                                      "Transmission aborted", "    "}));
-
-    TestShell refused;
-    run.job.server = "refused.test";
-    DatabaseEmailWorker(refused.shell, run);
-    EXPECT_EQ(refused.desktop.Messages(),
-              (std::vector<ShownMessage>{{"Error connecting to the server socket", "Problem"}}));
-    EXPECT_EQ(refused.LogTexts(),
-              (std::vector<std::string>{"Database email: refused.test",
-                                        "Located mail server refused.test, IP: 127.0.0.2"}));
-}
-
-// The text is never sent into a refused transaction: that is the mail client's fuzz target's, as
-// are the steps of a server that says nothing. Here, what the run makes of a refusal.
-TEST_F(RealMailServer, ARefusedRecipientLeavesTheRunIncomplete) {
-    MailRun run;
-    run.job.server = "127.0.0.1";
-    run.job.sender = "shop@example.test";
-    run.recipient = "two@at@customers.test"; // malformed: the server refuses it
-    run.hangUpWait = std::chrono::milliseconds(0);
-    DatabaseEmailWorker(t.shell, run);
-    const auto log = t.LogTexts();
-    ASSERT_GE(log.size(), 3U);
-    EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
-              (std::vector<std::string>{"Email refused: recv() RCPT TO 553",
-                                        "Transmission incomplete", "    "}));
 }
 
 // The login of the test network's mail servers that ask for one (tests/peers/smtp_auth.py).
@@ -291,47 +237,74 @@ MailAccount Account(std::uint16_t port, MailSecurity security, std::string user 
 }
 
 // Whatever goes wrong in setting up the session, the run ends before a message could go, each with
-// its own words, and a password never travels unencrypted.
-TEST_F(RealMailServer, ASessionThatCannotBeSecuredOrLoggedIntoSendsNothing) {
+// its own words, and a password never travels unencrypted. The text is never sent into a refused
+// transaction either: that is the mail client's fuzz target's, as are the steps of a server that
+// says nothing; here, what the run makes of a refusal.
+TEST_F(RealMailServer, ASessionThatCannotBeSetUpOrARefusalSendsNothing) {
     struct Case {
         std::string server;
         MailAccount account;
         std::optional<std::string> password; // what the user types when asked
-        std::string message;                 // in a box titled "Problem"; empty: none
-        std::string lastLogLine;             // before "Transmission aborted"
+        std::vector<ShownMessage> shown;
+        std::vector<std::string> logEnd;
+        std::string recipient = UniqueAddress("unsecured");
     };
     const std::string located = "Located mail server ";
+    const MailAccount plain = Account(0, MailSecurity::None, "");
     const MailAccount startTls = Account(587, MailSecurity::StartTls);
+    const auto problem = [](const std::string& text) {
+        return std::vector<ShownMessage>{{text, "Problem"}};
+    };
+    const auto aborted = [](const std::string& line) {
+        return std::vector<std::string>{line, "Transmission aborted", "    "};
+    };
     const std::vector<Case> cases = {
-        {"mail.test", startTls, "wrong", "",
-         "Email refused: 535 5.7.8 Authentication credentials invalid"},
+        {"nosuch.test", plain, std::nullopt, problem("Cannot find SMTP mail server"),
+         aborted("Database email: nosuch.test")},
+        {"refused.test",
+         plain,
+         std::nullopt,
+         problem("Error connecting to the server socket"),
+         {"Database email: refused.test", located + "refused.test, IP: 127.0.0.2"}},
+        {"127.0.0.1",
+         plain,
+         std::nullopt,
+         {{"Drop connection", "Finished"}},
+         {"Email refused: recv() RCPT TO 553", "Transmission incomplete", "    "},
+         "two@at@customers.test"}, // malformed: the server refuses it
+        {"mail.test",
+         startTls,
+         "wrong",
+         {},
+         aborted("Email refused: 535 5.7.8 Authentication credentials invalid")},
         // The plain server on 25 offers no STARTTLS.
-        {"localhost", Account(0, MailSecurity::StartTls), kPassword, std::string(kNoStartTls),
-         located + "localhost, IP: 127.0.0.1"},
-        {"selfmail.test", startTls, kPassword, "Certificate not trusted: self-signed certificate",
-         located + "selfmail.test, IP: 127.0.0.251"},
+        {"localhost", Account(0, MailSecurity::StartTls), kPassword,
+         problem(std::string(kNoStartTls)), aborted(located + "localhost, IP: 127.0.0.1")},
+        {"selfmail.test", startTls, kPassword,
+         problem("Certificate not trusted: self-signed certificate"),
+         aborted(located + "selfmail.test, IP: 127.0.0.251")},
         // A password without encryption: refused before it is even asked for.
         {"mail.test", Account(587, MailSecurity::None), kPassword,
-         std::string(kPasswordNeedsEncryption), "Database email: mail.test"},
-        {"mail.test", startTls, std::nullopt, "", "Database email: mail.test"}, // declined
+         problem(std::string(kPasswordNeedsEncryption)), aborted("Database email: mail.test")},
+        {"mail.test", startTls, std::nullopt, {}, aborted("Database email: mail.test")}, // declined
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.server + ":" + std::to_string(c.account.port) + " " + c.lastLogLine);
+        SCOPED_TRACE(c.server + ":" + std::to_string(c.account.port) + " " + c.logEnd.front());
         TestShell shell;
         shell.desktop.AnswerSecret(c.password);
         MailRun run;
         run.job.server = c.server;
         run.job.sender = "shop@example.test";
         run.job.account = c.account;
-        run.recipient = UniqueAddress("unsecured");
+        run.recipient = c.recipient;
+        run.hangUpWait = std::chrono::milliseconds(0);
         DatabaseEmailWorker(shell.shell, run);
-        const auto shown = c.message.empty() ? std::vector<ShownMessage>{}
-                                             : std::vector<ShownMessage>{{c.message, "Problem"}};
-        EXPECT_EQ(shell.desktop.Messages(), shown);
+        EXPECT_EQ(shell.desktop.Messages(), c.shown);
         const auto log = shell.LogTexts();
-        ASSERT_GE(log.size(), 3U);
-        EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
-                  (std::vector<std::string>{c.lastLogLine, "Transmission aborted", "    "}));
+        ASSERT_GE(log.size(), c.logEnd.size());
+        EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<std::ptrdiff_t>(c.logEnd.size()),
+                                           log.end()),
+                  c.logEnd);
         EXPECT_EQ(std::count(log.begin(), log.end(), "Forwarding mail"), 0);
         EXPECT_TRUE(StoredFor(run.recipient).empty());
     }

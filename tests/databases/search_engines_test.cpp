@@ -69,15 +69,5 @@ TEST_F(SearchEngineCommands, AddStoresEveryFieldAtItsOffsetAndGetReopensAsGet) {
     EngineAmendCommand(t.shell);
 }
 
-TEST_F(SearchEngineCommands, APatternTypedInLowerCaseFindsTheUpperCaseName) {
-    AnswerPrompt("a sea");
-    t.desktop.AnswerForm(kFormAccepted); // accept the match
-    EngineDisplayCommand(t.shell);
-    // After a text match accepted with OK nothing more is shown.
-    ASSERT_EQ(t.desktop.Forms().size(), 2U);
-    EXPECT_EQ(t.desktop.Forms()[1].title, "Search engine");
-    EXPECT_EQ(t.desktop.Forms()[1].Field("Number").text, "1");
-}
-
 } // namespace
 } // namespace korvane

@@ -1,6 +1,5 @@
 #include "gui/form_dialog.h"
 
-#include "databases/customers.h"
 #include "databases/database_email.h"
 #include "databases/url_submission.h"
 #include "gui/qt_desktop.h"
@@ -20,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -102,30 +100,6 @@ TEST(FormDialog, TypingCompletesAStartingTextInsteadOfReplacingIt) {
         c.command(t.shell);
         EXPECT_EQ(value, QString::fromLatin1(c.value)) << c.field;
     }
-}
-
-// Number and Company are marked as required; the contact names and the link-exchange entry sit in
-// frames of their own.
-TEST(CustomerForm, MarksTheRequiredFieldsAndFramesTheContactAndTheLinkExchange) {
-    QtFormShell t;
-    WhenModalOpens([](QWidget* dialog) {
-        std::map<std::string, std::vector<std::string>> boxes; // the yellow ones, and each frame's
-        for (const QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
-            const std::string name = edit->objectName().toStdString();
-            if (edit->palette().color(QPalette::Base) == QColor(Qt::yellow))
-                boxes["required"].push_back(name);
-            if (const auto* frame = qobject_cast<const QGroupBox*>(edit->parentWidget()))
-                boxes[frame->title().toStdString()].push_back(name);
-        }
-        const std::map<std::string, std::vector<std::string>> expected = {
-            {"required", {"Number", "Company"}},
-            {"Contact", {"Title", "First name", "Last name"}},
-            {"Link exchange", {"Domain", "Page", "Link text"}},
-        };
-        EXPECT_EQ(boxes, expected);
-        dialog->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
-    });
-    CustomerAddCommand(t.shell);
 }
 
 // Mail text is typed as UTF-8 and what a mail cannot carry is named in the question, as typed.

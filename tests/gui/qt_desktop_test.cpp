@@ -23,20 +23,6 @@
 namespace korvane::gui {
 namespace {
 
-TEST(QtDesktop, LogRepaintRequestsFromManyAppendsCollapseIntoFewRepaints) {
-    QtDesktop desktop;
-    int repaints = 0;
-    QObject::connect(&desktop, &QtDesktop::logRepaintRequested, [&] { ++repaints; });
-    std::thread worker([&] {
-        for (int i = 0; i < 1000; ++i)
-            desktop.RequestLogRepaint();
-    });
-    worker.join();
-    QApplication::processEvents();
-    EXPECT_GE(repaints, 1);
-    EXPECT_LE(repaints, 2);
-}
-
 // Where no secret service answers (no session bus here), the password is asked once, masked,
 // kept in memory for the session, and asked again once forgotten; the missing store costs no wait.
 TEST(QtDesktop, AMailPasswordIsAskedOnceAndAgainOnlyOnceForgotten) {

@@ -1,5 +1,5 @@
 // What the record fuzz target's corpus does not reach of the index: numbers at the top of the
-// number type, a "?" past the end of a name, and the cost of a change in a large file.
+// number type, a load across many reads, and a "?" past the end of a name.
 
 #include "records/record_files.h"
 #include "support/temp_dir.h"
@@ -44,25 +44,6 @@ TEST(SuggestNumber, ARunUpToTheTopOfTheNumberTypeStopsThere) {
         SCOPED_TRACE(::testing::PrintToString(c.numbers));
         EXPECT_EQ(SuggestNumber(IndexOf(c.numbers), c.base), c.expected);
     }
-}
-
-// At the size of a large customer file, each addition reuses the slot deleted just before it.
-// (How fast is for a benchmark to say, not for a test.)
-TEST(RecordIndex, AdditionsAndDeletionsAtAHundredThousandRecordsReuseTheFreedSlot) {
-    std::vector<std::int64_t> numbers(100000);
-    for (std::size_t i = 0; i < numbers.size(); ++i)
-        numbers[i] = static_cast<std::int64_t>(i) * 2 + 1;
-    RecordIndex index = IndexOf(numbers);
-    std::size_t appends = 0;
-    for (std::int64_t n = 0; n < 200; ++n) {
-        InsertIndexEntry(index, 2 * n + 2, {'Z', 'Z'});
-        EXPECT_TRUE(GrowIndexAfterAppend(index, appends, 100));
-        MarkSlotDeleted(index, 4 * n + 1, 2 * n);
-    }
-    // The first addition appended; each later one reused the slot deleted just before it.
-    EXPECT_EQ(index.SlotCount(), 100001);
-    EXPECT_EQ(index.liveCount, 100000);
-    EXPECT_EQ(index.deletedCount, 1);
 }
 
 // The load reads many records at a time: every slot is indexed once, with its own number and
