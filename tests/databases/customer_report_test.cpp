@@ -127,6 +127,11 @@ TEST_F(ReportCommand, WritesAPageThatParsesAndTheDailyRowsThenOpensThePage) {
           "connection</td>",
           "2026-11-20 08:00: verified, 2 files", "no verification yet", "no certificate seen"})
         EXPECT_NE(html.find(shown), std::string::npos) << shown;
+    std::size_t cells = 0; // of the daily strips
+    for (std::size_t at = html.find("<rect "); at != std::string::npos;
+         at = html.find("<rect ", at + 1))
+        ++cells;
+    EXPECT_EQ(cells, 2u * 30) << "one per day of each site";
     EXPECT_EQ(std::system(("/usr/bin/python3 -c 'import sys, xml.dom.minidom; "
                            "xml.dom.minidom.parse(sys.argv[1])' " +
                            page)

@@ -112,7 +112,8 @@ TEST_F(RealMailServer, DatabaseEmailMailsEachCustomerOfTheRangeWithAnAddress) {
 TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
     t.desktop.AnswerForm(kFormAccepted); // Mailmerge with no recipient
     MailmergeCommand(t.shell);
-    PutCustomers(t, {{3, "x@y"}, {9, "z@y"}});
+    const std::string single = UniqueAddress("single");
+    PutCustomers(t, {{3, single}, {9, "z@y"}});
     t.desktop.AnswerForm([](Form& form) {
         EXPECT_EQ(form.Field("Start").text, "3");
         EXPECT_EQ(form.Field("End").text, "9");
@@ -146,6 +147,15 @@ TEST_F(RealMailServer, TheDialogsRefuseAnEmptyRecipientABadRangeAndLineBreaks) {
                                    {"End must be a record number.", "Problem"},
                                    {"End must be a record number.", "Problem"},
                                    {"An address or the subject holds a line break.", "Problem"}}));
+    // A range of one record is a range all the same.
+    t.desktop.AnswerForm([](Form& form) {
+        form.Field("End").text = "3";
+        return kFormAccepted;
+    });
+    t.desktop.AnswerMessage(MessageAnswer::No); // "Drop connection"
+    DatabaseEmailCommand(t.shell);
+    t.threads.WaitIdle();
+    EXPECT_EQ(StoredFor(single).size(), 1U);
 }
 
 // The chosen number of copies goes over one connection. The dialogs hand over UTF-8; a mail goes
