@@ -197,7 +197,7 @@ site_up
 wait_until 90 "the third pass" passes_done 3
 wait_until 30 "the recovery mail" mail_stored 1
 sleep 1 # the report's last lines and the log's "Transmission complete"
-xdotool windowsize "$report" 640 500
+xdotool windowsize "$report" 640 550
 sleep 0.5
 import -window "$report" "$out/watch-outage.png"
 xdotool windowfocus --sync "$report"
