@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Korvane need,
 # and only those that are missing. Safe to run again.
+# With the argument "screenshots" also what the screenshot scripts need besides: a browser that
+# renders HTML pages headless (large, and no test needs it).
+# Usage: scripts/install-deps.sh [screenshots]
 set -euo pipefail
 
 packages=(
@@ -17,6 +20,9 @@ packages=(
   fonts-dejavu-core
   locales # the time stamp test's locales, made below
 )
+if [ "${1:-}" = screenshots ]; then
+  packages+=(chromium)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
