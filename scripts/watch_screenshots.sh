@@ -240,6 +240,8 @@ file://*) ;;
 *) page="file://$page" ;;
 esac
 render "$page" "$out/customer-report.png" 860
+# The help page shows the report too, smaller, from the program's own resources.
+convert "$out/customer-report.png" -resize 600x "$root/resources/help/customer-report.png"
 
 kill -TERM "$pid"
 wait "$pid" || true
