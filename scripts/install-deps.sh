@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libgl-dev
   qtkeychain-qt6-dev # the mail password in the desktop's secret store
   libssl-dev openssl # TLS, and the test network's certificates
+  libsqlite3-dev sqlite3 # the watch history, and the report benchmark's peer
   libgtest-dev libgmock-dev
   libclang-rt-14-dev # LLVM's FuzzedDataProvider.h, for replaying the fuzz corpora
   clang-format clang-tidy
