@@ -48,13 +48,6 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
           "Integrity verified: page2.html\r\n", "Finished.\r\n"},
          "not available",
          0},
-        {"check, plain http of an https-only site",
-         CheckSiteCommand,
-         "secure.test",
-         {"Moved.\r\nMoved to: https://secure.test/fr-same.html\r\n"
-          "File: fr-same.html not available. Server code: 301\r\n"},
-         "Success",
-         3},
         {"verify, plain http followed to https",
          VerifyFolderCommand,
          "secure.test",
