@@ -223,6 +223,10 @@ TEST(ReferrerVariance, SendsFiveRequestsAndJudgesTheBodiesOnly) {
     EXPECT_EQ(ReadWholeFile(dir.File("ref4.html")), Reply("Fri", "same bod"));
 }
 
+template <LinkMode mode> void Links(Shell& shell, const WebToolOptions& options) {
+    LinksCommand(shell, mode, options);
+}
+
 // The page tools through their dialogs: what each logs and shows of real and broken replies,
 // what it remembers, and that it leaves its busy flag clear.
 TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
@@ -249,18 +253,10 @@ TEST(WebTools, EachToolLogsAndShowsWhatTheReplyHoldsAndClearsItsFlag) {
     const Command cookies = HeaderCookiesCommand;
     const Command check = CheckPageCommand;
     const Command referrer = ReferrerCommand;
-    const Command links = [](Shell& s, const WebToolOptions& o) {
-        LinksCommand(s, LinkMode::All, o);
-    };
-    const Command local = [](Shell& s, const WebToolOptions& o) {
-        LinksCommand(s, LinkMode::Local, o);
-    };
-    const Command external = [](Shell& s, const WebToolOptions& o) {
-        LinksCommand(s, LinkMode::External, o);
-    };
-    const Command broken = [](Shell& s, const WebToolOptions& o) {
-        LinksCommand(s, LinkMode::Broken, o);
-    };
+    const Command links = Links<LinkMode::All>;
+    const Command local = Links<LinkMode::Local>;
+    const Command external = Links<LinkMode::External>;
+    const Command broken = Links<LinkMode::Broken>;
     // The first lines of each tool's run.
     const auto checked = [](std::vector<std::string> tail) {
         tail.insert(tail.begin(), {"  ", "Page check", "Sent request.", "Reply received."});

@@ -29,21 +29,6 @@ class FolderRuns : public test::SiteRunTest {
         std::filesystem::create_symlink(local + "/nowhere", local + "/dangling.html");
         return local;
     }
-
-    // Answers the run's dialog with a server and folder, runs it and returns its report.
-    std::string Run(void (*command)(Shell&), const std::string& server, const std::string& folder,
-                    bool forgiveCrLf = true) {
-        t.desktop.AnswerForm([&](Form& form) {
-            form.Field("Server").text = server;
-            form.Field("Folder").text = folder;
-            if (form.name == "Verify local folder to site")
-                form.Field("LineEnds").checked = forgiveCrLf;
-            return kFormAccepted;
-        });
-        command(t.shell);
-        t.threads.WaitIdle();
-        return t.desktop.ReportWindows().empty() ? std::string() : LastReport();
-    }
 };
 
 bool Has(const std::string& report, const std::string& line) {

@@ -11,16 +11,6 @@ namespace {
 
 class HttpsRuns : public test::SiteRunTest {
   protected:
-    std::string Run(void (*command)(Shell&), const std::string& server, const std::string& folder) {
-        t.desktop.AnswerForm([&](Form& form) {
-            form.Field("Server").text = server;
-            form.Field("Folder").text = folder;
-            return kFormAccepted;
-        });
-        command(t.shell);
-        t.threads.WaitIdle();
-        return LastReport();
-    }
     std::string Site() {
         return Folder("site",
                       {{"fr-same.html", "<html>\n<body>The same page</body>\n</html>\n"},
