@@ -13,7 +13,7 @@ KORVANE_BENCH_TABLE=$(mktemp /tmp/korvane-bench-table.XXXXXX)
 trap 'rm -f "$KORVANE_BENCH_TABLE"' EXIT
 failed=()
 for bench in md5 comparison load_records link_scan web_tools https folder_verify folder_memory \
-  mail mail_secure; do
+  mail mail_secure watch_record customer_report; do
   echo "== $bench" | tee -a "$log"
   bash "$root/bench/$bench.sh" "$build" >>"$log" 2>&1 || failed+=("$bench")
 done
@@ -25,7 +25,7 @@ awk -F'\t' '
 ' "$KORVANE_BENCH_TABLE"
 echo
 # Each mail merge run tells its own peak memory; only the named figures are kept.
-grep -E '^peak memory|peak resident set|^  (Korvane|curl):|^database e-mail|^[0-9]+ lines in' \
+grep -E '^peak memory|peak resident set|^  (Korvane|curl):|^database e-mail|^[0-9]+ lines in|^history after|^bytes on disk|^pass rows' \
   "$log" | grep -v '^peak memory: [0-9]'
 echo "each benchmark's output: $log"
 [ ${#failed[@]} -eq 0 ] || { echo "failed: ${failed[*]}"; exit 1; }

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Korvane need,
 # and only those that are missing. Safe to run again.
+# With the argument "screenshots" also what the screenshot scripts need besides: a browser that
+# renders HTML pages headless (large, and no test needs it).
+# Usage: scripts/install-deps.sh [screenshots]
 set -euo pipefail
 
 packages=(
@@ -8,6 +11,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev libgl-dev
   qtkeychain-qt6-dev # the mail password in the desktop's secret store
   libssl-dev openssl # TLS, and the test network's certificates
+  libsqlite3-dev sqlite3 # the watch history, and the report benchmark's peer
   libgtest-dev libgmock-dev
   libclang-rt-14-dev # LLVM's FuzzedDataProvider.h, for replaying the fuzz corpora
   clang-format clang-tidy
@@ -17,6 +21,9 @@ packages=(
   fonts-dejavu-core
   locales # the time stamp test's locales, made below
 )
+if [ "${1:-}" = screenshots ]; then
+  packages+=(chromium)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -35,7 +35,7 @@ BodyScanner::~BodyScanner() = default;
 void BodyScanner::Feed(std::string_view piece) {
     if (m_hash && m_hash->context != nullptr)
         EVP_DigestUpdate(m_hash->context, piece.data(), piece.size());
-    if (m_keep == 0 && std::all_of(m_found.begin(), m_found.end(), [](bool f) { return f; }))
+    if (std::all_of(m_found.begin(), m_found.end(), [](bool f) { return f; }))
         return;
     // A text split between two pieces is found in the kept tail joined to the new piece's start.
     const std::string seam = m_tail + std::string(piece.substr(0, std::min(piece.size(), m_keep)));

@@ -230,7 +230,9 @@ void AppendResponsePlot(std::string& out, const CustomerReport& report, const Si
                " ms</text>\n";
     }
     for (int tick = 0; tick <= 4; ++tick) {
-        const std::int64_t at = report.fromMs + (report.toMs - report.fromMs) * tick / 4;
+        // The right end is the midnight after the period: it names the period's last day.
+        const std::int64_t at =
+            report.fromMs + (report.toMs - report.fromMs) * tick / 4 - (tick == 4 ? 1 : 0);
         const char* anchor = tick == 0 ? "start" : tick == 4 ? "end" : "middle";
         out += "<text class=\"axis\" x=\"" + Fixed(kPlotLeft + innerWidth * tick / 4, 1) +
                "\" y=\"" + Fixed(kPlotHeight - 6, 0) + "\" text-anchor=\"" + anchor + "\">" +
@@ -253,10 +255,12 @@ void AppendResponsePlot(std::string& out, const CustomerReport& report, const Si
         }
         for (std::size_t i = end; i-- > start;)
             band += Fixed(x(i), 1) + "," + Fixed(y(site.response[i].minMs), 1) + " ";
-        if (end - start == 1) // a lone bucket still shows as a dot
-            mean += Fixed(x(start) + 1, 1) + "," + Fixed(y(site.response[start].meanMs), 1);
-        out += "<polygon class=\"band\" points=\"" + band +
-               "\"/>\n<polyline class=\"mean\" points=\"" + mean + "\"/>\n";
+        out += "<polygon class=\"band\" points=\"" + band + "\"/>\n";
+        if (end - start == 1) // a line of one point draws nothing: a dot that shows in a month
+            out += "<circle class=\"dot\" cx=\"" + Fixed(x(start), 1) + "\" cy=\"" +
+                   Fixed(y(site.response[start].meanMs), 1) + "\" r=\"3\"/>\n";
+        else
+            out += "<polyline class=\"mean\" points=\"" + mean + "\"/>\n";
         start = end;
     }
     out += "</svg>\n";
@@ -326,6 +330,7 @@ svg { width: 100%; height: auto; display: block; }
 .axis { font-size: 10px; fill: #5a6b7d; }
 .band { fill: #9ccfc7; fill-opacity: 0.45; stroke: none; }
 .mean { fill: none; stroke: #146f66; stroke-width: 1.4; stroke-linejoin: round; }
+.dot { fill: #146f66; }
 footer { margin-top: 32px; color: #8796a8; font-size: 8.5pt; }
 @media print {
   body { background: #ffffff; font-size: 9.5pt; }

@@ -364,26 +364,23 @@ std::vector<PassRow> WatchHistory::Passes(std::string_view server, std::int64_t 
 
 std::optional<PassRow> WatchHistory::PassBefore(std::string_view server,
                                                 std::int64_t beforeMs) const {
-    std::lock_guard lock(m_mutex);
-    if (!OpenLocked())
-        return std::nullopt;
-    const std::string sql = std::string("SELECT ") + kPassColumns +
-                            " FROM pass p JOIN site s ON p.site = s.id WHERE s.server = ? "
-                            "AND p.at < ? ORDER BY p.at DESC LIMIT 1";
-    Statement s(m_db, sql.c_str());
-    if (s.Bind(1, server).Bind(2, beforeMs).Step() == SQLITE_ROW)
-        return RowOf(s);
-    return std::nullopt;
+    return NewestBefore(server, beforeMs, "");
 }
 
 std::optional<PassRow> WatchHistory::LastVerification(std::string_view server,
                                                       std::int64_t beforeMs) const {
+    return NewestBefore(server, beforeMs, " AND p.kind = 0");
+}
+
+std::optional<PassRow> WatchHistory::NewestBefore(std::string_view server, std::int64_t beforeMs,
+                                                  std::string_view condition) const {
     std::lock_guard lock(m_mutex);
     if (!OpenLocked())
         return std::nullopt;
     const std::string sql = std::string("SELECT ") + kPassColumns +
                             " FROM pass p JOIN site s ON p.site = s.id WHERE s.server = ? "
-                            "AND p.at < ? AND p.kind = 0 ORDER BY p.at DESC LIMIT 1";
+                            "AND p.at < ?" +
+                            std::string(condition) + " ORDER BY p.at DESC LIMIT 1";
     Statement s(m_db, sql.c_str());
     if (s.Bind(1, server).Bind(2, beforeMs).Step() == SQLITE_ROW)
         return RowOf(s);

@@ -118,6 +118,9 @@ class WatchHistory {
 
   private:
     bool OpenLocked() const;
+    // The newest pass over `server` before `beforeMs` that meets `condition` (SQL, on p).
+    std::optional<PassRow> NewestBefore(std::string_view server, std::int64_t beforeMs,
+                                        std::string_view condition) const;
 
     const std::string m_path;
     mutable std::mutex m_mutex;

@@ -22,7 +22,8 @@ constexpr std::int64_t kDayMs = 24 * 60 * 60 * 1000;
 
 // The pass over one site; false when nothing more is to be said of it (no blank line).
 bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
-              ReportWindowHandle& report, SiteOutage& outage, std::vector<SitePass>& passes) {
+              ReportWindowHandle& report, WatchMemory& memory, SiteOutage& outage,
+              std::vector<SitePass>& passes) {
     const auto table = FolderScan(site.folder);
     if (!table) {
         ReportAppend(report, "No files in folder: %s.\r\n", site.folder.c_str());
@@ -61,6 +62,11 @@ bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
             (failure != FileFailure::Differs && input.alertMode == kAlertOnUnavailable);
         if (!named)
             return;
+        if (failure == FileFailure::CertificateExpiring) {
+            if (!std::exchange(memory.expiryMailed, true))
+                RequestAlertMail(shell, site.server, file);
+            return;
+        }
         failing = true;
         if (outage.failingPasses + 1 >= walk.rules.failuresBeforeAlert && !outage.alerted &&
             shell.run.alertLatch.TakeFirst()) {
@@ -220,7 +226,7 @@ void WatchPass(Shell& shell, const WatchInput& input, ReportWindowHandle& report
         const WatchedSite& site = input.sites[i];
         if (site.folder.empty())
             continue;
-        if (PassSite(shell, input, site, report, memory.sites[i], passes))
+        if (PassSite(shell, input, site, report, memory, memory.sites[i], passes))
             report.Append("\r\n");
     }
     // One transaction for the whole pass: a pass cut short leaves the earlier ones whole.

@@ -53,6 +53,8 @@ struct SiteOutage {
 };
 struct WatchMemory {
     std::array<SiteOutage, kWatchSlots> sites;
+    // A certificate near its end is no outage: its alert goes once a watch, beside the outages'.
+    bool expiryMailed = false;
     std::int64_t prunedAtMs = 0;
     bool historyFailureTold = false;
 };

@@ -125,7 +125,9 @@ TEST_F(ReportCommand, WritesAPageThatParsesAndTheDailyRowsThenOpensThePage) {
           "Status 503</td>",
           "<td>2026-11-01 00:00</td><td>ongoing</td><td class=\"num\">30 d 0 h</td><td>No "
           "connection</td>",
-          "2026-11-20 08:00: verified, 2 files", "no verification yet", "no certificate seen"})
+          "2026-11-20 08:00: verified, 2 files", "no verification yet", "no certificate seen",
+          // The plot ends on the period's last day, and an answer alone in its stretch shows.
+          "text-anchor=\"end\">2026-11-30</text>", "<circle class=\"dot\""})
         EXPECT_NE(html.find(shown), std::string::npos) << shown;
     EXPECT_EQ(std::system(("/usr/bin/python3 -c 'import sys, xml.dom.minidom; "
                            "xml.dom.minidom.parse(sys.argv[1])' " +

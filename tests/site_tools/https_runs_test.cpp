@@ -84,7 +84,7 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
 }
 
 // A watch warns once of a certificate that ends within the warning's days, and asks for its
-// alert e-mail for it once, through the latch, as for a page that is not there.
+// alert e-mail for it once a watch; the site is not down for it.
 TEST_F(HttpsRuns, AWatchWarnsOfACertificatesEndOnceAndMailsOnce) {
     const std::string recipient = "tls-" + std::to_string(::getpid()) + "@customers.test";
     t.settings.Set(field::SmtpServer, "localhost");
