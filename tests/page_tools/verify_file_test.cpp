@@ -86,6 +86,7 @@ TEST_F(VerifyFile, AShorterServerCopyIsTruncatedAndALongerOneVerified) {
     EXPECT_EQ(truncated,
               "File: fr-truncated.txt truncated at: " + std::to_string(HeaderEnd() + 10));
     EXPECT_EQ(Verify("fr-extra.txt", "abcdefghij").back(), "Integrity verified: fr-extra.txt");
+    EXPECT_EQ(t.desktop.Sounds(), 1) << "the truncated copy alone";
 }
 
 TEST_F(VerifyFile, AMissingPageLeavesTheReportFileAlone) {

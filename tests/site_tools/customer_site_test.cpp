@@ -10,6 +10,10 @@ namespace {
 
 using test::TestShell;
 
+std::string Bytes(const CustomerRecord& record) {
+    return std::string(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
+}
+
 // One customer, number 17, whose first site is the fixture site mirrored in `folder`.
 CustomerRecord PutCustomer(TestShell& t, const std::string& folder) {
     CustomerRecord record;
@@ -18,16 +22,9 @@ CustomerRecord PutCustomer(TestShell& t, const std::string& folder) {
     record.SetText(customer::Server(0), "site.test");
     record.SetText(customer::LocalFolder(0), folder);
     record.SetText(customer::Server(2), "www.acme.test"); // a site without a folder
-    CustomerStore& store = t.records.customers;
-    test::WriteWholeFile(
-        store.Path(),
-        std::string(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize));
-    EXPECT_EQ(store.Load(), LoadStatus::Loaded);
+    test::WriteWholeFile(t.records.customers.Path(), Bytes(record));
+    EXPECT_EQ(t.records.customers.Load(), LoadStatus::Loaded);
     return record;
-}
-
-std::string Bytes(const CustomerRecord& record) {
-    return std::string(reinterpret_cast<const char*>(record.Raw().data()), CustomerRecord::kSize);
 }
 
 // The customer database's own lookup, as the program hands it in.

@@ -11,16 +11,6 @@ namespace {
 
 class HttpsRuns : public test::SiteRunTest {
   protected:
-    std::string Run(void (*command)(Shell&), const std::string& server, const std::string& folder) {
-        t.desktop.AnswerForm([&](Form& form) {
-            form.Field("Server").text = server;
-            form.Field("Folder").text = folder;
-            return kFormAccepted;
-        });
-        command(t.shell);
-        t.threads.WaitIdle();
-        return LastReport();
-    }
     std::string Site() {
         return Folder("site",
                       {{"fr-same.html", "<html>\n<body>The same page</body>\n</html>\n"},
@@ -48,13 +38,6 @@ TEST_F(HttpsRuns, EachRunOverHttpsGivesItsVerdictsOrTheCertificatesLineAlone) {
           "Integrity verified: page2.html\r\n", "Finished.\r\n"},
          "not available",
          0},
-        {"check, plain http of an https-only site",
-         CheckSiteCommand,
-         "secure.test",
-         {"Moved.\r\nMoved to: https://secure.test/fr-same.html\r\n"
-          "File: fr-same.html not available. Server code: 301\r\n"},
-         "Success",
-         3},
         {"verify, plain http followed to https",
          VerifyFolderCommand,
          "secure.test",

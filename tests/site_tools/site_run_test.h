@@ -38,6 +38,21 @@ class SiteRunTest : public ::testing::Test {
 
     std::string LastReport() const { return t.desktop.ReportWindows().back().Text(); }
 
+    // Answers a folder run's dialog with a server and folder, runs it and returns its report.
+    std::string Run(void (*command)(Shell&), const std::string& server, const std::string& folder,
+                    bool forgiveCrLf = true) {
+        t.desktop.AnswerForm([&](Form& form) {
+            form.Field("Server").text = server;
+            form.Field("Folder").text = folder;
+            if (form.name == "Verify local folder to site")
+                form.Field("LineEnds").checked = forgiveCrLf;
+            return kFormAccepted;
+        });
+        command(t.shell);
+        t.threads.WaitIdle();
+        return t.desktop.ReportWindows().empty() ? std::string() : LastReport();
+    }
+
     TestShell t;
     TempDir m_work;
     TempDir m_local;
