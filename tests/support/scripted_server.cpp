@@ -1,8 +1,10 @@
 #include "support/scripted_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -47,11 +49,28 @@ bool SendAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Listens on port 80 of the first free address of the scripted range from `first` on, with the
-// name that resolves to it; -1 when none is free.
-int ListenOnFreeAddress(int backlog, std::string& host, int& taken, int first = kFirstAddress,
-                        int lastTried = kLastAddress) {
+// A server that stops for a while keeps its address claimed, so that no other test process
+// listens there meanwhile: a lock on a file named after the address, held for the server's life.
+FileDescriptor ClaimAddress(int last) {
+    FileDescriptor claim(::open(("/tmp/korvane-scripted-" + std::to_string(last) + ".lock").c_str(),
+                                O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (claim.IsOpen() && ::flock(claim.Get(), LOCK_EX | LOCK_NB) != 0)
+        return FileDescriptor();
+    return claim;
+}
+
+// Listens on port 80 of the first free, unclaimed address of the scripted range from `first` on,
+// with the name that resolves to it; -1 when none is free. With `claim`, the address stays
+// claimed by it.
+int ListenOnFreeAddress(int backlog, std::string& host, int& taken, FileDescriptor* claim = nullptr,
+                        int first = kFirstAddress, int lastTried = kLastAddress) {
     for (int last = first; last <= lastTried; ++last) {
+        FileDescriptor claimed;
+        if (claim == nullptr || !claim->IsOpen()) {
+            claimed = ClaimAddress(last);
+            if (!claimed.IsOpen())
+                continue;
+        }
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return -1;
@@ -65,6 +84,8 @@ int ListenOnFreeAddress(int backlog, std::string& host, int& taken, int first = 
             ::listen(fd, backlog) == 0) {
             host = "scripted" + std::to_string(last) + ".test";
             taken = last;
+            if (claim != nullptr && claimed.IsOpen())
+                *claim = std::move(claimed);
             return fd;
         }
         ::close(fd);
@@ -88,7 +109,7 @@ bool InsideTestNetwork() {
 ScriptedServer::ScriptedServer(std::vector<ServerScript> scripts) : m_scripts(std::move(scripts)) {
     if (m_scripts.empty() || !InsideTestNetwork() || ::pipe(m_stop) != 0)
         return;
-    m_listen = ListenOnFreeAddress(16, m_host, m_address);
+    m_listen = ListenOnFreeAddress(16, m_host, m_address, &m_claim);
     if (m_listen >= 0)
         m_thread = std::thread([this] { Serve(); });
 }
@@ -116,7 +137,7 @@ void ScriptedServer::Stop() {
 bool ScriptedServer::Restart() {
     std::string host;
     int address = 0;
-    m_listen = ListenOnFreeAddress(16, host, address, m_address, m_address);
+    m_listen = ListenOnFreeAddress(16, host, address, &m_claim, m_address, m_address);
     if (m_listen >= 0)
         m_thread = std::thread([this] { Serve(); });
     return m_listen >= 0;

@@ -72,7 +72,8 @@ class ScriptedServer {
 
     std::vector<ServerScript> m_scripts;
     std::string m_host;
-    int m_address = 0; // the last byte of the server's loopback address
+    int m_address = 0;      // the last byte of the server's loopback address
+    FileDescriptor m_claim; // keeps the address while the server is stopped
     int m_listen = -1;
     int m_stop[2] = {-1, -1};
     mutable std::mutex m_mutex;
