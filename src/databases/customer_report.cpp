@@ -222,10 +222,10 @@ void AppendResponsePlot(std::string& out, const CustomerReport& report, const Si
            "\" role=\"img\"><title>Response time over the period</title>\n";
     for (int line = 0; line <= axis.steps; ++line) {
         const int ms = axis.stepMs * line;
-        const std::string ly = Fixed(y(ms), 1);
-        out += "<line class=\"grid\" x1=\"" + Fixed(kPlotLeft, 0) + "\" y1=\"" + ly + "\" x2=\"" +
-               Fixed(kPlotLeft + innerWidth, 0) + "\" y2=\"" + ly +
-               "\"/><text class=\"axis\" x=\"" + Fixed(kPlotLeft - 6, 0) + "\" y=\"" +
+        out += "<line class=\"grid\" x1=\"" + Fixed(kPlotLeft, 0) + "\" y1=\"" + Fixed(y(ms), 1) +
+               "\" x2=\"" + Fixed(kPlotLeft + innerWidth, 0) + "\" y2=\"" + Fixed(y(ms), 1) +
+               "\"/>";
+        out += "<text class=\"axis\" x=\"" + Fixed(kPlotLeft - 6, 0) + "\" y=\"" +
                Fixed(y(ms) + 4, 1) + "\" text-anchor=\"end\">" + std::to_string(ms) +
                " ms</text>\n";
     }

@@ -86,15 +86,16 @@ std::string DurationText(std::int64_t milliseconds) {
     if (seconds < 60)
         return std::to_string(seconds) + " s";
     const std::int64_t minutes = seconds / 60;
+    constexpr std::int64_t kMinutesPerDay = std::int64_t{24} * 60;
     if (minutes < 60)
         return std::to_string(minutes) + " min";
     std::array<char, 64> text{};
-    if (minutes < 24 * 60)
+    if (minutes < kMinutesPerDay)
         std::snprintf(text.data(), text.size(), "%lld h %02lld min",
                       static_cast<long long>(minutes / 60), static_cast<long long>(minutes % 60));
     else
         std::snprintf(text.data(), text.size(), "%lld d %lld h",
-                      static_cast<long long>(minutes / (24 * 60)),
+                      static_cast<long long>(minutes / kMinutesPerDay),
                       static_cast<long long>(minutes / 60 % 24));
     return text.data();
 }

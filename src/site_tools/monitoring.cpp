@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kVerifyReplyFile = "the8.html";
 constexpr const char* kCheckReplyFile = "the10.html";
 
-constexpr std::int64_t kDayMs = 24 * 60 * 60 * 1000;
+constexpr std::int64_t kDayMs = std::int64_t{24} * 60 * 60 * 1000;
 
 // The pass over one site; false when nothing more is to be said of it (no blank line).
 bool PassSite(Shell& shell, const WatchInput& input, const WatchedSite& site,
