@@ -2,7 +2,9 @@
 # loopback and hosts file, and nginx serving a folder on 127.0.0.1:80.
 #
 #   bench_enter_namespace "$0" ARGS...   re-runs the script inside a new namespace (as root)
-#   bench_network NAME                   loopback up; NAME resolves to 127.0.0.1; sets $work
+#   bench_network NAME                   loopback up; NAME resolves to 127.0.0.1; sets $work;
+#                                        at the end stops nginx and $bench_server_pid, a server
+#                                        of the script's own
 #   bench_certs NAME                     a test CA ($work/ca.pem, trusted through SSL_CERT_FILE)
 #                                        and a certificate for NAME; nginx then serves 443 too
 #   bench_nginx SITE_FOLDER              starts nginx over the folder and waits for it
@@ -15,7 +17,8 @@ bench_enter_namespace() {
 
 bench_network() {
   work=$(mktemp -d /tmp/korvane-bench.XXXXXX)
-  trap 'kill "${bench_nginx_pid:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+  # Only the servers that were started: a pid of 0 would stop the whole process group.
+  trap 'kill ${bench_nginx_pid:-} ${bench_server_pid:-} 2>/dev/null || true; rm -rf "$work"' EXIT
   ip link set lo up
   printf '127.0.0.1\tlocalhost %s\n' "$1" >"$work/hosts"
   printf 'hosts: files\nservices: files\n' >"$work/nsswitch.conf"

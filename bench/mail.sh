@@ -6,15 +6,12 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
-if [ "${KORVANE_BENCH_INSIDE:-}" != 1 ]; then
-  exec unshare --net --mount --pid --fork --mount-proc env KORVANE_BENCH_INSIDE=1 bash "$0" "$build"
-fi
-ip link set lo up
-work=$(mktemp -d /tmp/korvane-bench.XXXXXX)
-trap 'kill "${smtp:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+source "$root/bench/bench_net.sh"
+bench_enter_namespace "$0" "$@"
+bench_network localhost
 # A sink that accepts and drops every message, so the server costs the same for both.
 /usr/bin/python3 -m aiosmtpd -n -l 127.0.0.1:25 -c aiosmtpd.handlers.Sink 2>/dev/null &
-smtp=$!
+bench_server_pid=$!
 sleep 1
 "$root/bench/compare.sh" --name "mail merge, 90 messages" 5 \
   "'$build/bench/korvane_send_mail' 127.0.0.1 90" \

@@ -5,21 +5,15 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build}")
-if [ "${KORVANE_BENCH_INSIDE:-}" != 1 ]; then
-  exec unshare --net --mount --pid --fork --mount-proc env KORVANE_BENCH_INSIDE=1 bash "$0" "$build"
-fi
-ip link set lo up
-work=$(mktemp -d /tmp/korvane-bench.XXXXXX)
-trap 'kill "${smtp:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
-printf '127.0.0.1\tlocalhost mail.test\n' >"$work/hosts"
-mount --bind "$work/hosts" /etc/hosts
-mount --bind "$root/tests/peers/nsswitch.conf" /etc/nsswitch.conf
+source "$root/bench/bench_net.sh"
+bench_enter_namespace "$0" "$@"
+bench_network mail.test
 bash "$root/tests/peers/make_certs.sh" "$work/certs"
 export SSL_CERT_FILE="$work/certs/ca.pem"
 # Both store what they send in the same way, so the server costs the same for both.
 PYTHONPATH="$root/tests/peers" /usr/bin/python3 "$root/tests/peers/smtp_auth.py" "$work/certs" \
   "$work/mail" >"$work/smtp.out" 2>/dev/null &
-smtp=$!
+bench_server_pid=$!
 for _ in $(seq 1 200); do grep -q ready "$work/smtp.out" 2>/dev/null && break; sleep 0.05; done
 password=$(/usr/bin/python3 -c 'import sys; sys.path.insert(0, "'"$root"'/tests/peers"); import smtp_auth; print(smtp_auth.PASSWORD.decode())')
 export KORVANE_BENCH_LOGIN="587 mailer" KORVANE_BENCH_PASSWORD="$password"
