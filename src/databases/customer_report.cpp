@@ -5,6 +5,7 @@
 #include "shell/form.h"
 #include "shell/shared_dialogs.h"
 #include "shell/shell.h"
+#include "shell/text_encoding.h"
 
 #include <algorithm>
 #include <charconv>
@@ -86,32 +87,13 @@ std::string UptimeText(const SiteFigures& site) {
     return Fixed(shown, 2) + "%";
 }
 
-bool IsUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t length = c < 0x80         ? 1
-                                   : (c >> 5) == 6  ? 2
-                                   : (c >> 4) == 14 ? 3
-                                   : (c >> 3) == 30 ? 4
-                                                    : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2)
-                return false;
-        i += length;
-    }
-    return true;
-}
-
 // Text for the page: records hold single bytes (Latin-1), the history whatever the watches
 // wrote; both come out as escaped UTF-8 without the control characters XML refuses.
 std::string Escaped(std::string_view text) {
-    const bool utf8 = IsUtf8(text);
+    const std::string utf8 = IsUtf8(text) ? std::string(text) : Latin1ToUtf8(text);
     std::string out;
-    out.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    out.reserve(utf8.size());
+    for (const char ch : utf8) {
         switch (ch) {
         case '&':
             out += "&amp;";
@@ -126,14 +108,8 @@ std::string Escaped(std::string_view text) {
             out += "&quot;";
             break;
         default:
-            if (c < 0x20 && ch != '\t' && ch != '\n')
-                break;
-            if (c < 0x80 || utf8) {
+            if (static_cast<unsigned char>(ch) >= 0x20 || ch == '\t' || ch == '\n')
                 out += ch;
-            } else {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
         }
     }
     return out;
